@@ -1,0 +1,41 @@
+// Running processes, by image name, and the start of new ones.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace varnel {
+
+// One entry of a process snapshot.
+struct ProcessRecord {
+    uint32_t id = 0;
+    std::u16string imageName;  // file name with extension, as the system reports it
+};
+
+class ProcessTable {
+public:
+    virtual ~ProcessTable() = default;
+    // Takes one snapshot of the running processes and calls visit for each, in snapshot order.
+    // Returns false, having visited nothing, when no snapshot can be taken.
+    virtual bool ForEachProcess(const std::function<void(const ProcessRecord&)>& visit) = 0;
+    // Opens the process for termination, ends it with exit code 0 and closes the handle.
+    // Returns false when the process cannot be opened (nothing else is then attempted).
+    virtual bool Terminate(uint32_t id) = 0;
+    // The system's lower-casing of text, which also lowers letters beyond ASCII.
+    virtual std::u16string ToLower(const std::u16string& text) const = 0;
+};
+
+// Window styles for a started program's first window (the Win32 SW_ values).
+constexpr int kShowNormal = 1;     // SW_SHOWNORMAL
+constexpr int kShowMinimized = 2;  // SW_SHOWMINIMIZED
+
+class ProgramStarter {
+public:
+    virtual ~ProgramStarter() = default;
+    // Starts the program named at the head of commandLine with the rest as its arguments and
+    // returns at once. Throws PlatformError when the program cannot be started.
+    virtual void Start(const std::u16string& commandLine, int showStyle) = 0;
+};
+
+}  // namespace varnel
