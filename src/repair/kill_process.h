@@ -1,0 +1,16 @@
+// Ends running processes by image name.
+#pragma once
+
+#include <string>
+
+#include "platform/processes.h"
+
+namespace varnel {
+
+// Terminates every running process whose image name equals name, ignoring case (the system's
+// lower-casing, so letters beyond ASCII count too). Only the whole name matches: no substring,
+// no trimming. Processes are ended in snapshot order; one that cannot be opened is skipped.
+// Nothing is reported: a failed snapshot simply ends nothing.
+void KillProcess(ProcessTable& processes, const std::u16string& name);
+
+}  // namespace varnel

@@ -1,0 +1,41 @@
+#include "repair/single_actions.h"
+
+#include "repair/kill_process.h"
+#include "repair/repair_texts.h"
+
+namespace varnel {
+
+using namespace repair_texts;
+
+void SingleActions::Report(const std::u16string& status, const std::u16string& logMessage) {
+    log_.SetStatus(status);
+    log_.AppendLog(logMessage);
+}
+
+void SingleActions::Command1_Click() {
+    clipboard_.Empty();
+    Report(u"已清空剪贴板,您可尝试移除移动设备...", kLogClipboardCleared);
+}
+
+void SingleActions::Command2_Click() {
+    KillProcess(processes_, kRelatedProcess);
+    Report(u"已清除相关进程,您可尝试移除移动设备...", kLogRelatedProcessesCleared);
+}
+
+void SingleActions::Command3_Click() {
+    if (command3_.Caption() == kStopShellCaption) {
+        KillProcess(processes_, kShell);
+        Report(u"已清除Explorer,请点击重启Explorer...", u"已清除Explorer...");
+        command3_.SetCaption(kRestartShellCaption);
+    } else if (command3_.Caption() == kRestartShellCaption) {
+        command3_.SetCaption(kStopShellCaption);
+        starter_.Start(kShellCommandLine, kShowMinimized);
+        Report(u"已重启Explorer,您可尝试移除移动设备...", kLogShellRestarted);
+    }
+}
+
+void SingleActions::Command5_Click() {
+    starter_.Start(kSafeRemovalCommandLine, kShowNormal);
+}
+
+}  // namespace varnel

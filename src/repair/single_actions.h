@@ -1,0 +1,47 @@
+// The four repair buttons that each do one thing: Command1 empties the clipboard, Command2 ends
+// the related processes, Command3 stops or restarts the shell, Command5 opens the Safely Remove
+// Hardware dialog.
+#pragma once
+
+#include "log/activity_log.h"
+#include "platform/clipboard.h"
+#include "platform/processes.h"
+#include "platform/window_services.h"
+
+namespace varnel {
+
+class SingleActions {
+public:
+    // Caption of Command3 while a click stops the shell, and while a click restarts it.
+    static constexpr char16_t kStopShellCaption[] = u"清除Explorer";
+    static constexpr char16_t kRestartShellCaption[] = u"重启Explorer";
+
+    SingleActions(ActivityLog& log, ProcessTable& processes, Clipboard& clipboard,
+                  ProgramStarter& starter, Button& command3)
+        : log_(log),
+          processes_(processes),
+          clipboard_(clipboard),
+          starter_(starter),
+          command3_(command3) {}
+
+    // Each handler reports on the status line first and in the log second. A PlatformError from
+    // the clipboard or a program start leaves the handler before it reports anything.
+    void Command1_Click();
+    void Command2_Click();
+    // The caption is the toggle's only state: stop when it reads kStopShellCaption, restart when
+    // it reads kRestartShellCaption, nothing for any other caption.
+    void Command3_Click();
+    // Reports nothing.
+    void Command5_Click();
+
+private:
+    void Report(const std::u16string& status, const std::u16string& logMessage);
+
+    ActivityLog& log_;
+    ProcessTable& processes_;
+    Clipboard& clipboard_;
+    ProgramStarter& starter_;
+    Button& command3_;
+};
+
+}  // namespace varnel
