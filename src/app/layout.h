@@ -77,8 +77,10 @@ inline constexpr std::u16string_view kCommand3Restart = u"重启Explorer";
 inline constexpr std::u16string_view kStatusPanel1 = u"提示";
 inline constexpr std::u16string_view kStatusChecking = u"正在检测是否有最新版本..";
 inline constexpr std::u16string_view kUsageText =
-    u"本程序可帮助您解决在拔出U盘/硬盘时提示无法停止\"通用卷\"设备的问题，防止硬拔设备造成设备损坏。"
-    u"您一定要确保您当前所有的文件已经关闭再使用本软件，否则使用多次也无任何效果，首先选择逐一排除，"
+    u"本程序可帮助您解决在拔出U盘/"
+    u"硬盘时提示无法停止\"通用卷\"设备的问题，防止硬拔设备造成设备损坏。"
+    u"您一定要确保您当前所有的文件已经关闭再使用本软件，否则使用多次也无任何效果，首先选择逐一排除"
+    u"，"
     u"处理顺序按照从小到大排列，如果逐一排除无效,请点击一键强力修复下，欢迎使用Varnel更多免费产品:";
 
 // Every control in creation order, which is also the tab order (by tab index).

@@ -19,7 +19,9 @@ void ActivityLog::AppendLog(const std::u16string& message) {
     }
 }
 
-void ActivityLog::SetStatus(const std::u16string& text) { status_.SetPanelText(kStatusPanel, text); }
+void ActivityLog::SetStatus(const std::u16string& text) {
+    status_.SetPanelText(kStatusPanel, text);
+}
 
 void ActivityLog::qk_Click() {
     list_.Clear();

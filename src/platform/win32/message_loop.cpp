@@ -6,7 +6,9 @@ namespace {
 HWND g_dialogWindow = nullptr;
 }
 
-void SetDialogWindow(HWND window) { g_dialogWindow = window; }
+void SetDialogWindow(HWND window) {
+    g_dialogWindow = window;
+}
 
 void TranslateAndDispatch(MSG& message) {
     if (g_dialogWindow != nullptr && IsWindow(g_dialogWindow) &&

@@ -8,8 +8,8 @@ std::u16string SystemErrorText(DWORD error) {
     wchar_t* buffer = nullptr;
     const DWORD flags =
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-    DWORD length = FormatMessageW(flags, nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0,
-                                  nullptr);
+    DWORD length =
+        FormatMessageW(flags, nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     if (length == 0 || buffer == nullptr) {
         // WinHTTP and other modules keep their texts in their own DLLs.
         HMODULE winhttp = GetModuleHandleW(L"winhttp.dll");
@@ -21,7 +21,8 @@ std::u16string SystemErrorText(DWORD error) {
     std::u16string text;
     if (length != 0 && buffer != nullptr) {
         text = FromWide(buffer, length);
-        while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) {
+        while (!text.empty() &&
+               (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) {
             text.pop_back();
         }
     }

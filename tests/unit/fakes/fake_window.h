@@ -31,7 +31,8 @@ public:
     }
     std::u16string Panel2() const {
         for (auto it = sets.rbegin(); it != sets.rend(); ++it) {
-            if (it->first == 2) return it->second;
+            if (it->first == 2)
+                return it->second;
         }
         return u"";
     }
@@ -68,7 +69,8 @@ public:
     };
     int Show(const std::u16string& text, const std::u16string& title, unsigned style) override {
         shown.push_back({text, title, style});
-        if (replies.empty()) return kAnswerNo;
+        if (replies.empty())
+            return kAnswerNo;
         const int reply = replies.front();
         replies.erase(replies.begin());
         return reply;

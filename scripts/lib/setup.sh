@@ -1,0 +1,102 @@
+# Shared set-up for scripts/run and scripts/test: packages, build, Wine prefix, display.
+# Sourced, not run. Every path lives under the repository's build/ directory.
+
+VARNEL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+VARNEL_BUILD="$VARNEL_ROOT/build"
+
+VARNEL_PACKAGES=(
+    cmake make g++ python3 openssl locales
+    g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+    wine wine64 fonts-wine xvfb x11-utils imagemagick fonts-wqy-microhei
+    nlohmann-json3-dev libgtest-dev clang clang-format libclang-rt-14-dev
+)
+
+log() { printf '== %s\n' "$*" >&2; }
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs whatever of the project's Debian packages is missing.
+varnel_install() {
+    local missing=()
+    local package
+    for package in "${VARNEL_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$package")
+    done
+    if [ "${#missing[@]}" -gt 0 ]; then
+        log "installing: ${missing[*]}"
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+            "${missing[@]}"
+    fi
+}
+
+# Configures and builds one preset.
+varnel_build() {
+    local preset=$1
+    log "building $preset"
+    cmake --preset "$preset" -S "$VARNEL_ROOT" >"$VARNEL_BUILD/cmake-$preset.log" 2>&1 ||
+        { cat "$VARNEL_BUILD/cmake-$preset.log"; return 1; }
+    cmake --build --preset "$preset" -j"$(nproc)"
+}
+
+# The Chinese locale Wine needs for code page 936, built into build/ (the machine has none).
+varnel_locale() {
+    export LOCPATH="$VARNEL_BUILD/locale"
+    if [ ! -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ]; then
+        mkdir -p "$LOCPATH"
+        localedef -i zh_CN -f UTF-8 "$LOCPATH/zh_CN.UTF-8" 2>/dev/null ||
+            [ -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ]
+    fi
+    export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+}
+
+# A private Wine prefix under build/, ready for windows without a window manager.
+varnel_prefix() {
+    varnel_locale
+    export WINEPREFIX="$VARNEL_BUILD/prefix" WINEARCH=win64 WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    if [ ! -f "$WINEPREFIX/.varnel-ready" ]; then
+        log "preparing Wine prefix $WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >"$VARNEL_BUILD/wineboot.log" 2>&1
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+            >>"$VARNEL_BUILD/wineboot.log" 2>&1
+        wineserver -w
+        touch "$WINEPREFIX/.varnel-ready"
+    fi
+}
+
+# Starts Xvfb on a free display unless one is given; sets DISPLAY and VARNEL_XVFB_PID.
+varnel_display() {
+    VARNEL_XVFB_PID=
+    if [ -n "${DISPLAY:-}" ]; then
+        return 0
+    fi
+    local n
+    for n in $(seq 91 140); do
+        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+            Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$VARNEL_BUILD/xvfb.log" 2>&1 &
+            VARNEL_XVFB_PID=$!
+            export DISPLAY=":$n"
+            local i
+            for i in $(seq 1 50); do
+                xdpyinfo >/dev/null 2>&1 && return 0
+                sleep 0.1
+            done
+            log "Xvfb did not start"
+            return 1
+        fi
+    done
+    log "no free X display"
+    return 1
+}
+
+varnel_display_stop() {
+    if [ -n "${VARNEL_XVFB_PID:-}" ]; then
+        kill "$VARNEL_XVFB_PID" 2>/dev/null || true
+        wait "$VARNEL_XVFB_PID" 2>/dev/null || true
+    fi
+}

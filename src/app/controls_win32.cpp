@@ -1,0 +1,94 @@
+#include "app/controls_win32.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+#include "platform/win32/text.h"
+
+namespace varnel::win32 {
+
+void ListBoxControl::AddItem(const std::u16string& line) {
+    const LRESULT index =
+        SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(line)));
+    if (index == LB_ERR || index == LB_ERRSPACE) {
+        ThrowLastError(u"写入日志");
+    }
+}
+
+void ListBoxControl::RemoveItem(int16_t index) {
+    SendMessageW(list_, LB_DELETESTRING, index, 0);
+}
+
+int16_t ListBoxControl::Count() const {
+    const LRESULT count = SendMessageW(list_, LB_GETCOUNT, 0, 0);
+    return static_cast<int16_t>(count < 0 ? 0 : count);
+}
+
+void ListBoxControl::Select(int16_t index) {
+    SendMessageW(list_, LB_SETCURSEL, index, 0);
+}
+
+void ListBoxControl::Clear() {
+    SendMessageW(list_, LB_RESETCONTENT, 0, 0);
+}
+
+void StatusBarControl::SetPanelText(int panel, const std::u16string& text) {
+    // Panels count from 1; the status bar counts its parts from 0.
+    SendMessageW(bar_, SB_SETTEXTW, static_cast<WPARAM>(panel - 1),
+                 reinterpret_cast<LPARAM>(Wide(text)));
+}
+
+bool PushButton::Enabled() const {
+    return IsWindowEnabled(button_) != FALSE;
+}
+
+void PushButton::SetEnabled(bool enabled) {
+    EnableWindow(button_, enabled ? TRUE : FALSE);
+}
+
+std::u16string PushButton::Caption() const {
+    const int length = GetWindowTextLengthW(button_);
+    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
+    const int copied = GetWindowTextW(button_, buffer.data(), length + 1);
+    return FromWide(buffer.data(), static_cast<size_t>(copied));
+}
+
+void PushButton::SetCaption(const std::u16string& caption) {
+    SetWindowTextW(button_, Wide(caption));
+}
+
+int OwnedMessageBoxes::Show(const std::u16string& text, const std::u16string& title,
+                            unsigned style) {
+    const HWND owner = IsWindow(owner_) ? owner_ : nullptr;
+    const int answer = MessageBoxW(owner, Wide(text), Wide(title), style);
+    if (answer == 0) {
+        ThrowLastError(u"显示消息框");
+    }
+    return answer;
+}
+
+namespace {
+
+std::u16string FormatTime(DWORD flags, const wchar_t* format) {
+    wchar_t buffer[128] = {};
+    const int length =
+        GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, flags, nullptr, format, buffer, 128);
+    return length > 0 ? FromWide(buffer, static_cast<size_t>(length - 1)) : std::u16string();
+}
+
+}  // namespace
+
+std::u16string UserTimeOfDay::LongTimeText() {
+    return FormatTime(0, nullptr);
+}
+
+std::u16string ShortTimeText() {
+    wchar_t format[80] = {};
+    if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SSHORTTIME, format, 80) > 0) {
+        return FormatTime(0, format);
+    }
+    return FormatTime(TIME_NOSECONDS, nullptr);
+}
+
+}  // namespace varnel::win32

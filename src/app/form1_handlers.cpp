@@ -1,0 +1,114 @@
+// Form1's handlers for its own life and its menus.
+#include "app/main_window.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+#include "build_config.h"
+#include "platform/platform_error.h"
+#include "platform/skin_file.h"
+#include "platform/win32/skin_win32.h"
+#include "platform/win32/text.h"
+
+namespace varnel::win32 {
+
+namespace {
+
+std::u16string ProgramPath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length < buffer.size()) {
+            return FromWide(buffer.data(), length);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+COLORREF ToColorRef(uint32_t rgb) {
+    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+}  // namespace
+
+void MainWindow::Form_Load() {
+    // The window carries no icon of its own; the program file keeps its icon.
+    SendMessageW(window_, WM_SETICON, ICON_BIG, 0);
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, 0);
+    // Without an icon of its own a window still gets the default one in its caption, unless it
+    // has the modal frame.
+    SetWindowLongW(window_, GWL_EXSTYLE,
+                   GetWindowLongW(window_, GWL_EXSTYLE) | WS_EX_DLGMODALFRAME);
+
+    AttachSkin(SkinFilePath(ProgramPath()), u"");  // the native look stays when there is none
+    if (const SkinColors* skin = ActiveSkin()) {
+        if (skin->window)
+            windowBrush_ = CreateSolidBrush(ToColorRef(*skin->window));
+        if (skin->list)
+            listBrush_ = CreateSolidBrush(ToColorRef(*skin->list));
+        if (skin->statusBar) {
+            SendMessageW(Control(kS1), SB_SETBKCOLOR, 0,
+                         static_cast<LPARAM>(ToColorRef(*skin->statusBar)));
+        }
+    }
+
+    // Fixed size: no sizing border. The result of the write is not looked at.
+    const LONG style = GetWindowLongW(window_, GWL_STYLE);
+    SetWindowLongW(window_, GWL_STYLE, static_cast<LONG>(static_cast<DWORD>(style) & 0xFFFBFFFFu));
+    SetWindowPos(window_, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+bool MainWindow::Form_QueryUnload() {
+    int answer = kAnswerNo;
+    Run([&] { answer = boxes_.Show(u"是否确定退出软件?", u"提示", kStyleInfoYesNo); });
+    return answer == kAnswerYes;
+}
+
+void MainWindow::EnableButtons() {
+    command1_.SetEnabled(true);
+    command2_.SetEnabled(true);
+    command3_.SetEnabled(true);
+    command4_.SetEnabled(true);
+    command5_.SetEnabled(true);
+}
+
+void MainWindow::List1_MouseDown(int button) {
+    if (button != 2) {
+        return;
+    }
+    POINT at{};
+    GetCursorPos(&at);
+    TrackPopupMenu(qingkong_, 0, at.x, at.y, 0, window_, nullptr);
+}
+
+void MainWindow::qk_Click() {
+    log_.qk_Click();
+}
+
+void MainWindow::use_Click() {
+    const int length = GetWindowTextLengthW(Control(kLabel1));
+    std::vector<wchar_t> caption(static_cast<size_t>(length) + 1);
+    const int copied = GetWindowTextW(Control(kLabel1), caption.data(), length + 1);
+    boxes_.Show(FromWide(caption.data(), static_cast<size_t>(copied)), u"提示", kStyleInfoOk);
+}
+
+void MainWindow::tuichu_Click() {
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+void MainWindow::varnow_Click() {}
+
+void MainWindow::ostride_Click() {}
+
+void MainWindow::Timer1_Timer() {}
+
+void MainWindow::Command1_Click() {}
+void MainWindow::Command2_Click() {}
+void MainWindow::Command3_Click() {}
+void MainWindow::Command4_Click() {}
+void MainWindow::Command5_Click() {}
+
+}  // namespace varnel::win32

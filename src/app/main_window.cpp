@@ -1,0 +1,387 @@
+#include "app/main_window.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "build_config.h"
+#include "platform/platform_error.h"
+#include "platform/skin_file.h"
+#include "platform/win32/skin_win32.h"
+#include "platform/win32/text.h"
+
+namespace varnel::win32 {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"VarnelUnplugForm1";
+constexpr UINT_PTR kTimer1 = 1;
+constexpr UINT_PTR kClockTimer = 2;
+constexpr UINT_PTR kListSubclass = 1;
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr std::u16string_view kTitle = u"提示";
+
+const wchar_t* Text(std::u16string_view text) {
+    return reinterpret_cast<const wchar_t*>(text.data());
+}
+
+COLORREF ToColorRef(uint32_t rgb) {
+    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+}  // namespace
+
+MainWindow::MainWindow() = default;
+
+MainWindow::~MainWindow() {
+    if (font_ != nullptr)
+        DeleteObject(font_);
+    if (windowBrush_ != nullptr)
+        DeleteObject(windowBrush_);
+    if (listBrush_ != nullptr)
+        DeleteObject(listBrush_);
+    if (qingkong_ != nullptr)
+        DestroyMenu(qingkong_);
+}
+
+HWND& MainWindow::Control(ControlId id) {
+    return controls_[static_cast<size_t>(id - kFrame1)];
+}
+
+bool MainWindow::Create(HINSTANCE instance) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kClassName;
+    if (RegisterClassExW(&windowClass) == 0) {
+        return false;
+    }
+    CreateMenus();
+    // The size is set once the window knows the DPI of the monitor it is on.
+    window_ = CreateWindowExW(0, kClassName, Text(kFormCaption), kStyle, CW_USEDEFAULT,
+                              CW_USEDEFAULT, 640, 480, nullptr, menuBar_, instance, this);
+    if (window_ == nullptr) {
+        return false;
+    }
+    dpi_ = GetDpiForWindow(window_);
+    CreateControls();
+    ApplyDpi(dpi_);
+    s1_.SetPanelText(1, std::u16string(kStatusPanel1));
+    s1_.SetPanelText(2, std::u16string(kStatusChecking));
+    UpdateClock();
+    Run([this] { Form_Load(); });
+    SizeAndCentre();
+    ShowWindow(window_, SW_SHOW);
+    UpdateWindow(window_);
+    SetTimer(window_, kTimer1, kTimer1Interval, nullptr);
+    SetTimer(window_, kClockTimer, 1000, nullptr);
+    return true;
+}
+
+void MainWindow::CreateMenus() {
+    menuBar_ = CreateMenu();
+    HMENU current = nullptr;
+    for (const MenuSpec& item : Menus()) {
+        if (!item.parent) {
+            current = CreatePopupMenu();
+            if (item.inMenuBar) {
+                AppendMenuW(menuBar_, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(current),
+                            Text(item.caption));
+            } else {
+                qingkong_ = current;
+            }
+        } else if (item.caption == u"-") {
+            AppendMenuW(current, MF_SEPARATOR, 0, nullptr);
+        } else {
+            AppendMenuW(current, MF_STRING, static_cast<UINT_PTR>(item.id), Text(item.caption));
+        }
+    }
+}
+
+void MainWindow::CreateControls() {
+    const HINSTANCE instance =
+        reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
+    for (const ControlSpec& spec : Controls()) {
+        const wchar_t* className = WC_BUTTONW;
+        DWORD style = WS_CHILD;
+        DWORD exStyle = 0;
+        switch (spec.kind) {
+            case ControlKind::Button:
+                style |= BS_PUSHBUTTON | WS_TABSTOP;
+                break;
+            case ControlKind::GroupBox:
+                style |= BS_GROUPBOX;
+                break;
+            case ControlKind::ListBox:
+                className = WC_LISTBOXW;
+                style |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP;
+                exStyle = WS_EX_CLIENTEDGE;
+                break;
+            case ControlKind::StatusBar:
+                className = STATUSCLASSNAMEW;
+                style |= CCS_BOTTOM;
+                break;
+            case ControlKind::Label:
+                className = WC_STATICW;
+                style |= SS_LEFT;
+                break;
+        }
+        if (spec.visible)
+            style |= WS_VISIBLE;
+        if (!spec.enabled)
+            style |= WS_DISABLED;
+        Control(spec.id) = CreateWindowExW(
+            exStyle, className, Text(spec.caption), style, 0, 0, 0, 0, window_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+    }
+    // The label holds the usage text followed by the brand's website address.
+    const std::u16string usage = std::u16string(kUsageText) + VARNEL_BRAND_SITE;
+    SetWindowTextW(Control(kLabel1), Wide(usage));
+    SetWindowSubclass(Control(kList1), ListProc, kListSubclass, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void MainWindow::ApplyDpi(unsigned dpi) {
+    dpi_ = dpi;
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    HFONT font = nullptr;
+    if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi)) {
+        font = CreateFontIndirectW(&metrics.lfMessageFont);
+    }
+    for (HWND control : controls_) {
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+    if (font_ != nullptr)
+        DeleteObject(font_);
+    font_ = font;
+    LayOut();
+}
+
+void MainWindow::LayOut() {
+    for (const ControlSpec& spec : Controls()) {
+        if (spec.kind == ControlKind::StatusBar) {
+            continue;  // docked: it places itself along the bottom edge
+        }
+        const PixelRect r = ToPixels(WindowTwips(spec), dpi_);
+        SetWindowPos(Control(spec.id), nullptr, r.left, r.top, r.width, r.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    HWND bar = Control(kS1);
+    SendMessageW(bar, WM_SIZE, 0, 0);
+    RECT client{};
+    GetClientRect(window_, &client);
+    const std::array<int, 3> edges = StatusPanelEdges(client.right - client.left, dpi_);
+    SendMessageW(bar, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
+void MainWindow::SizeAndCentre() {
+    const int width = TwipsToPixels(kClientWidthTwips, dpi_);
+    const int height = TwipsToPixels(kClientHeightTwips, dpi_);
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_EXSTYLE));
+    RECT frame{0, 0, width, height};
+    AdjustWindowRectExForDpi(&frame, style, TRUE, exStyle, dpi_);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& work = monitor.rcWork;
+    const int outerWidth = frame.right - frame.left;
+    int outerHeight = frame.bottom - frame.top;
+    SetWindowPos(window_, nullptr, 0, 0, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOMOVE);
+    // A menu bar that wraps makes the client shorter than planned: add what is missing.
+    RECT client{};
+    GetClientRect(window_, &client);
+    outerHeight += height - (client.bottom - client.top);
+    const int left = work.left + (work.right - work.left - outerWidth) / 2;
+    const int top = work.top + (work.bottom - work.top - outerHeight) / 2;
+    SetWindowPos(window_, nullptr, left, top, outerWidth, outerHeight, SWP_NOZORDER);
+    LayOut();
+}
+
+void MainWindow::UpdateClock() {
+    const std::u16string now = ShortTimeText();
+    SendMessageW(Control(kS1), SB_SETTEXTW, 2, reinterpret_cast<LPARAM>(Wide(now)));
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        auto* self = static_cast<MainWindow*>(create->lpCreateParams);
+        self->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return self->OnMessage(message, wParam, lParam);
+}
+
+LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+            return 0;
+        case WM_TIMER:
+            if (wParam == kTimer1) {
+                Run([this] { Timer1_Timer(); });
+            } else if (wParam == kClockTimer) {
+                UpdateClock();
+            }
+            return 0;
+        case WM_CLOSE:
+            if (Form_QueryUnload()) {
+                DestroyWindow(window_);
+            }
+            return 0;
+        case WM_QUERYENDSESSION:
+            return Form_QueryUnload() ? TRUE : FALSE;
+        case WM_ENDSESSION:
+            if (wParam != 0) {
+                DestroyWindow(window_);
+            }
+            return 0;
+        case WM_SIZE:
+            if (Control(kS1) != nullptr) {
+                LayOut();
+            }
+            break;
+        case WM_DPICHANGED: {
+            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                         suggested->right - suggested->left, suggested->bottom - suggested->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            ApplyDpi(HIWORD(wParam));
+            return 0;
+        }
+        case WM_ERASEBKGND:
+            if (windowBrush_ != nullptr) {
+                RECT client{};
+                GetClientRect(window_, &client);
+                FillRect(reinterpret_cast<HDC>(wParam), &client, windowBrush_);
+                return 1;
+            }
+            break;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLORLISTBOX:
+            if (ActiveSkin() != nullptr) {
+                return OnControlColor(reinterpret_cast<HDC>(wParam),
+                                      reinterpret_cast<HWND>(lParam));
+            }
+            break;
+        case WM_DESTROY:
+            KillTimer(window_, kTimer1);
+            KillTimer(window_, kClockTimer);
+            RemoveWindowSubclass(Control(kList1), ListProc, kListSubclass);
+            PostQuitMessage(0);
+            return 0;
+        case WM_NCDESTROY:
+            window_ = nullptr;
+            controls_.fill(nullptr);
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK MainWindow::ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR, DWORD_PTR self) {
+    auto* form = reinterpret_cast<MainWindow*>(self);
+    switch (message) {
+        case WM_LBUTTONDOWN:
+            form->List1_MouseDown(1);
+            break;
+        case WM_RBUTTONDOWN:
+            form->List1_MouseDown(2);
+            break;
+        case WM_MBUTTONDOWN:
+            form->List1_MouseDown(4);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(list, message, wParam, lParam);
+}
+
+void MainWindow::OnCommand(int id, int code, HWND control) {
+    if (control != nullptr) {
+        // Only clicks of enabled buttons count: a disabled button raises no click.
+        if (code != BN_CLICKED || !IsWindowEnabled(control)) {
+            return;
+        }
+    }
+    switch (id) {
+        case kCommand1:
+            Run([this] { Command1_Click(); });
+            break;
+        case kCommand2:
+            Run([this] { Command2_Click(); });
+            break;
+        case kCommand3:
+            Run([this] { Command3_Click(); });
+            break;
+        case kCommand4:
+            Run([this] { Command4_Click(); });
+            break;
+        case kCommand5:
+            Run([this] { Command5_Click(); });
+            break;
+        case kMenuUse:
+            Run([this] { use_Click(); });
+            break;
+        case kMenuTuichu:
+            Run([this] { tuichu_Click(); });
+            break;
+        case kMenuVarnow:
+            Run([this] { varnow_Click(); });
+            break;
+        case kMenuOstride:
+            Run([this] { ostride_Click(); });
+            break;
+        case kMenuQk:
+            Run([this] { qk_Click(); });
+            break;
+        default:
+            break;
+    }
+}
+
+LRESULT MainWindow::OnControlColor(HDC dc, HWND control) {
+    const SkinColors& skin = *ActiveSkin();
+    SetBkMode(dc, TRANSPARENT);
+    if (control == Control(kList1)) {
+        if (skin.listText)
+            SetTextColor(dc, ToColorRef(*skin.listText));
+        if (listBrush_ != nullptr) {
+            SetBkColor(dc, ToColorRef(*skin.list));
+            SetBkMode(dc, OPAQUE);
+            return reinterpret_cast<LRESULT>(listBrush_);
+        }
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    }
+    if (skin.text)
+        SetTextColor(dc, ToColorRef(*skin.text));
+    return reinterpret_cast<LRESULT>(windowBrush_ != nullptr ? windowBrush_
+                                                             : GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void MainWindow::Run(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const PlatformError& failure) {
+        const std::u16string text = u"操作失败：" + failure.Operation() + u"\n" + failure.Detail();
+        MessageBoxW(IsOpen() ? window_ : nullptr, Wide(text), Text(kTitle), MB_ICONERROR | MB_OK);
+    } catch (const std::exception& failure) {
+        const std::string what = failure.what();
+        const std::u16string text = u"内部错误：" + std::u16string(what.begin(), what.end());
+        MessageBoxW(IsOpen() ? window_ : nullptr, Wide(text), Text(kTitle), MB_ICONERROR | MB_OK);
+    }
+}
+
+}  // namespace varnel::win32

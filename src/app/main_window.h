@@ -1,0 +1,89 @@
+// Form1: the program's only window. It owns the controls, lays them out from the layout table at
+// the window's DPI, and routes every event to the handler named after its object and event.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/controls_win32.h"
+#include "app/layout.h"
+#include "log/activity_log.h"
+#include "platform/window_services.h"
+
+namespace varnel::win32 {
+
+class MainWindow : public WindowPresence {
+public:
+    MainWindow();
+    ~MainWindow() override;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Creates the window with its controls, runs Form_Load and shows it centred on the screen.
+    bool Create(HINSTANCE instance);
+    HWND Handle() const { return window_; }
+    bool IsOpen() const override { return window_ != nullptr && IsWindow(window_); }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR id, DWORD_PTR self);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void CreateControls();
+    void CreateMenus();
+    void ApplyDpi(unsigned dpi);
+    void LayOut();
+    void SizeAndCentre();
+    void UpdateClock();
+    void OnCommand(int id, int code, HWND control);
+    LRESULT OnControlColor(HDC dc, HWND control);
+
+    // Runs a handler; a platform failure stops it and is shown, and the program goes on.
+    void Run(const std::function<void()>& handler);
+
+    // Handlers.
+    void Form_Load();
+    bool Form_QueryUnload();  // true: the close goes on
+    void Timer1_Timer();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void List1_MouseDown(int button);
+    void use_Click();
+    void tuichu_Click();
+    void varnow_Click();
+    void ostride_Click();
+    void qk_Click();
+    void EnableButtons();
+
+    HWND& Control(ControlId id);
+
+    HWND window_ = nullptr;
+    HMENU menuBar_ = nullptr;
+    HMENU qingkong_ = nullptr;  // the log's popup menu, never in the bar
+    HFONT font_ = nullptr;
+    HBRUSH windowBrush_ = nullptr;
+    HBRUSH listBrush_ = nullptr;
+    unsigned dpi_ = 96;
+    std::array<HWND, 10> controls_{};  // indexed by ControlId - kFrame1
+
+    ListBoxControl list1_{Control(kList1)};
+    StatusBarControl s1_{Control(kS1)};
+    PushButton command1_{Control(kCommand1)};
+    PushButton command2_{Control(kCommand2)};
+    PushButton command3_{Control(kCommand3)};
+    PushButton command4_{Control(kCommand4)};
+    PushButton command5_{Control(kCommand5)};
+    OwnedMessageBoxes boxes_{window_};
+    UserTimeOfDay timeOfDay_;
+    ActivityLog log_{list1_, s1_, timeOfDay_};
+};
+
+}  // namespace varnel::win32

@@ -1,0 +1,17 @@
+// The skin: colours read from the optional skin file, applied by the window as it paints.
+#pragma once
+
+#include <string>
+
+#include "platform/skin_file.h"
+
+namespace varnel::win32 {
+
+// Reads and applies the skin file. Returns 1 when a skin is in effect, 0 when the native look
+// stays (no file, unreadable, or not a valid skin). Never fails.
+int AttachSkin(const std::u16string& path, const std::u16string& options);
+
+// The skin in effect, or null for the native look.
+const SkinColors* ActiveSkin();
+
+}  // namespace varnel::win32
