@@ -1,0 +1,105 @@
+#include "update/version_check.h"
+
+#include <utility>
+
+#include "platform/platform_error.h"
+#include "update/utf8.h"
+#include "update/version_answer.h"
+
+namespace varnel {
+namespace {
+
+constexpr char16_t kTitle[] = u"提示";
+constexpr char16_t kFailedText[] = u"检测失败,请先使用当前版本";
+constexpr char16_t kUpToDateText[] = u"当前软件为最新版本,欢迎使用Varnel软件..";
+constexpr char16_t kWelcomeText[] = u"欢迎使用Varnel软件..";
+constexpr char16_t kQuestionHead[] = u"发现最新版本";
+constexpr char16_t kQuestionTail[] = u"，是否现在更新?";
+
+bool IsUnreserved(unsigned char byte) {
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+           (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' || byte == '~';
+}
+
+}  // namespace
+
+std::u16string PercentEncode(const std::u16string& text) {
+    static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+    std::u16string encoded;
+    for (const char byte : ToUtf8(text)) {
+        const auto value = static_cast<unsigned char>(byte);
+        if (IsUnreserved(value)) {
+            encoded.push_back(value);
+        } else {
+            encoded += {u'%', kHex[value >> 4], kHex[value & 0x0F]};
+        }
+    }
+    return encoded;
+}
+
+VersionCheck::VersionCheck(const FormPoster& poster, MessageBoxes& boxes, ActivityLog& log,
+                           ProgramStarter& starter, ProcessExit& exit,
+                           std::function<void()> enableButtons, std::function<void()> stopTimer,
+                           std::u16string serviceBase, std::u16string downloadBase)
+    : poster_(poster),
+      boxes_(boxes),
+      log_(log),
+      starter_(starter),
+      exit_(exit),
+      enableButtons_(std::move(enableButtons)),
+      stopTimer_(std::move(stopTimer)),
+      serviceAddress_(std::move(serviceBase) + kServicePath),
+      downloadAddress_(std::move(downloadBase) + kDownloadPath) {}
+
+void VersionCheck::Timer1_Timer() {
+    if (started_) {
+        return;
+    }
+    started_ = true;
+    try {
+        RunCheck();
+    } catch (const PlatformError&) {
+        // A message box or the program start failed. The window reports the error; the user
+        // still gets a usable tool and no second check.
+        FinalSteps();
+        throw;
+    }
+}
+
+void VersionCheck::RunCheck() {
+    std::u16string answerText;
+    try {
+        answerText = poster_.PostForm(serviceAddress_, u"sn=" + std::u16string(kSoftwareId));
+    } catch (const PlatformError&) {
+        // Unreachable, refused or too slow: the same as an answer that reports failure.
+    }
+    const auto answer = ParseVersionAnswer(answerText);
+
+    if (!answer || answer->result == u"0") {
+        boxes_.Show(kFailedText, kTitle, kStyleInfoOk);
+    } else if (answer->version == kCurrentVersion) {
+        log_.SetStatus(kUpToDateText);
+    } else {
+        const int reply =
+            boxes_.Show(kQuestionHead + answer->version + kQuestionTail, kTitle, kStyleInfoYesNo);
+        if (reply == kAnswerYes) {
+            // Quoted on both sides; the encoded sid holds no quote and no blank.
+            starter_.Start(
+                u"explorer.exe \"" + downloadAddress_ + PercentEncode(answer->sid) + u"\"",
+                kShowMinimized);
+            exit_.EndNow();
+        }
+        if (answer->must != u"0") {
+            exit_.EndNow();  // a mandatory update declined
+        }
+        log_.SetStatus(kWelcomeText);
+    }
+    FinalSteps();
+}
+
+void VersionCheck::FinalSteps() {
+    enableButtons_();
+    stopTimer_();
+}
+
+}  // namespace varnel
