@@ -1,0 +1,135 @@
+// The end-to-end driver's toolkit: start the real program in a folder of its own, find its
+// window and controls, read what the user would read, click, choose menus, answer boxes.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// A failed expectation ends the test: thrown, caught by the driver's main.
+struct Failure {
+    std::string message;
+};
+
+std::string Narrow(const std::wstring& text);
+
+[[noreturn]] void Fail(const std::string& message, const char* file, int line);
+
+#define E2E_CHECK(condition)                             \
+    do {                                                 \
+        if (!(condition))                                \
+            ::e2e::Fail(#condition, __FILE__, __LINE__); \
+    } while (0)
+
+#define E2E_CHECK_EQ(actual, expected)                                                          \
+    do {                                                                                        \
+        const auto& e2e_a = (actual);                                                           \
+        const auto& e2e_e = (expected);                                                         \
+        if (!(e2e_a == e2e_e)) {                                                                \
+            std::ostringstream e2e_s;                                                           \
+            e2e_s << #actual << " == " << #expected << "\n    actual:   " << ::e2e::Show(e2e_a) \
+                  << "\n    expected: " << ::e2e::Show(e2e_e);                                  \
+            ::e2e::Fail(e2e_s.str(), __FILE__, __LINE__);                                       \
+        }                                                                                       \
+    } while (0)
+
+inline std::string Show(const std::wstring& s) {
+    return "\"" + Narrow(s) + "\"";
+}
+inline std::string Show(const wchar_t* s) {
+    return Show(std::wstring(s));
+}
+template <typename T>
+std::string Show(const T& value) {
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+
+// Registration of tests: E2E_TEST(name) { ... } at the start of a line (CMake reads these).
+using TestFunction = void (*)();
+struct Registrar {
+    Registrar(const char* name, TestFunction function);
+};
+#define E2E_TEST(name)                                               \
+    static void e2e_test_##name();                                   \
+    static ::e2e::Registrar e2e_reg_##name(#name, &e2e_test_##name); \
+    static void e2e_test_##name()
+
+// Polls until the condition holds or the time is up; returns whether it held.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs = 20);
+
+// Paths.
+std::wstring DriverDirectory();                     // build/windows/tools
+std::wstring BuildDirectory();                      // build/windows
+std::wstring ScenarioDirectory();                   // build/windows/e2e/run/<test>, made empty
+std::wstring ShotPath(const std::wstring& suffix);  // build/windows/e2e/shots/<test>-<suffix>.bmp
+std::wstring CurrentTestName();
+void CopyTool(const std::wstring& tool, const std::wstring& directory, const std::wstring& as);
+std::wstring ReadTextFile(const std::wstring& path);  // UTF-8 file as UTF-16; empty if missing
+
+// Saves the whole screen as a BMP (converted to PNG after the test).
+void Screenshot(const std::wstring& suffix);
+
+// Processes.
+DWORD StartProgram(const std::wstring& path, const std::wstring& arguments = L"");
+bool ProcessRunning(DWORD pid);
+std::vector<DWORD> ProcessesNamed(const std::wstring& imageName);  // exact, case-sensitive
+
+// A top-level message box (#32770) of the process, visible.
+struct Box {
+    HWND window = nullptr;
+    std::wstring Text() const;
+    std::wstring Title() const;
+    bool HasButton(int id) const;
+    void Press(int id) const;  // IDOK, IDYES, IDNO
+};
+
+// The program under test, started from a copy in the test's scenario folder.
+class App {
+public:
+    struct Options {
+        bool copyProgram = true;  // else run the build's own copy
+    };
+    App() : App(Options{}) {}
+    explicit App(const Options& options);
+    ~App();
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    const std::wstring& Directory() const { return directory_; }
+    DWORD Pid() const { return process_.dwProcessId; }
+    HWND Main() const { return main_; }
+    HWND Control(int id) const { return GetDlgItem(main_, id); }
+    bool Running() const;
+    bool WaitForExit(DWORD timeoutMs) const;
+
+    // What the user sees.
+    std::wstring Caption() const;
+    std::wstring ControlText(int id) const;
+    bool Enabled(int id) const;
+    std::wstring StatusText(int panel) const;  // panels count from 1
+    std::vector<std::wstring> LogLines() const;
+    int LogSelection() const;
+
+    // What the user does. Click fails the test when the button is disabled.
+    void Click(int id) const;
+    void Menu(int id) const;
+    void Close() const;  // the close box: WM_SYSCOMMAND SC_CLOSE
+    Box WaitForBox(DWORD timeoutMs = 5000) const;
+    bool BoxOpen() const;
+    // Waits until the buttons are enabled: the start-up check is over.
+    void WaitReady(DWORD timeoutMs = 15000) const;
+
+private:
+    std::wstring directory_;
+    PROCESS_INFORMATION process_{};
+    HWND main_ = nullptr;
+};
+
+}  // namespace e2e

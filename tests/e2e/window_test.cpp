@@ -1,0 +1,205 @@
+// The main window as the user meets it: its frame, controls, menus, status bar, close question
+// and the log's popup menu.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdlib>
+
+#include "harness.h"
+
+namespace {
+
+using e2e::App;
+using e2e::Box;
+
+constexpr int kFrame1 = 100, kCommand1 = 101, kCommand2 = 102, kCommand3 = 103, kCommand4 = 104,
+              kCommand5 = 105, kFrame2 = 106, kS1 = 107, kLabel1 = 108, kList1 = 109;
+constexpr int kMenuUse = 201, kMenuTuichu = 203;
+
+const std::wstring kUsage =
+    L"本程序可帮助您解决在拔出U盘/"
+    L"硬盘时提示无法停止\"通用卷\"设备的问题，防止硬拔设备造成设备损坏。"
+    L"您一定要确保您当前所有的文件已经关闭再使用本软件，否则使用多次也无任何效果，首先选择逐一排除"
+    L"，"
+    L"处理顺序按照从小到大排列，如果逐一排除无效,请点击一键强力修复下，欢迎使用Varnel更多免费产品:";
+
+// Reddish or greenish pixels: what an icon in the caption would bring.
+int IconLikePixels(HWND window) {
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    HDC screen = GetDC(nullptr);
+    int count = 0;
+    const int top = frame.top + GetSystemMetrics(SM_CYFRAME);
+    for (int y = top; y < top + GetSystemMetrics(SM_CYCAPTION) - 2; ++y) {
+        for (int x = frame.left + 2; x < frame.left + 22; ++x) {
+            const COLORREF c = GetPixel(screen, x, y);
+            const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+            if ((r > g + 60 && r > b + 60) || (g > r + 60 && g > b + 60))
+                ++count;
+        }
+    }
+    ReleaseDC(nullptr, screen);
+    return count;
+}
+
+}  // namespace
+
+E2E_TEST(window_frame_and_controls) {
+    App app;
+    E2E_CHECK_EQ(app.Caption(), std::wstring(L"Varnel解决U盘无法拔出工具 V3.0.0"));
+    RECT client{};
+    GetClientRect(app.Main(), &client);
+    E2E_CHECK_EQ(client.right - client.left, 597L);
+    E2E_CHECK_EQ(client.bottom - client.top, 562L);
+
+    const LONG style = GetWindowLongW(app.Main(), GWL_STYLE);
+    E2E_CHECK((style & WS_THICKFRAME) == 0);
+    E2E_CHECK((style & WS_MAXIMIZEBOX) == 0);
+    E2E_CHECK((style & WS_MINIMIZEBOX) != 0);
+    E2E_CHECK((style & WS_SYSMENU) != 0);
+
+    // Centred on the screen's work area.
+    RECT frame{}, work{};
+    GetWindowRect(app.Main(), &frame);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    E2E_CHECK(std::abs((frame.left + frame.right) - (work.left + work.right)) <= 2);
+    E2E_CHECK(std::abs((frame.top + frame.bottom) - (work.top + work.bottom)) <= 2);
+
+    E2E_CHECK_EQ(app.ControlText(kFrame1), std::wstring(L"逐一问题解决"));
+    E2E_CHECK_EQ(app.ControlText(kFrame2), std::wstring(L"操作过程"));
+    E2E_CHECK_EQ(app.ControlText(kCommand1), std::wstring(L"清空剪贴板"));
+    E2E_CHECK_EQ(app.ControlText(kCommand2), std::wstring(L"清除相关进程"));
+    E2E_CHECK_EQ(app.ControlText(kCommand3), std::wstring(L"清除Explorer"));
+    E2E_CHECK_EQ(app.ControlText(kCommand4), std::wstring(L"一键强力修复"));
+    E2E_CHECK_EQ(app.ControlText(kCommand5), std::wstring(L"弹出安全删除硬件的窗口"));
+    for (int id : {kCommand1, kCommand2, kCommand3, kCommand4, kCommand5}) {
+        E2E_CHECK(!app.Enabled(id));
+    }
+    E2E_CHECK(!IsWindowVisible(app.Control(kLabel1)));
+    E2E_CHECK_EQ(app.ControlText(kLabel1), kUsage + L"http://www.varnel.example/");
+    E2E_CHECK_EQ(app.LogLines().size(), 0u);
+
+    // A button of Frame1 lies at the frame's origin plus its offset: (240+120, 240+360) twips.
+    RECT button{};
+    GetWindowRect(app.Control(kCommand1), &button);
+    MapWindowPoints(nullptr, app.Main(), reinterpret_cast<POINT*>(&button), 2);
+    E2E_CHECK_EQ(button.left, 24L);
+    E2E_CHECK_EQ(button.top, 40L);
+    E2E_CHECK_EQ(button.right - button.left, 105L);
+
+    // The tab order is the z-order: by tab index.
+    const int order[] = {kFrame1, kCommand1, kCommand2, kCommand3, kFrame2,
+                         kS1,     kLabel1,   kList1,    kCommand5, kCommand4};
+    HWND child = GetWindow(app.Main(), GW_CHILD);
+    for (int id : order) {
+        E2E_CHECK_EQ(GetDlgCtrlID(child), id);
+        child = GetWindow(child, GW_HWNDNEXT);
+    }
+
+    E2E_CHECK_EQ(IconLikePixels(app.Main()), 0);
+    e2e::Screenshot(L"start");
+}
+
+// Cross-process menu handles do not work under Wine, so the bar is walked with the keyboard as a
+// user would: Alt selects the first menu; two steps right reach the system menu only if the bar
+// holds exactly two menus; a third step comes back to the first, Enter opens it and Enter
+// chooses its first item.
+E2E_TEST(menu_bar_holds_two_menus) {
+    App app;
+    PostMessageW(app.Main(), WM_SYSCOMMAND, SC_KEYMENU, 0);
+    Sleep(200);
+    for (WPARAM key : {VK_RIGHT, VK_RIGHT, VK_DOWN}) {
+        PostMessageW(app.Main(), WM_KEYDOWN, key, 0);
+        Sleep(150);
+    }
+    e2e::Screenshot(L"system-menu");
+    for (WPARAM key : {VK_ESCAPE, VK_RIGHT, VK_DOWN}) {
+        PostMessageW(app.Main(), WM_KEYDOWN, key, 0);
+        Sleep(150);
+    }
+    e2e::Screenshot(L"about-menu");
+    PostMessageW(app.Main(), WM_KEYDOWN, VK_RETURN, 0);
+    Box box = app.WaitForBox();
+    E2E_CHECK_EQ(box.Text(), kUsage + L"http://www.varnel.example/");
+    box.Press(IDOK);
+
+    // The about menu: its third entry (past the separator) is the exit item.
+    PostMessageW(app.Main(), WM_SYSCOMMAND, SC_KEYMENU, 0);
+    Sleep(200);
+    for (WPARAM key : {VK_DOWN, VK_UP, VK_RETURN}) {
+        PostMessageW(app.Main(), WM_KEYDOWN, key, 0);
+        Sleep(150);
+    }
+    box = app.WaitForBox();
+    E2E_CHECK_EQ(box.Text(), std::wstring(L"是否确定退出软件?"));
+    box.Press(IDNO);
+    E2E_CHECK(app.Running());
+}
+
+E2E_TEST(status_bar_panels) {
+    App app;
+    E2E_CHECK_EQ(app.StatusText(1), std::wstring(L"提示"));
+    E2E_CHECK_EQ(app.StatusText(2), std::wstring(L"正在检测是否有最新版本.."));
+    // The clock panel shows the user's short time, this minute or the one just past.
+    wchar_t format[80] = {};
+    GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SSHORTTIME, format, 80);
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    wchar_t expected[64] = {};
+    GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &now, format, expected, 64);
+    const std::wstring clock = app.StatusText(3);
+    E2E_CHECK(!clock.empty());
+    E2E_CHECK(clock.find(L':') != std::wstring::npos);
+    E2E_CHECK(clock.size() <= std::wstring(expected).size() + 1);
+
+    const LRESULT count = SendMessageW(app.Control(kS1), SB_GETPARTS, 4, 0);
+    E2E_CHECK_EQ(count, 3);
+}
+
+E2E_TEST(close_question_no_keeps_yes_ends) {
+    App app;
+    app.Close();
+    Box box = app.WaitForBox();
+    E2E_CHECK_EQ(box.Text(), std::wstring(L"是否确定退出软件?"));
+    E2E_CHECK_EQ(box.Title(), std::wstring(L"提示"));
+    E2E_CHECK(box.HasButton(IDYES) && box.HasButton(IDNO));
+    e2e::Screenshot(L"question");
+    box.Press(IDNO);
+    Sleep(300);
+    E2E_CHECK(app.Running());
+    E2E_CHECK(IsWindowVisible(app.Main()));
+
+    // A close request from another program asks the same.
+    PostMessageW(app.Main(), WM_CLOSE, 0, 0);
+    box = app.WaitForBox();
+    E2E_CHECK_EQ(box.Text(), std::wstring(L"是否确定退出软件?"));
+    box.Press(IDYES);
+    E2E_CHECK(app.WaitForExit(5000));
+}
+
+E2E_TEST(exit_menu_asks_the_same_question) {
+    App app;
+    app.Menu(kMenuTuichu);
+    Box box = app.WaitForBox();
+    E2E_CHECK_EQ(box.Text(), std::wstring(L"是否确定退出软件?"));
+    box.Press(IDNO);
+    Sleep(300);
+    E2E_CHECK(app.Running());
+    app.Menu(kMenuTuichu);
+    app.WaitForBox().Press(IDYES);
+    E2E_CHECK(app.WaitForExit(5000));
+}
+
+E2E_TEST(usage_box_shows_the_whole_label) {
+    App app;
+    app.Menu(kMenuUse);
+    Box box = app.WaitForBox();
+    E2E_CHECK_EQ(box.Text(), kUsage + L"http://www.varnel.example/");
+    E2E_CHECK_EQ(box.Title(), std::wstring(L"提示"));
+    E2E_CHECK(box.HasButton(IDOK) || box.HasButton(IDCANCEL));
+    E2E_CHECK(!box.HasButton(IDYES) && !box.HasButton(IDNO));
+    e2e::Screenshot(L"usage");
+    box.Press(box.HasButton(IDOK) ? IDOK : IDCANCEL);
+    E2E_CHECK(app.Running());
+}
