@@ -203,3 +203,56 @@ E2E_TEST(usage_box_shows_the_whole_label) {
     box.Press(box.HasButton(IDOK) ? IDOK : IDCANCEL);
     E2E_CHECK(app.Running());
 }
+
+namespace {
+
+HWND FindPopupMenu(DWORD pid) {
+    struct Context {
+        DWORD pid;
+        HWND found;
+    } context{pid, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* c = reinterpret_cast<Context*>(param);
+            wchar_t name[16] = {};
+            GetClassNameW(window, name, 16);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == c->pid && IsWindowVisible(window) && std::wstring(name) == L"#32768") {
+                c->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&context));
+    return context.found;
+}
+
+}  // namespace
+
+E2E_TEST(log_popup_opens_on_right_button_only) {
+    App app;
+    HWND list = app.Control(kList1);
+    const LPARAM at = MAKELPARAM(20, 20);
+
+    // Left and middle buttons select as usual and show no menu.
+    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(list, WM_LBUTTONUP, 0, at);
+    PostMessageW(list, WM_MBUTTONDOWN, MK_MBUTTON, at);
+    PostMessageW(list, WM_MBUTTONUP, 0, at);
+    E2E_CHECK(!e2e::WaitUntil([&] { return FindPopupMenu(app.Pid()) != nullptr; }, 800));
+
+    // The right button opens it on the way down, before any release.
+    PostMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    HWND popup = nullptr;
+    E2E_CHECK(e2e::WaitUntil([&] { return (popup = FindPopupMenu(app.Pid())) != nullptr; }, 3000));
+    e2e::Screenshot(L"popup");
+
+    // Its one item clears the (empty) log and says so.
+    PostMessageW(popup, WM_KEYDOWN, VK_DOWN, 0);
+    Sleep(100);
+    PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
+    E2E_CHECK(e2e::WaitUntil([&] { return app.StatusText(2) == L"已清空日志..."; }, 3000));
+    E2E_CHECK_EQ(app.LogLines().size(), 0u);
+    E2E_CHECK(FindPopupMenu(app.Pid()) == nullptr);
+}
