@@ -50,6 +50,8 @@ varnel_locale() {
         localedef -i zh_CN -f UTF-8 "$LOCPATH/zh_CN.UTF-8" 2>/dev/null ||
             [ -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ]
     fi
+    # glibc looks the codeset up in its normalised spelling too.
+    [ -e "$LOCPATH/zh_CN.utf8" ] || ln -s zh_CN.UTF-8 "$LOCPATH/zh_CN.utf8"
     export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 }
 

@@ -50,6 +50,11 @@ private:
     HWND& owner_;
 };
 
+class ImmediateExit : public ProcessExit {
+public:
+    [[noreturn]] void EndNow() override { ExitProcess(0); }
+};
+
 class UserTimeOfDay : public TimeOfDay {
 public:
     std::u16string LongTimeText() override;

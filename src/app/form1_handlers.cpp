@@ -99,16 +99,39 @@ void MainWindow::tuichu_Click() {
     PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
-void MainWindow::varnow_Click() {}
+// Web addresses are opened by the shell, minimized; it hands them to the user's browser.
+void MainWindow::varnow_Click() {
+    starter_.Start(std::u16string(u"explorer.exe ") + VARNEL_BRAND_SITE, kShowMinimized);
+}
 
-void MainWindow::ostride_Click() {}
+void MainWindow::ostride_Click() {
+    starter_.Start(std::u16string(u"explorer.exe ") + VARNEL_PARTNER_SITE, kShowMinimized);
+}
 
-void MainWindow::Timer1_Timer() {}
+void MainWindow::Timer1_Timer() {
+    versionCheck_.Timer1_Timer();
+}
 
-void MainWindow::Command1_Click() {}
-void MainWindow::Command2_Click() {}
-void MainWindow::Command3_Click() {}
-void MainWindow::Command4_Click() {}
-void MainWindow::Command5_Click() {}
+void MainWindow::StopTimer1() {
+    if (IsOpen()) {
+        KillTimer(window_, kTimer1);
+    }
+}
+
+void MainWindow::Command1_Click() {
+    singleActions_.Command1_Click();
+}
+void MainWindow::Command2_Click() {
+    singleActions_.Command2_Click();
+}
+void MainWindow::Command3_Click() {
+    singleActions_.Command3_Click();
+}
+void MainWindow::Command4_Click() {
+    oneClickRepair_.Command4_Click();
+}
+void MainWindow::Command5_Click() {
+    singleActions_.Command5_Click();
+}
 
 }  // namespace varnel::win32

@@ -15,8 +15,6 @@ namespace varnel::win32 {
 namespace {
 
 constexpr wchar_t kClassName[] = L"VarnelUnplugForm1";
-constexpr UINT_PTR kTimer1 = 1;
-constexpr UINT_PTR kClockTimer = 2;
 constexpr UINT_PTR kListSubclass = 1;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr std::u16string_view kTitle = u"提示";

@@ -12,7 +12,19 @@
 #include "app/controls_win32.h"
 #include "app/layout.h"
 #include "log/activity_log.h"
+#include "platform/win32/ansi_code_page_win32.h"
+#include "platform/win32/clipboard_win32.h"
+#include "platform/win32/clock_win32.h"
+#include "platform/win32/event_pump_win32.h"
+#include "platform/win32/program_starter_win32.h"
+#include "platform/win32/toolhelp_processes.h"
+#include "platform/win32/winhttp_transport.h"
 #include "platform/window_services.h"
+#include "repair/one_click_repair.h"
+#include "repair/responsive_wait.h"
+#include "repair/single_actions.h"
+#include "update/post_form.h"
+#include "update/version_check.h"
 
 namespace varnel::win32 {
 
@@ -29,6 +41,9 @@ public:
     bool IsOpen() const override { return window_ != nullptr && IsWindow(window_); }
 
 private:
+    static constexpr UINT_PTR kTimer1 = 1;
+    static constexpr UINT_PTR kClockTimer = 2;
+
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
                                      UINT_PTR id, DWORD_PTR self);
@@ -62,6 +77,7 @@ private:
     void ostride_Click();
     void qk_Click();
     void EnableButtons();
+    void StopTimer1();
 
     HWND& Control(ControlId id);
 
@@ -84,6 +100,28 @@ private:
     OwnedMessageBoxes boxes_{window_};
     UserTimeOfDay timeOfDay_;
     ActivityLog log_{list1_, s1_, timeOfDay_};
+
+    ToolhelpProcessTable processes_;
+    Win32Clipboard clipboard_;
+    Win32ProgramStarter starter_;
+    WinmmClock clock_;
+    Win32EventPump pump_;
+    ResponsiveWait wait_{clock_, pump_};
+    SingleActions singleActions_{log_, processes_, clipboard_, starter_, command3_};
+    OneClickRepair oneClickRepair_{log_,   processes_, clipboard_, starter_,
+                                   boxes_, command4_,  wait_,      *this};
+
+    WinHttpTransport transport_;
+    Win32AnsiCodePage codePage_;
+    FormPoster poster_{transport_, codePage_};
+    ImmediateExit exit_;
+    VersionCheck versionCheck_{poster_,
+                               boxes_,
+                               log_,
+                               starter_,
+                               exit_,
+                               [this] { EnableButtons(); },
+                               [this] { StopTimer1(); }};
 };
 
 }  // namespace varnel::win32
