@@ -271,6 +271,9 @@ App::App(const Options& options) {
         path = directory_ + L"\\varnel-unplug.exe";
         CopyFileW(program.c_str(), path.c_str(), FALSE);
     }
+    for (const auto& [tool, name] : options.beside) {
+        CopyTool(tool, directory_, name);
+    }
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     std::wstring commandLine = L"\"" + path + L"\"";
@@ -284,6 +287,9 @@ App::App(const Options& options) {
     if (found == nullptr)
         throw Failure{"the main window did not appear within 15 s"};
     main_ = found;
+    if (options.waitReady) {
+        WaitReady();
+    }
 }
 
 App::~App() {

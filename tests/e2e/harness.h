@@ -95,6 +95,9 @@ class App {
 public:
     struct Options {
         bool copyProgram = true;  // else run the build's own copy
+        bool waitReady = true;    // wait until the start-up check has enabled the buttons
+        // Test programs put beside the program before it starts: {tool exe, name to give it}.
+        std::vector<std::pair<std::wstring, std::wstring>> beside;
     };
     App() : App(Options{}) {}
     explicit App(const Options& options);

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # The Wine session shared by the end-to-end tests: one prefix, one virtual display.
-#   session.sh start BUILD_DIR       prepare the prefix, start Xvfb
-#   session.sh run BUILD_DIR NAME    run one test of the driver
+#   session.sh start BUILD_DIR       prepare the prefix, test certificates and Xvfb
+#   session.sh run BUILD_DIR NAME    run one test of the driver, with the stand-in version
+#                                    service answering as scenarios/NAME.json says (the
+#                                    up-to-date answer when there is none; no service at all when
+#                                    scenarios/NAME.down exists; extra service options in
+#                                    scenarios/NAME.args)
 #   session.sh stop BUILD_DIR        end Wine and Xvfb
 set -uo pipefail
 source "$(dirname "$0")/../../scripts/lib/setup.sh"
@@ -9,13 +13,43 @@ source "$(dirname "$0")/../../scripts/lib/setup.sh"
 action=$1
 bin=$2
 state="$bin/e2e"
-mkdir -p "$state"
+service="$VARNEL_ROOT/tools/version_service.py"
+scenarios="$VARNEL_ROOT/tests/e2e/scenarios"
+# The test build asks for the version service here (VARNEL_VERSION_SERVICE of the preset).
+port=47443
+mkdir -p "$state/service"
 varnel_prefix
+
+start_service() {
+    local name=$1
+    local record="$state/service/$name.requests.jsonl"
+    rm -f "$record" "$state/service/port"
+    [ -e "$scenarios/$name.down" ] && return 0
+    local source=(--scenario '{"body": "{\"result\":1,\"info\":{\"version\":\"3.0.0\",\"sid\":\"1\",\"must\":\"0\"}}"}')
+    [ -f "$scenarios/$name.json" ] && source=(--scenario-file "$scenarios/$name.json")
+    local extra=()
+    [ -f "$scenarios/$name.args" ] && read -r -a extra <"$scenarios/$name.args"
+    python3 "$service" serve --certs "$state/certs" --record "$record" --port "$port" \
+        --port-file "$state/service/port" --lifetime 300 "${extra[@]}" "${source[@]}" \
+        >"$state/service/$name.log" 2>&1 </dev/null &
+    service_pid=$!
+    local i
+    for i in $(seq 1 100); do
+        [ -f "$state/service/port" ] && return 0
+        sleep 0.05
+    done
+    echo "the stand-in version service did not start" >&2
+    return 1
+}
 
 case "$action" in
 start)
     if [ -f "$state/display" ] && xdpyinfo -display "$(cat "$state/display")" >/dev/null 2>&1; then
         exit 0
+    fi
+    if [ ! -f "$state/certs/ca.pem" ]; then
+        python3 "$service" make-certs "$state/certs" >"$state/certs.log" 2>&1 || exit 1
+        sh "$VARNEL_ROOT/tools/trust_test_ca.sh" "$WINEPREFIX" "$state/certs/ca.pem" || exit 1
     fi
     unset DISPLAY
     varnel_display || exit 1
@@ -32,9 +66,12 @@ run)
     out="$state/$name.log"
     rm -f "$out"
     mkdir -p "$state/shots"
+    service_pid=
+    start_service "$name" || exit 1
     # Wine's output goes to a file: programs started by the test would keep a pipe open.
     wine "$bin/tools/e2e_driver.exe" "$name" >"$out" 2>&1 </dev/null
     rc=$?
+    [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null
     cat "$out"
     for bmp in "$state/shots/$name"*.bmp; do
         [ -e "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
