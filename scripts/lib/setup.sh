@@ -55,10 +55,11 @@ varnel_locale() {
     export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 }
 
-# A private Wine prefix under build/, ready for windows without a window manager.
+# A private Wine prefix under build/ (VARNEL_WINEPREFIX names another), ready for windows
+# without a window manager.
 varnel_prefix() {
     varnel_locale
-    export WINEPREFIX="$VARNEL_BUILD/prefix" WINEARCH=win64 WINEDEBUG=-all
+    export WINEPREFIX="${VARNEL_WINEPREFIX:-$VARNEL_BUILD/prefix}" WINEARCH=win64 WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
     if [ ! -f "$WINEPREFIX/.varnel-ready" ]; then
         log "preparing Wine prefix $WINEPREFIX"

@@ -15,8 +15,10 @@ bin=$2
 state="$bin/e2e"
 service="$VARNEL_ROOT/tools/version_service.py"
 scenarios="$VARNEL_ROOT/tests/e2e/scenarios"
-# The test build asks for the version service here (VARNEL_VERSION_SERVICE of the preset).
-port=47443
+# The port the build asks for the version service on (its VARNEL_VERSION_SERVICE).
+port=$(sed -n 's#^VARNEL_VERSION_SERVICE:STRING=https://localhost:\([0-9]*\).*#\1#p' \
+    "$bin/CMakeCache.txt")
+port=${port:-47443}
 mkdir -p "$state/service"
 varnel_prefix
 
