@@ -267,3 +267,26 @@ E2E_TEST(log_popup_opens_on_right_button_only) {
     E2E_CHECK_EQ(app.LogLines().size(), 0u);
     E2E_CHECK(FindPopupMenu(app.Pid()) == nullptr);
 }
+
+// The website items start the shell with the address, minimized; a recorder beside the program
+// stands in for explorer.exe.
+E2E_TEST(website_items_start_the_shell_with_their_address) {
+    App::Options options;
+    options.beside = {{L"recorder.exe", L"explorer.exe"}};
+    App app(options);
+    const std::wstring log = app.Directory() + L"\\recorder.log";
+
+    app.Menu(205);
+    E2E_CHECK(e2e::WaitUntil([&] { return !e2e::ReadTextFile(log).empty(); }, 10000));
+    app.Menu(207);
+    E2E_CHECK(e2e::WaitUntil(
+        [&] { return e2e::ReadTextFile(log).find(L"ostrid") != std::wstring::npos; }, 10000));
+    const std::wstring recorded = e2e::ReadTextFile(log);
+    E2E_CHECK(recorded.find(L"exe=explorer.exe\tshow=2\targs=http://www.varnel.example/\t") !=
+              std::wstring::npos);
+    E2E_CHECK(recorded.find(L"exe=explorer.exe\tshow=2\targs=https://www.ostrid.example\t") !=
+              std::wstring::npos);
+    E2E_CHECK(recorded.find(L"varnel") < recorded.find(L"ostrid"));
+    E2E_CHECK(app.Running());
+    E2E_CHECK(!app.BoxOpen());
+}
