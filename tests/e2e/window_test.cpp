@@ -290,3 +290,52 @@ E2E_TEST(website_items_start_the_shell_with_their_address) {
     E2E_CHECK(app.Running());
     E2E_CHECK(!app.BoxOpen());
 }
+
+namespace {
+
+// Sets the desktop's DPI for programs started from now on, and puts the old value back.
+class DesktopDpi {
+public:
+    explicit DesktopDpi(DWORD dpi) {
+        DWORD size = sizeof(old_);
+        hadOld_ = RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels",
+                               RRF_RT_REG_DWORD, nullptr, &old_, &size) == ERROR_SUCCESS;
+        Set(dpi);
+    }
+    ~DesktopDpi() {
+        if (hadOld_) {
+            Set(old_);
+        } else {
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
+        }
+    }
+
+private:
+    static void Set(DWORD dpi) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi,
+                        sizeof(dpi));
+    }
+    DWORD old_ = 96;
+    bool hadOld_ = false;
+};
+
+}  // namespace
+
+// At 144 DPI every size grows by half: the layout is in twips, not pixels.
+E2E_TEST(layout_scales_with_the_dpi) {
+    DesktopDpi dpi(144);
+    App app;
+    RECT client{};
+    GetClientRect(app.Main(), &client);
+    E2E_CHECK_EQ(client.right - client.left, 896L);
+    E2E_CHECK_EQ(client.bottom - client.top, 843L);
+    RECT button{};
+    GetWindowRect(app.Control(kCommand4), &button);
+    MapWindowPoints(nullptr, app.Main(), reinterpret_cast<POINT*>(&button), 2);
+    E2E_CHECK_EQ(button.left, 564L);
+    E2E_CHECK_EQ(button.right, 866L);  // (5640 + 3015) twips, edges rounded
+    // The font follows: a line of the log list is taller than at 96 DPI (about 13-16 pixels).
+    const LRESULT itemHeight = SendMessageW(app.Control(kList1), LB_GETITEMHEIGHT, 0, 0);
+    E2E_CHECK(itemHeight >= 20);
+    e2e::Screenshot(L"144dpi");
+}
