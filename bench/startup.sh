@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Start-up figures under Wine: the median time until the main window exists for the program and
+# for a bare window built the same way, their ratio, the program's size and the DLLs it imports.
+#   bench/startup.sh [RUNS]     (default 15; builds the windows preset first)
+set -euo pipefail
+source "$(dirname "$0")/../scripts/lib/setup.sh"
+
+runs=${1:-15}
+varnel_install
+mkdir -p "$VARNEL_BUILD"
+varnel_build windows >/dev/null
+varnel_prefix
+trap 'wineserver -k 2>/dev/null || true; varnel_display_stop' EXIT
+unset DISPLAY
+varnel_display
+
+bin="$VARNEL_BUILD/windows"
+out="$VARNEL_BUILD/bench-startup.log"
+wine cmd /c exit >/dev/null 2>&1 </dev/null  # warm Wine up once
+measure() {
+    wine "$bin/bench/startup_timer.exe" "$1" "$runs" >"$out" 2>&1 </dev/null
+    sed -n 's/.*median_ms=\([0-9.]*\).*/\1/p' "$out"
+}
+program=$(measure "$bin/varnel-unplug.exe")
+hello=$(measure "$bin/bench/hello_window.exe")
+size=$(stat -c %s "$bin/varnel-unplug.exe")
+echo "start-up until the main window exists, median of $runs runs under Wine:"
+echo "  varnel-unplug.exe  ${program} ms"
+echo "  hello_window.exe   ${hello} ms"
+awk -v a="$program" -v b="$hello" 'BEGIN { printf "  ratio              %.2f (goal <= 1.2)\n", a / b }'
+awk -v s="$size" 'BEGIN { printf "size of varnel-unplug.exe: %d bytes (%.0f KiB; goal <= 1024 KiB)\n", s, s / 1024 }'
+echo "imported DLLs:"
+x86_64-w64-mingw32-objdump -p "$bin/varnel-unplug.exe" | sed -n 's/^\s*DLL Name: /  /p'
