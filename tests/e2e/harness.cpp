@@ -4,8 +4,10 @@
 #include <tlhelp32.h>
 
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
+#include <utility>
 
 namespace e2e {
 
@@ -235,6 +237,163 @@ std::vector<DWORD> ProcessesNamed(const std::wstring& imageName) {
     return pids;
 }
 
+std::vector<DWORD> ProcessesNamedAnyCase(const std::wstring& imageName) {
+    std::vector<DWORD> pids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return pids;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
+        if (CompareStringOrdinal(imageName.c_str(), -1, entry.szExeFile, -1, TRUE) == CSTR_EQUAL)
+            pids.push_back(entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    return pids;
+}
+
+ToolCopy::ToolCopy(const std::wstring& tool, const std::wstring& path) : path_(path) {
+    for (size_t slash = path.find(L'\\', 3); slash != std::wstring::npos;
+         slash = path.find(L'\\', slash + 1)) {
+        CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
+    }
+    const std::wstring from = DriverDirectory() + L"\\" + tool;
+    if (!CopyFileW(from.c_str(), path.c_str(), FALSE)) {
+        throw Failure{"cannot copy " + Narrow(from) + " to " + Narrow(path)};
+    }
+    std::wstring commandLine = L"\"" + path + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        Parent(path).c_str(), &startup, &started)) {
+        throw Failure{"cannot start " + Narrow(path) + " (error " + std::to_string(GetLastError()) +
+                      ")"};
+    }
+    CloseHandle(started.hThread);
+    process_ = started.hProcess;
+    pid_ = started.dwProcessId;
+}
+
+ToolCopy::ToolCopy(ToolCopy&& other) noexcept
+    : path_(std::move(other.path_)), process_(other.process_), pid_(other.pid_) {
+    other.process_ = nullptr;
+}
+
+ToolCopy::~ToolCopy() {
+    if (process_ == nullptr)
+        return;
+    if (Running()) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+}
+
+bool ToolCopy::Running() const {
+    return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+bool ToolCopy::WaitForExit(DWORD timeoutMs) const {
+    return WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
+}
+
+std::vector<Recorded> RecorderLog(const std::wstring& directory) {
+    std::vector<Recorded> starts;
+    const std::wstring text = ReadTextFile(directory + L"\\recorder.log");
+    size_t begin = 0;
+    while (begin < text.size()) {
+        size_t end = text.find(L"\r\n", begin);
+        if (end == std::wstring::npos)
+            break;  // a line still being written
+        const std::wstring line = text.substr(begin, end - begin);
+        begin = end + 2;
+        Recorded start;
+        size_t field = 0;
+        while (field <= line.size()) {
+            size_t tab = line.find(L'\t', field);
+            if (tab == std::wstring::npos)
+                tab = line.size();
+            const std::wstring item = line.substr(field, tab - field);
+            const size_t equals = item.find(L'=');
+            const std::wstring key = item.substr(0, equals);
+            const std::wstring value =
+                equals == std::wstring::npos ? std::wstring() : item.substr(equals + 1);
+            if (key == L"exe")
+                start.exe = value;
+            else if (key == L"show")
+                start.show = value;
+            else if (key == L"args")
+                start.args = value;
+            else if (key == L"cmdline")
+                start.commandLine = value;
+            field = tab + 1;
+        }
+        starts.push_back(start);
+    }
+    return starts;
+}
+
+void PutClipboardText(const std::wstring& text) {
+    // Opened for a window of our own: text set with no owner would be refused. The window goes
+    // at once, so nobody has to send it WM_DESTROYCLIPBOARD later; the text stays.
+    const HWND owner =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    if (!WaitUntil([owner] { return OpenClipboard(owner) != FALSE; }, 2000)) {
+        DestroyWindow(owner);
+        throw Failure{"the driver cannot open the clipboard"};
+    }
+    EmptyClipboard();
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    std::memcpy(GlobalLock(memory), text.c_str(), bytes);
+    GlobalUnlock(memory);
+    const bool set = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    CloseClipboard();
+    DestroyWindow(owner);
+    if (!set)
+        throw Failure{"the driver cannot put text on the clipboard"};
+}
+
+int ClipboardFormats() {
+    return CountClipboardFormats();
+}
+
+std::wstring LogMessage(const std::wstring& line, int seconds) {
+    const size_t close = line.find(L" ]");
+    if (line.rfind(L"[ ", 0) != 0 || close == std::wstring::npos)
+        throw Failure{"not a log line: \"" + Narrow(line) + "\""};
+    const std::wstring time = line.substr(2, close - 2);
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER tick{};
+    tick.LowPart = now.dwLowDateTime;
+    tick.HighPart = now.dwHighDateTime;
+    constexpr ULONGLONG kSecond = 10'000'000;
+    for (int back = -1; back <= seconds; ++back) {
+        ULARGE_INTEGER at = tick;
+        at.QuadPart -= static_cast<ULONGLONG>(back) * kSecond;
+        FILETIME utc{at.LowPart, at.HighPart}, local{};
+        SYSTEMTIME moment{};
+        FileTimeToLocalFileTime(&utc, &local);
+        FileTimeToSystemTime(&local, &moment);
+        wchar_t text[128] = {};
+        GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &moment, nullptr, text, 128);
+        if (time == text)
+            return line.substr(close + 2);
+    }
+    throw Failure{"the log line's time is not the long time of the last " +
+                  std::to_string(seconds) + " s: \"" + Narrow(line) + "\""};
+}
+
+std::vector<std::wstring> LogMessages(const std::vector<std::wstring>& lines, int seconds) {
+    std::vector<std::wstring> messages;
+    for (const std::wstring& line : lines)
+        messages.push_back(LogMessage(line, seconds));
+    return messages;
+}
+
 std::wstring Box::Text() const {
     wchar_t text[4096] = {};
     GetDlgItemTextW(window, 0xFFFF, text, 4096);
@@ -307,6 +466,12 @@ bool App::Running() const {
 
 bool App::WaitForExit(DWORD timeoutMs) const {
     return WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD App::ExitCode() const {
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code;
 }
 
 std::wstring App::Caption() const {

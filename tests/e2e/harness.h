@@ -44,6 +44,12 @@ inline std::string Show(const std::wstring& s) {
 inline std::string Show(const wchar_t* s) {
     return Show(std::wstring(s));
 }
+inline std::string Show(const std::vector<std::wstring>& lines) {
+    std::string shown = "{";
+    for (const std::wstring& line : lines)
+        shown += (shown.size() > 1 ? ", " : "") + Show(line);
+    return shown + "}";
+}
 template <typename T>
 std::string Show(const T& value) {
     std::ostringstream out;
@@ -81,6 +87,50 @@ DWORD StartProgram(const std::wstring& path, const std::wstring& arguments = L""
 bool ProcessRunning(DWORD pid);
 std::vector<DWORD> ProcessesNamed(const std::wstring& imageName);  // exact, case-sensitive
 
+std::vector<DWORD> ProcessesNamedAnyCase(const std::wstring& imageName);
+
+// A copy of a test program (from the driver's folder) started as `path`, folders made as needed.
+// The full path is the application name, so a copy with any extension starts. The copy is ended
+// when the object goes, unless it has ended before.
+class ToolCopy {
+public:
+    ToolCopy(const std::wstring& tool, const std::wstring& path);
+    ToolCopy(ToolCopy&& other) noexcept;
+    ToolCopy(const ToolCopy&) = delete;
+    ToolCopy& operator=(const ToolCopy&) = delete;
+    ToolCopy& operator=(ToolCopy&&) = delete;
+    ~ToolCopy();
+
+    const std::wstring& Path() const { return path_; }
+    DWORD Pid() const { return pid_; }
+    bool Running() const;
+    bool WaitForExit(DWORD timeoutMs) const;
+
+private:
+    std::wstring path_;
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+};
+
+// One start of a recorder copy, as read back from recorder.log in its folder.
+struct Recorded {
+    std::wstring exe;   // its file name
+    std::wstring show;  // wShowWindow, or "none"
+    std::wstring args;  // the command line after the program's name
+    std::wstring commandLine;
+};
+std::vector<Recorded> RecorderLog(const std::wstring& directory);
+
+// The clipboard as another program uses it: text put there by a window of the driver's own.
+void PutClipboardText(const std::wstring& text);
+int ClipboardFormats();
+
+// A log line "[ <time> ]<message>": returns the message once the time text has been found to be
+// the user's long time format of a moment within the last `seconds` seconds; fails the test
+// otherwise.
+std::wstring LogMessage(const std::wstring& line, int seconds = 60);
+std::vector<std::wstring> LogMessages(const std::vector<std::wstring>& lines, int seconds = 60);
+
 // A top-level message box (#32770) of the process, visible.
 struct Box {
     HWND window = nullptr;
@@ -111,6 +161,7 @@ public:
     HWND Control(int id) const { return GetDlgItem(main_, id); }
     bool Running() const;
     bool WaitForExit(DWORD timeoutMs) const;
+    DWORD ExitCode() const;  // STILL_ACTIVE while it runs
 
     // What the user sees.
     std::wstring Caption() const;
