@@ -52,7 +52,8 @@ varnel_locale() {
     fi
     # glibc looks the codeset up in its normalised spelling too.
     [ -e "$LOCPATH/zh_CN.utf8" ] || ln -s zh_CN.UTF-8 "$LOCPATH/zh_CN.utf8"
-    export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+    # The shell itself cannot load this locale (it reads LOCPATH only at start): keep it quiet.
+    { export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; } 2>/dev/null
 }
 
 # A private Wine prefix under build/ (VARNEL_WINEPREFIX names another), ready for windows

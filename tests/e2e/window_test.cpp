@@ -5,6 +5,9 @@
 #include <commctrl.h>
 
 #include <cstdlib>
+#include <iterator>
+#include <thread>
+#include <vector>
 
 #include "harness.h"
 
@@ -338,4 +341,95 @@ E2E_TEST(layout_scales_with_the_dpi) {
     const LRESULT itemHeight = SendMessageW(app.Control(kList1), LB_GETITEMHEIGHT, 0, 0);
     E2E_CHECK(itemHeight >= 20);
     e2e::Screenshot(L"144dpi");
+}
+
+// Wine delivers BM_CLICK even to a disabled button; the program must not act on it.
+E2E_TEST(click_on_a_disabled_button_does_nothing) {
+    App::Options options;
+    options.waitReady = false;
+    App app(options);
+    Box failed = app.WaitForBox(12000);  // the service is down: the buttons stay disabled
+    for (int id : {kCommand1, kCommand2, kCommand3, kCommand5}) {
+        E2E_CHECK(!app.Enabled(id));
+        PostMessageW(app.Control(id), BM_CLICK, 0, 0);
+    }
+    Sleep(500);
+    E2E_CHECK_EQ(app.LogLines().size(), 0u);
+    E2E_CHECK_EQ(app.StatusText(2), std::wstring(L"正在检测是否有最新版本.."));
+    E2E_CHECK_EQ(app.ControlText(kCommand3), std::wstring(L"清除Explorer"));
+    failed.Press(IDOK);
+    app.WaitReady(3000);
+}
+
+// Logging off asks the same question; No vetoes the end of the session.
+E2E_TEST(end_of_session_asks_before_closing) {
+    App app;
+    DWORD_PTR answer = 1;
+    std::thread ask([&] {
+        SendMessageTimeoutW(app.Main(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                            20000, &answer);
+    });
+    Box box = app.WaitForBox();
+    E2E_CHECK_EQ(box.Text(), std::wstring(L"是否确定退出软件?"));
+    box.Press(IDNO);
+    ask.join();
+    E2E_CHECK_EQ(answer, 0u);
+    E2E_CHECK(app.Running());
+}
+
+namespace {
+
+HWND FocusOf(const App& app) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(GetWindowThreadProcessId(app.Main(), nullptr), &info);
+    return info.hwndFocus;
+}
+
+void PressTab(bool shift) {
+    std::vector<INPUT> keys;
+    auto key = [&](WORD vk, bool up) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = vk;
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        keys.push_back(input);
+    };
+    if (shift)
+        key(VK_SHIFT, false);
+    key(VK_TAB, false);
+    key(VK_TAB, true);
+    if (shift)
+        key(VK_SHIFT, true);
+    SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
+}
+
+}  // namespace
+
+// Tab walks the controls that take focus in tab-index order and Shift+Tab walks back.
+E2E_TEST(tab_and_shift_tab_follow_the_tab_order) {
+    App app;
+    SetForegroundWindow(app.Main());
+    E2E_CHECK(e2e::WaitUntil([&] { return GetForegroundWindow() == app.Main(); }, 3000));
+    const int forward[] = {kCommand1, kCommand2, kCommand3, kList1,
+                           kCommand5, kCommand4, kCommand1};
+    // Start from a known place: Tab until Command1 has the focus.
+    E2E_CHECK(e2e::WaitUntil(
+        [&] {
+            if (FocusOf(app) == app.Control(kCommand1))
+                return true;
+            PressTab(false);
+            return false;
+        },
+        5000, 200));
+    for (size_t i = 1; i < std::size(forward); ++i) {
+        PressTab(false);
+        const HWND expected = app.Control(forward[i]);
+        E2E_CHECK(e2e::WaitUntil([&] { return FocusOf(app) == expected; }, 2000));
+    }
+    for (int id : {kCommand4, kCommand5, kList1, kCommand3}) {
+        PressTab(true);
+        const HWND expected = app.Control(id);
+        E2E_CHECK(e2e::WaitUntil([&] { return FocusOf(app) == expected; }, 2000));
+    }
 }
