@@ -37,10 +37,6 @@ void MainWindow::Form_Load() {
     // The window carries no icon of its own; the program file keeps its icon.
     SendMessageW(window_, WM_SETICON, ICON_BIG, 0);
     SendMessageW(window_, WM_SETICON, ICON_SMALL, 0);
-    // Without an icon of its own a window still gets the default one in its caption, unless it
-    // has the modal frame.
-    SetWindowLongW(window_, GWL_EXSTYLE,
-                   GetWindowLongW(window_, GWL_EXSTYLE) | WS_EX_DLGMODALFRAME);
 
     AttachSkin(SkinFilePath(ProgramPath()), u"");  // the native look stays when there is none
     if (const SkinColors* skin = ActiveSkin()) {

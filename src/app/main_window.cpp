@@ -17,6 +17,7 @@ namespace {
 constexpr wchar_t kClassName[] = L"VarnelUnplugForm1";
 constexpr UINT_PTR kListSubclass = 1;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 constexpr std::u16string_view kTitle = u"提示";
 
 const wchar_t* Text(std::u16string_view text) {
@@ -58,20 +59,26 @@ bool MainWindow::Create(HINSTANCE instance) {
         return false;
     }
     CreateMenus();
-    // The size is set once the window knows the DPI of the monitor it is on.
-    window_ = CreateWindowExW(0, kClassName, Text(kFormCaption), kStyle, CW_USEDEFAULT,
-                              CW_USEDEFAULT, 640, 480, nullptr, menuBar_, instance, this);
+    // Created at its final size and place for the primary monitor's DPI, so that nothing moves
+    // twice before it is shown. The modal frame keeps the caption free of the default icon once
+    // Form_Load has removed the window's own.
+    dpi_ = GetDpiForSystem();
+    const RECT frame = CentredFrame(dpi_);
+    window_ = CreateWindowExW(kExStyle, kClassName, Text(kFormCaption), kStyle, frame.left,
+                              frame.top, frame.right - frame.left, frame.bottom - frame.top,
+                              nullptr, menuBar_, instance, this);
     if (window_ == nullptr) {
         return false;
     }
     dpi_ = GetDpiForWindow(window_);
     CreateControls();
-    ApplyDpi(dpi_);
+    ApplyFont(dpi_);
+    LayOutStatusBar();  // the panels must exist before their texts are set
     s1_.SetPanelText(1, std::u16string(kStatusPanel1));
     s1_.SetPanelText(2, std::u16string(kStatusChecking));
     UpdateClock();
     Run([this] { Form_Load(); });
-    SizeAndCentre();
+    FitClientArea();
     ShowWindow(window_, SW_SHOW);
     UpdateWindow(window_);
     SetTimer(window_, kTimer1, kTimer1Interval, nullptr);
@@ -131,9 +138,12 @@ void MainWindow::CreateControls() {
             style |= WS_VISIBLE;
         if (!spec.enabled)
             style |= WS_DISABLED;
+        const PixelRect r = spec.kind == ControlKind::StatusBar ? PixelRect{0, 0, 0, 0}
+                                                                // docked: it places itself
+                                                                : ToPixels(WindowTwips(spec), dpi_);
         Control(spec.id) = CreateWindowExW(
-            exStyle, className, Text(spec.caption), style, 0, 0, 0, 0, window_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+            exStyle, className, Text(spec.caption), style, r.left, r.top, r.width, r.height,
+            window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
     }
     // The label holds the usage text followed by the brand's website address.
     const std::u16string usage = std::u16string(kUsageText) + VARNEL_BRAND_SITE;
@@ -141,8 +151,7 @@ void MainWindow::CreateControls() {
     SetWindowSubclass(Control(kList1), ListProc, kListSubclass, reinterpret_cast<DWORD_PTR>(this));
 }
 
-void MainWindow::ApplyDpi(unsigned dpi) {
-    dpi_ = dpi;
+void MainWindow::ApplyFont(unsigned dpi) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
     HFONT font = nullptr;
@@ -155,10 +164,11 @@ void MainWindow::ApplyDpi(unsigned dpi) {
     if (font_ != nullptr)
         DeleteObject(font_);
     font_ = font;
-    LayOut();
 }
 
-void MainWindow::LayOut() {
+void MainWindow::ApplyDpi(unsigned dpi) {
+    dpi_ = dpi;
+    ApplyFont(dpi);
     for (const ControlSpec& spec : Controls()) {
         if (spec.kind == ControlKind::StatusBar) {
             continue;  // docked: it places itself along the bottom edge
@@ -167,37 +177,53 @@ void MainWindow::LayOut() {
         SetWindowPos(Control(spec.id), nullptr, r.left, r.top, r.width, r.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    LayOutStatusBar();
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
+void MainWindow::LayOutStatusBar() {
     HWND bar = Control(kS1);
     SendMessageW(bar, WM_SIZE, 0, 0);
     RECT client{};
     GetClientRect(window_, &client);
     const std::array<int, 3> edges = StatusPanelEdges(client.right - client.left, dpi_);
     SendMessageW(bar, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
-    InvalidateRect(window_, nullptr, TRUE);
 }
 
-void MainWindow::SizeAndCentre() {
-    const int width = TwipsToPixels(kClientWidthTwips, dpi_);
-    const int height = TwipsToPixels(kClientHeightTwips, dpi_);
-    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE));
-    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_EXSTYLE));
-    RECT frame{0, 0, width, height};
-    AdjustWindowRectExForDpi(&frame, style, TRUE, exStyle, dpi_);
+RECT MainWindow::CentredFrame(unsigned dpi) const {
+    RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
+    AdjustWindowRectExForDpi(&frame, kStyle, TRUE, kExStyle, dpi);
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
-    GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const HMONITOR on = window_ != nullptr
+                            ? MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY)
+                            : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    GetMonitorInfoW(on, &monitor);
     const RECT& work = monitor.rcWork;
-    const int outerWidth = frame.right - frame.left;
-    int outerHeight = frame.bottom - frame.top;
-    SetWindowPos(window_, nullptr, 0, 0, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOMOVE);
-    // A menu bar that wraps makes the client shorter than planned: add what is missing.
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    const int left = work.left + (work.right - work.left - width) / 2;
+    const int top = work.top + (work.bottom - work.top - height) / 2;
+    return RECT{left, top, left + width, top + height};
+}
+
+void MainWindow::FitClientArea() {
+    // The window may sit on a monitor of another DPI than the primary one, and a menu bar that
+    // wraps makes the client area shorter than planned: correct the frame for both.
     RECT client{};
     GetClientRect(window_, &client);
-    outerHeight += height - (client.bottom - client.top);
-    const int left = work.left + (work.right - work.left - outerWidth) / 2;
-    const int top = work.top + (work.bottom - work.top - outerHeight) / 2;
-    SetWindowPos(window_, nullptr, left, top, outerWidth, outerHeight, SWP_NOZORDER);
-    LayOut();
+    const int width = TwipsToPixels(kClientWidthTwips, dpi_);
+    const int height = TwipsToPixels(kClientHeightTwips, dpi_);
+    if (client.right == width && client.bottom == height) {
+        LayOutStatusBar();
+        return;
+    }
+    RECT frame = CentredFrame(dpi_);
+    frame.bottom += height - client.bottom;
+    frame.right += width - client.right;
+    SetWindowPos(window_, nullptr, frame.left, frame.top, frame.right - frame.left,
+                 frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ApplyDpi(dpi_);
 }
 
 void MainWindow::UpdateClock() {
@@ -245,7 +271,7 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_SIZE:
             if (Control(kS1) != nullptr) {
-                LayOut();
+                LayOutStatusBar();
             }
             break;
         case WM_DPICHANGED: {

@@ -51,9 +51,11 @@ private:
 
     void CreateControls();
     void CreateMenus();
-    void ApplyDpi(unsigned dpi);
-    void LayOut();
-    void SizeAndCentre();
+    void ApplyFont(unsigned dpi);
+    void ApplyDpi(unsigned dpi);  // font and every control's place
+    void LayOutStatusBar();
+    RECT CentredFrame(unsigned dpi) const;
+    void FitClientArea();
     void UpdateClock();
     void OnCommand(int id, int code, HWND control);
     LRESULT OnControlColor(HDC dc, HWND control);
