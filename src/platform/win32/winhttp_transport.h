@@ -11,7 +11,9 @@ namespace varnel::win32 {
 class WinHttpTransport : public HttpTransport {
 public:
     // Resolve, connect, send and receive together; the caller is never kept waiting longer.
-    static constexpr std::chrono::milliseconds kTimeLimit{9500};
+    // The start-up check begins a second after the program starts, and the user is to have a
+    // usable window within 10 s of the start even when the service never answers.
+    static constexpr std::chrono::milliseconds kTimeLimit{8000};
     // A runaway answer must not eat memory; the service's answers are a few hundred bytes.
     static constexpr size_t kBodyLimit = 1024 * 1024;
 
