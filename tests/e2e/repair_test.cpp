@@ -159,6 +159,7 @@ E2E_TEST(command3_stops_then_restarts_the_shell) {
     const std::vector<DWORD> wineShells = e2e::ProcessesNamed(L"explorer.exe");
     std::printf("explorer.exe before the stop: %u (Wine's own: %u)\n",
                 static_cast<unsigned>(shells.size()), static_cast<unsigned>(wineShells.size()));
+    E2E_CHECK(!wineShells.empty());
     E2E_CHECK_EQ(app.ControlText(kCommand3), std::wstring(L"清除Explorer"));
 
     app.Click(kCommand3);
