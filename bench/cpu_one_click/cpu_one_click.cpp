@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <sstream>
 #include <string>
 #include <vector>
