@@ -109,11 +109,11 @@ void MainWindow::CreateMenus() {
 void MainWindow::CreateControls() {
     const HINSTANCE instance =
         reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
-    for (const ControlSpec& spec : Controls()) {
+    for (const ControlSpec& control : Controls()) {
         const wchar_t* className = WC_BUTTONW;
         DWORD style = WS_CHILD;
         DWORD exStyle = 0;
-        switch (spec.kind) {
+        switch (control.kind) {
             case ControlKind::Button:
                 style |= BS_PUSHBUTTON | WS_TABSTOP;
                 break;
@@ -134,16 +134,16 @@ void MainWindow::CreateControls() {
                 style |= SS_LEFT;
                 break;
         }
-        if (spec.visible)
+        if (control.visible)
             style |= WS_VISIBLE;
-        if (!spec.enabled)
+        if (!control.enabled)
             style |= WS_DISABLED;
-        const PixelRect r = spec.kind == ControlKind::StatusBar ? PixelRect{0, 0, 0, 0}
-                                                                // docked: it places itself
-                                                                : ToPixels(WindowTwips(spec), dpi_);
-        Control(spec.id) = CreateWindowExW(
-            exStyle, className, Text(spec.caption), style, r.left, r.top, r.width, r.height,
-            window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+        const PixelRect r = control.kind == ControlKind::StatusBar
+                                ? PixelRect{0, 0, 0, 0}  // docked: it places itself
+                                : ToPixels(WindowTwips(control), dpi_);
+        Control(control.id) = CreateWindowExW(
+            exStyle, className, Text(control.caption), style, r.left, r.top, r.width, r.height,
+            window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
     }
     // The label holds the usage text followed by the brand's website address.
     const std::u16string usage = std::u16string(kUsageText) + VARNEL_BRAND_SITE;
@@ -169,12 +169,12 @@ void MainWindow::ApplyFont(unsigned dpi) {
 void MainWindow::ApplyDpi(unsigned dpi) {
     dpi_ = dpi;
     ApplyFont(dpi);
-    for (const ControlSpec& spec : Controls()) {
-        if (spec.kind == ControlKind::StatusBar) {
+    for (const ControlSpec& control : Controls()) {
+        if (control.kind == ControlKind::StatusBar) {
             continue;  // docked: it places itself along the bottom edge
         }
-        const PixelRect r = ToPixels(WindowTwips(spec), dpi_);
-        SetWindowPos(Control(spec.id), nullptr, r.left, r.top, r.width, r.height,
+        const PixelRect r = ToPixels(WindowTwips(control), dpi_);
+        SetWindowPos(Control(control.id), nullptr, r.left, r.top, r.width, r.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
     LayOutStatusBar();
