@@ -22,23 +22,8 @@
 namespace {
 
 using e2e::App;
-
-constexpr int kCommand4 = 104;
-
-std::string ReadWholeFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-        bytes.append(buffer, read);
-    CloseHandle(file);
-    return bytes;
-}
+using e2e::kCommand4;
+using e2e::ReadFileBytes;
 
 struct Wineserver {
     unsigned pid = 0;
@@ -48,14 +33,14 @@ struct Wineserver {
 Wineserver ReadWineserver() {
     const std::wstring path = e2e::BuildDirectory() + L"\\e2e\\bench-wineserver.txt";
     Wineserver server;
-    e2e::WaitUntil([&] { return !ReadWholeFile(path).empty(); }, 10000, 100);
-    std::istringstream(ReadWholeFile(path)) >> server.pid >> server.ticksPerSecond;
+    e2e::WaitUntil([&] { return !ReadFileBytes(path).empty(); }, 10000, 100);
+    std::istringstream(ReadFileBytes(path)) >> server.pid >> server.ticksPerSecond;
     return server;
 }
 
 // utime + stime of a Linux process in ms; negative once it has gone.
 double CpuMs(unsigned pid, double ticksPerSecond) {
-    const std::string stat = ReadWholeFile(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\stat");
+    const std::string stat = ReadFileBytes(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\stat");
     const size_t name = stat.rfind(')');
     if (name == std::string::npos)
         return -1;
@@ -84,13 +69,8 @@ unsigned LinuxPidOf(const std::wstring& path) {
         if (pid == 0)
             continue;
         const std::string commandLine =
-            ReadWholeFile(L"Z:\\proc\\" + std::wstring(entry.cFileName) + L"\\cmdline");
-        const std::string first = commandLine.substr(0, commandLine.find('\0'));
-        const int length = MultiByteToWideChar(CP_UTF8, 0, first.data(),
-                                               static_cast<int>(first.size()), nullptr, 0);
-        std::wstring program(static_cast<size_t>(length), L'\0');
-        MultiByteToWideChar(CP_UTF8, 0, first.data(), static_cast<int>(first.size()),
-                            program.data(), length);
+            ReadFileBytes(L"Z:\\proc\\" + std::wstring(entry.cFileName) + L"\\cmdline");
+        const std::wstring program = e2e::Widen(commandLine.substr(0, commandLine.find('\0')));
         if (CompareStringOrdinal(program.c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL)
             found = pid;
     } while (found == 0 && FindNextFileW(search, &entry));
@@ -152,7 +132,7 @@ Figures WaitBench(const wchar_t* mode, const std::wstring& folder, const Wineser
                    serverCpu - serverStart};
     }
     CloseHandle(process.hProcess);
-    report = ReadWholeFile(output);
+    report = ReadFileBytes(output);
     return figures;
 }
 
@@ -163,11 +143,7 @@ E2E_TEST(one_click_cpu) {
     if (server.pid == 0)
         std::printf("no wineserver pid given: its figures are left out\n");
 
-    App::Options options;
-    options.waitReady = false;
-    options.beside = {{L"..\\tools\\recorder.exe", L"explorer.exe"},
-                      {L"..\\tools\\recorder.exe", L"RUNDLL32.EXE"}};
-    App app(options);
+    App app({.waitReady = false, .beside = e2e::kRecorders});
     // Without the stand-in service the check fails at once and says so; either way it ends.
     E2E_CHECK(e2e::WaitUntil([&] { return app.BoxOpen() || app.Enabled(kCommand4); }, 15000));
     if (app.BoxOpen())

@@ -3,11 +3,12 @@
 #include <commctrl.h>
 #include <tlhelp32.h>
 
+#include <nlohmann/json.hpp>
+
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <map>
-#include <memory>
-#include <utility>
 
 namespace e2e {
 
@@ -20,20 +21,18 @@ std::map<std::string, TestFunction>& Registry() {
 
 std::wstring g_testName;
 
-std::wstring Widen(const std::string& text) {
-    if (text.empty())
-        return {};
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                        length);
-    return wide;
-}
-
 std::wstring Parent(const std::wstring& path) {
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? path : path.substr(0, slash);
+}
+
+// The folder and every folder above it that is missing ("X:\" is never made).
+void MakeFolder(const std::wstring& folder) {
+    for (size_t slash = folder.find(L'\\', 3); slash != std::wstring::npos;
+         slash = folder.find(L'\\', slash + 1)) {
+        CreateDirectoryW(folder.substr(0, slash).c_str(), nullptr);
+    }
+    CreateDirectoryW(folder.c_str(), nullptr);
 }
 
 void RemoveTree(const std::wstring& directory) {
@@ -56,29 +55,179 @@ void RemoveTree(const std::wstring& directory) {
     RemoveDirectoryW(directory.c_str());
 }
 
-struct FindContext {
-    DWORD pid;
-    std::wstring className;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindWindowOfProcess(HWND window, LPARAM param) {
-    auto* context = reinterpret_cast<FindContext*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (pid == context->pid && IsWindowVisible(window) && context->className == className) {
-        context->found = window;
-        return FALSE;
-    }
-    return TRUE;
+// Copies a file to `to`, folders made as needed; returns `to`.
+std::wstring Copy(const std::wstring& from, const std::wstring& to) {
+    MakeFolder(Parent(to));
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE))
+        throw Failure{"cannot copy " + Narrow(from) + " to " + Narrow(to)};
+    return to;
 }
 
+// A copy of a test program of build/tools at `to`.
+std::wstring CopyTool(const std::wstring& tool, const std::wstring& to) {
+    return Copy(BuildDirectory() + L"\\tools\\" + tool, to);
+}
+
+// Copies the program and the test programs to put beside it into the folder; returns the
+// program's path there.
+std::wstring PlaceProgram(const std::wstring& directory, const App::Beside& beside) {
+    for (const auto& [tool, name] : beside)
+        CopyTool(tool, directory + L"\\" + name);
+    return Copy(BuildDirectory() + L"\\varnel-unplug.exe", directory + L"\\varnel-unplug.exe");
+}
+
+// build/<preset>/e2e/run/<test>, made empty.
+std::wstring ScenarioDirectory() {
+    const std::wstring directory = BuildDirectory() + L"\\e2e\\run\\" + g_testName;
+    RemoveTree(directory);
+    MakeFolder(directory);
+    return directory;
+}
+
+// The text of a window; read without a message when it is another process's top-level window.
+std::wstring WindowText(HWND window) {
+    wchar_t text[4096] = {};
+    GetWindowTextW(window, text, 4096);
+    return text;
+}
+
+// A visible top-level window of the process with that class.
 HWND FindTopLevel(DWORD pid, const std::wstring& className) {
-    FindContext context{pid, className};
-    EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&context));
+    struct Context {
+        DWORD pid;
+        const std::wstring& className;
+        HWND found = nullptr;
+    } context{pid, className};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* wanted = reinterpret_cast<Context*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            wchar_t name[64] = {};
+            GetClassNameW(window, name, 64);
+            if (owner == wanted->pid && IsWindowVisible(window) && wanted->className == name) {
+                wanted->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&context));
     return context.found;
+}
+
+// The colours `draw` leaves on a width x height canvas, row by row from the top.
+std::vector<COLORREF> Draw(int width, int height, const std::function<void(HDC)>& draw) {
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    draw(memory);
+    GdiFlush();
+    // A 32-bit DIB holds 0x00RRGGBB; a COLORREF is 0x00BBGGRR.
+    const auto* raw = static_cast<const DWORD*>(bits);
+    std::vector<COLORREF> pixels(static_cast<size_t>(width) * height);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = RGB(GetBValue(raw[i]), GetGValue(raw[i]), GetRValue(raw[i]));
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// A system icon as drawn at that size over one background colour.
+std::vector<COLORREF> IconPixels(LPCWSTR id, int width, int height, COLORREF background) {
+    return Draw(width, height, [&](HDC canvas) {
+        HBRUSH brush = CreateSolidBrush(background);
+        RECT all{0, 0, width, height};
+        FillRect(canvas, &all, brush);
+        DeleteObject(brush);
+        DrawIconEx(canvas, 0, 0, LoadIconW(nullptr, id), width, height, 0, nullptr, DI_NORMAL);
+    });
+}
+
+// Which of the system's box icons the box shows, judged from the screen: an icon handle means
+// nothing outside the program's process.
+std::wstring IconOf(HWND box) {
+    HWND picture = nullptr;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM param) -> BOOL {
+            wchar_t name[16] = {};
+            GetClassNameW(child, name, 16);
+            const LONG style = GetWindowLongW(child, GWL_STYLE);
+            if (_wcsicmp(name, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON &&
+                IsWindowVisible(child)) {
+                *reinterpret_cast<HWND*>(param) = child;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&picture));
+    if (picture == nullptr)
+        return L"none";
+    RECT area{};
+    GetClientRect(picture, &area);
+    MapWindowPoints(picture, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    if (width <= 0 || height <= 0)
+        return L"none";
+    const auto shown = ScreenPixels(area);
+    const std::pair<const wchar_t*, LPCWSTR> kinds[] = {{L"information", IDI_INFORMATION},
+                                                        {L"question", IDI_QUESTION},
+                                                        {L"warning", IDI_WARNING},
+                                                        {L"error", IDI_ERROR}};
+    std::wstring best = L"unclear";
+    double bestDifference = 24.0;  // mean difference per channel that still counts as the same
+    for (const auto& [kind, id] : kinds) {
+        const auto drawn = IconPixels(id, width, height, shown[0]);
+        double difference = 0;
+        for (size_t i = 0; i < drawn.size(); ++i) {
+            for (int shift : {0, 8, 16}) {
+                const int a = static_cast<int>((shown[i] >> shift) & 0xFF);
+                const int b = static_cast<int>((drawn[i] >> shift) & 0xFF);
+                difference += a > b ? a - b : b - a;
+            }
+        }
+        difference /= static_cast<double>(drawn.size() * 3);
+        if (difference < bestDifference) {
+            bestDifference = difference;
+            best = kind;
+        }
+    }
+    return best;
+}
+
+std::vector<DWORD> ProcessesWhere(const std::function<bool(const wchar_t* image)>& matches) {
+    std::vector<DWORD> pids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return pids;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
+        if (matches(entry.szExeFile))
+            pids.push_back(entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    return pids;
+}
+
+// The lines of a text that end in `separator`; a last line without one is still being written.
+template <typename Char>
+std::vector<std::basic_string<Char>> CompleteLines(const std::basic_string<Char>& text,
+                                                   const Char* separator) {
+    std::vector<std::basic_string<Char>> lines;
+    size_t begin = 0;
+    for (size_t end = text.find(separator); end != text.npos; end = text.find(separator, begin)) {
+        lines.push_back(text.substr(begin, end - begin));
+        begin = end + std::char_traits<Char>::length(separator);
+    }
+    return lines;
 }
 
 }  // namespace
@@ -92,6 +241,17 @@ std::string Narrow(const std::wstring& text) {
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
                         length, nullptr, nullptr);
     return narrow;
+}
+
+std::wstring Widen(const std::string& text) {
+    if (text.empty())
+        return {};
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                        length);
+    return wide;
 }
 
 void Fail(const std::string& message, const char* file, int line) {
@@ -113,43 +273,17 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD st
     }
 }
 
-std::wstring DriverDirectory() {
+std::wstring BuildDirectory() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return Parent(path);
-}
-
-std::wstring BuildDirectory() {
-    return Parent(DriverDirectory());
+    return Parent(Parent(path));
 }
 
 std::wstring CurrentTestName() {
     return g_testName;
 }
 
-std::wstring ScenarioDirectory() {
-    const std::wstring base = BuildDirectory() + L"\\e2e\\run";
-    CreateDirectoryW((BuildDirectory() + L"\\e2e").c_str(), nullptr);
-    CreateDirectoryW(base.c_str(), nullptr);
-    const std::wstring directory = base + L"\\" + g_testName;
-    RemoveTree(directory);
-    CreateDirectoryW(directory.c_str(), nullptr);
-    return directory;
-}
-
-std::wstring ShotPath(const std::wstring& suffix) {
-    return BuildDirectory() + L"\\e2e\\shots\\" + g_testName + L"-" + suffix + L".bmp";
-}
-
-void CopyTool(const std::wstring& tool, const std::wstring& directory, const std::wstring& as) {
-    const std::wstring from = DriverDirectory() + L"\\" + tool;
-    const std::wstring to = directory + L"\\" + as;
-    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
-        throw Failure{"cannot copy " + Narrow(from) + " to " + Narrow(to)};
-    }
-}
-
-std::wstring ReadTextFile(const std::wstring& path) {
+std::string ReadFileBytes(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
@@ -158,58 +292,57 @@ std::wstring ReadTextFile(const std::wstring& path) {
     std::string bytes;
     char buffer[4096];
     DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
         bytes.append(buffer, read);
-    }
     CloseHandle(file);
-    return Widen(bytes);
+    return bytes;
+}
+
+std::wstring ReadTextFile(const std::wstring& path) {
+    return Widen(ReadFileBytes(path));
+}
+
+std::vector<COLORREF> ScreenPixels(const RECT& area) {
+    return Draw(area.right - area.left, area.bottom - area.top, [&](HDC canvas) {
+        HDC screen = GetDC(nullptr);
+        BitBlt(canvas, 0, 0, area.right - area.left, area.bottom - area.top, screen, area.left,
+               area.top, SRCCOPY);
+        ReleaseDC(nullptr, screen);
+    });
 }
 
 void Screenshot(const std::wstring& suffix) {
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    const DWORD stride = static_cast<DWORD>((width * 3 + 3) & ~3);
-    const DWORD size = stride * static_cast<DWORD>(height);
-    BITMAPFILEHEADER fileHeader{
-        0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + size), 0,
-        0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
-    CreateDirectoryW((BuildDirectory() + L"\\e2e\\shots").c_str(), nullptr);
-    HANDLE file =
-        CreateFileW(ShotPath(suffix).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    const std::vector<COLORREF> pixels = ScreenPixels({0, 0, width, height});
+    // A 24-bit top-down BMP: blue, green, red, rows padded to four bytes.
+    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+    std::string rows(stride * height, '\0');
+    for (int y = 0; y < height; ++y) {
+        char* row = &rows[stride * y];
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = pixels[static_cast<size_t>(y) * width + x];
+            row[3 * x] = static_cast<char>(GetBValue(c));
+            row[3 * x + 1] = static_cast<char>(GetGValue(c));
+            row[3 * x + 2] = static_cast<char>(GetRValue(c));
+        }
+    }
+    constexpr DWORD kHeaders = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    const BITMAPFILEHEADER fileHeader{0x4D42, static_cast<DWORD>(kHeaders + rows.size()), 0, 0,
+                                      kHeaders};
+    const BITMAPINFOHEADER infoHeader{
+        sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    const std::wstring path =
+        BuildDirectory() + L"\\e2e\\shots\\" + g_testName + L"-" + suffix + L".bmp";
+    MakeFolder(Parent(path));
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         DWORD written = 0;
         WriteFile(file, &fileHeader, sizeof(fileHeader), &written, nullptr);
-        WriteFile(file, &info.bmiHeader, sizeof(info.bmiHeader), &written, nullptr);
-        WriteFile(file, bits, size, &written, nullptr);
+        WriteFile(file, &infoHeader, sizeof(infoHeader), &written, nullptr);
+        WriteFile(file, rows.data(), static_cast<DWORD>(rows.size()), &written, nullptr);
         CloseHandle(file);
     }
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-}
-
-DWORD StartProgram(const std::wstring& path, const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + path + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        Parent(path).c_str(), &startup, &process)) {
-        throw Failure{"cannot start " + Narrow(path) + " (error " + std::to_string(GetLastError()) +
-                      ")"};
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return process.dwProcessId;
 }
 
 bool ProcessRunning(DWORD pid) {
@@ -221,105 +354,80 @@ bool ProcessRunning(DWORD pid) {
     return running;
 }
 
-std::vector<DWORD> ProcessesNamed(const std::wstring& imageName) {
-    std::vector<DWORD> pids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return pids;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry)) {
-        if (imageName == entry.szExeFile)
-            pids.push_back(entry.th32ProcessID);
+bool AnyRunning(const std::vector<DWORD>& pids) {
+    for (DWORD pid : pids) {
+        if (ProcessRunning(pid))
+            return true;
     }
-    CloseHandle(snapshot);
-    return pids;
+    return false;
+}
+
+std::vector<DWORD> ProcessesNamed(const std::wstring& imageName) {
+    return ProcessesWhere([&](const wchar_t* image) { return imageName == image; });
 }
 
 std::vector<DWORD> ProcessesNamedAnyCase(const std::wstring& imageName) {
-    std::vector<DWORD> pids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return pids;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry)) {
-        if (CompareStringOrdinal(imageName.c_str(), -1, entry.szExeFile, -1, TRUE) == CSTR_EQUAL)
-            pids.push_back(entry.th32ProcessID);
-    }
-    CloseHandle(snapshot);
-    return pids;
+    return ProcessesWhere([&](const wchar_t* image) {
+        return CompareStringOrdinal(imageName.c_str(), -1, image, -1, TRUE) == CSTR_EQUAL;
+    });
 }
 
-ToolCopy::ToolCopy(const std::wstring& tool, const std::wstring& path) : path_(path) {
-    for (size_t slash = path.find(L'\\', 3); slash != std::wstring::npos;
-         slash = path.find(L'\\', slash + 1)) {
-        CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
-    }
-    const std::wstring from = DriverDirectory() + L"\\" + tool;
-    if (!CopyFileW(from.c_str(), path.c_str(), FALSE)) {
-        throw Failure{"cannot copy " + Narrow(from) + " to " + Narrow(path)};
-    }
+Process::Process(const std::wstring& path, const std::wstring& directory) {
     std::wstring commandLine = L"\"" + path + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION started{};
     if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        Parent(path).c_str(), &startup, &started)) {
+                        directory.c_str(), &startup, &started)) {
         throw Failure{"cannot start " + Narrow(path) + " (error " + std::to_string(GetLastError()) +
                       ")"};
     }
     CloseHandle(started.hThread);
-    process_ = started.hProcess;
+    handle_ = started.hProcess;
     pid_ = started.dwProcessId;
 }
 
-ToolCopy::ToolCopy(ToolCopy&& other) noexcept
-    : path_(std::move(other.path_)), process_(other.process_), pid_(other.pid_) {
-    other.process_ = nullptr;
+Process::Process(Process&& other) noexcept : handle_(other.handle_), pid_(other.pid_) {
+    other.handle_ = nullptr;
 }
 
-ToolCopy::~ToolCopy() {
-    if (process_ == nullptr)
+Process::~Process() {
+    if (handle_ == nullptr)
         return;
     if (Running()) {
-        TerminateProcess(process_, 1);
-        WaitForSingleObject(process_, 5000);
+        TerminateProcess(handle_, 1);
+        WaitForSingleObject(handle_, 5000);
     }
-    CloseHandle(process_);
+    CloseHandle(handle_);
 }
 
-bool ToolCopy::Running() const {
-    return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+bool Process::Running() const {
+    return WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT;
 }
 
-bool ToolCopy::WaitForExit(DWORD timeoutMs) const {
-    return WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
+bool Process::WaitForExit(DWORD timeoutMs) const {
+    return WaitForSingleObject(handle_, timeoutMs) == WAIT_OBJECT_0;
 }
+
+DWORD Process::ExitCode() const {
+    DWORD code = 0;
+    GetExitCodeProcess(handle_, &code);
+    return code;
+}
+
+ToolCopy::ToolCopy(const std::wstring& tool, const std::wstring& path)
+    : Process(CopyTool(tool, path), Parent(path)), path_(path) {}
 
 std::vector<Recorded> RecorderLog(const std::wstring& directory) {
     std::vector<Recorded> starts;
-    const std::wstring text = ReadTextFile(directory + L"\\recorder.log");
-    size_t begin = 0;
-    while (begin < text.size()) {
-        size_t end = text.find(L"\r\n", begin);
-        if (end == std::wstring::npos)
-            break;  // a line still being written
-        const std::wstring line = text.substr(begin, end - begin);
-        begin = end + 2;
+    for (const std::wstring& line :
+         CompleteLines(ReadTextFile(directory + L"\\recorder.log"), L"\r\n")) {
         Recorded start;
-        size_t field = 0;
-        while (field <= line.size()) {
-            size_t tab = line.find(L'\t', field);
-            if (tab == std::wstring::npos)
-                tab = line.size();
-            const std::wstring item = line.substr(field, tab - field);
+        for (const std::wstring& item : CompleteLines(line + L"\t", L"\t")) {
             const size_t equals = item.find(L'=');
             const std::wstring key = item.substr(0, equals);
             const std::wstring value =
-                equals == std::wstring::npos ? std::wstring() : item.substr(equals + 1);
+                equals == item.npos ? std::wstring() : item.substr(equals + 1);
             if (key == L"exe")
                 start.exe = value;
             else if (key == L"show")
@@ -328,11 +436,42 @@ std::vector<Recorded> RecorderLog(const std::wstring& directory) {
                 start.args = value;
             else if (key == L"cmdline")
                 start.commandLine = value;
-            field = tab + 1;
         }
         starts.push_back(start);
     }
     return starts;
+}
+
+std::vector<std::string> Request::HeaderNamesLike(const std::string& name) const {
+    std::vector<std::string> found;
+    for (const auto& [header, value] : headers) {
+        if (_stricmp(header.c_str(), name.c_str()) == 0)
+            found.push_back(header);
+    }
+    return found;
+}
+
+std::vector<Request> ServiceRequests() {
+    const std::string text =
+        ReadFileBytes(BuildDirectory() + L"\\e2e\\service\\" + g_testName + L".requests.jsonl");
+    std::vector<Request> requests;
+    for (const std::string& line : CompleteLines(text + "\n", "\n")) {
+        if (line.empty())
+            continue;
+        const auto record = nlohmann::json::parse(line, nullptr, false);
+        if (record.is_discarded())
+            throw Failure{"the service's record holds a line that is not JSON: " + line};
+        Request request;
+        request.method = record.value("method", "");
+        request.path = record.value("path", "");
+        request.body = record.value("body", "");
+        request.unixSeconds = record.value("time", 0.0);
+        for (const auto& header : record.at("headers"))
+            request.headers.emplace_back(header.at(0).get<std::string>(),
+                                         header.at(1).get<std::string>());
+        requests.push_back(std::move(request));
+    }
+    return requests;
 }
 
 void PutClipboardText(const std::wstring& text) {
@@ -354,10 +493,6 @@ void PutClipboardText(const std::wstring& text) {
     DestroyWindow(owner);
     if (!set)
         throw Failure{"the driver cannot put text on the clipboard"};
-}
-
-int ClipboardFormats() {
-    return CountClipboardFormats();
 }
 
 std::wstring LogMessage(const std::wstring& line, int seconds) {
@@ -387,23 +522,12 @@ std::wstring LogMessage(const std::wstring& line, int seconds) {
                   std::to_string(seconds) + " s: \"" + Narrow(line) + "\""};
 }
 
-std::vector<std::wstring> LogMessages(const std::vector<std::wstring>& lines, int seconds) {
-    std::vector<std::wstring> messages;
-    for (const std::wstring& line : lines)
-        messages.push_back(LogMessage(line, seconds));
-    return messages;
-}
-
 std::wstring Box::Text() const {
-    wchar_t text[4096] = {};
-    GetDlgItemTextW(window, 0xFFFF, text, 4096);
-    return text;
+    return WindowText(GetDlgItem(window, 0xFFFF));
 }
 
 std::wstring Box::Title() const {
-    wchar_t text[256] = {};
-    GetWindowTextW(window, text, 256);
-    return text;
+    return WindowText(window);
 }
 
 bool Box::HasButton(int id) const {
@@ -422,77 +546,56 @@ void Box::Press(int id) const {
     }
 }
 
-App::App(const Options& options) {
-    const std::wstring program = BuildDirectory() + L"\\varnel-unplug.exe";
-    directory_ = ScenarioDirectory();
-    std::wstring path = program;
-    if (options.copyProgram) {
-        path = directory_ + L"\\varnel-unplug.exe";
-        CopyFileW(program.c_str(), path.c_str(), FALSE);
-    }
-    for (const auto& [tool, name] : options.beside) {
-        CopyTool(tool, directory_, name);
-    }
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    std::wstring commandLine = L"\"" + path + L"\"";
-    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        directory_.c_str(), &startup, &process_)) {
-        throw Failure{"cannot start the program (error " + std::to_string(GetLastError()) + ")"};
-    }
-    const DWORD pid = process_.dwProcessId;
-    HWND found = nullptr;
-    WaitUntil([&] { return (found = FindTopLevel(pid, L"VarnelUnplugForm1")) != nullptr; }, 15000);
-    if (found == nullptr)
+std::wstring Box::Icon() const {
+    // Until the box has been painted, the screen shows what was behind it.
+    std::wstring icon;
+    WaitUntil([&] { return (icon = IconOf(window)) != L"unclear" && icon != L"none"; }, 3000, 100);
+    return icon;
+}
+
+App::App(const Options& options)
+    : directory_(ScenarioDirectory()),
+      process_(PlaceProgram(directory_, options.beside), directory_) {
+    const DWORD pid = Pid();
+    if (!WaitUntil([&] { return (main_ = FindTopLevel(pid, L"VarnelUnplugForm1")) != nullptr; },
+                   15000)) {
         throw Failure{"the main window did not appear within 15 s"};
-    main_ = found;
-    if (options.waitReady) {
+    }
+    if (options.waitReady)
         WaitReady();
-    }
-}
-
-App::~App() {
-    if (Running()) {
-        TerminateProcess(process_.hProcess, 0);
-        WaitForSingleObject(process_.hProcess, 5000);
-    }
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
-}
-
-bool App::Running() const {
-    return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
-}
-
-bool App::WaitForExit(DWORD timeoutMs) const {
-    return WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0;
-}
-
-DWORD App::ExitCode() const {
-    DWORD code = 0;
-    GetExitCodeProcess(process_.hProcess, &code);
-    return code;
 }
 
 std::wstring App::Caption() const {
-    wchar_t text[512] = {};
-    GetWindowTextW(main_, text, 512);
-    return text;
+    return WindowText(main_);
 }
 
 std::wstring App::ControlText(int id) const {
-    wchar_t text[4096] = {};
-    GetWindowTextW(Control(id), text, 4096);
-    return text;
+    return WindowText(Control(id));
 }
 
 bool App::Enabled(int id) const {
     return IsWindowEnabled(Control(id)) != FALSE;
 }
 
+bool App::AnyButtonEnabled() const {
+    for (int id : kButtons) {
+        if (Enabled(id))
+            return true;
+    }
+    return false;
+}
+
+bool App::AllButtonsEnabled() const {
+    for (int id : kButtons) {
+        if (!Enabled(id))
+            return false;
+    }
+    return true;
+}
+
 std::wstring App::StatusText(int panel) const {
     // SB_GETTEXTW carries a pointer: the buffer has to live in the program's process.
-    HWND bar = Control(107);
+    HWND bar = Control(kS1);
     const WPARAM part = static_cast<WPARAM>(panel - 1);
     const LRESULT info = SendMessageW(bar, SB_GETTEXTLENGTHW, part, 0);
     const size_t length = LOWORD(info);
@@ -511,9 +614,9 @@ std::wstring App::StatusText(int panel) const {
     return text;
 }
 
-std::vector<std::wstring> App::LogLines() const {
-    HWND list = Control(109);
-    std::vector<std::wstring> lines;
+Lines App::LogLines() const {
+    HWND list = Control(kList1);
+    Lines lines;
     const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
         const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
@@ -526,8 +629,19 @@ std::vector<std::wstring> App::LogLines() const {
     return lines;
 }
 
+Lines App::LogMessages() const {
+    Lines messages;
+    for (const std::wstring& line : LogLines())
+        messages.push_back(LogMessage(line));
+    return messages;
+}
+
 int App::LogSelection() const {
-    return static_cast<int>(SendMessageW(Control(109), LB_GETCURSEL, 0, 0));
+    return static_cast<int>(SendMessageW(Control(kList1), LB_GETCURSEL, 0, 0));
+}
+
+HWND App::PopupMenu() const {
+    return FindTopLevel(Pid(), L"#32768");
 }
 
 void App::Click(int id) const {
@@ -561,8 +675,23 @@ Box App::WaitForBox(DWORD timeoutMs) const {
 }
 
 void App::WaitReady(DWORD timeoutMs) const {
-    if (!WaitUntil([this] { return Enabled(101) && Enabled(105); }, timeoutMs)) {
+    if (!WaitUntil([this] { return Enabled(kCommand1) && Enabled(kCommand5); }, timeoutMs)) {
         throw Failure{"the buttons were not enabled: the start-up check did not finish"};
+    }
+}
+
+void App::WaitForStatus(const std::wstring& text, DWORD timeoutMs) const {
+    if (!WaitUntil([&] { return StatusText(kMessagePanel) == text; }, timeoutMs)) {
+        throw Failure{"the status bar says " + Show(StatusText(kMessagePanel)) + ", not " +
+                      Show(text) + ", after " + std::to_string(timeoutMs) + " ms"};
+    }
+}
+
+void App::ClearLog(DWORD timeoutMs) const {
+    Menu(kMenuQk);
+    if (!WaitUntil([&] { return LogLines().empty() && StatusText(kMessagePanel) == kLogCleared; },
+                   timeoutMs)) {
+        throw Failure{"the log was not cleared within " + std::to_string(timeoutMs) + " ms"};
     }
 }
 

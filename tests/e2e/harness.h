@@ -7,6 +7,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace e2e {
@@ -16,7 +17,8 @@ struct Failure {
     std::string message;
 };
 
-std::string Narrow(const std::wstring& text);
+std::string Narrow(const std::wstring& text);  // UTF-16 to UTF-8
+std::wstring Widen(const std::string& text);   // UTF-8 to UTF-16
 
 [[noreturn]] void Fail(const std::string& message, const char* file, int line);
 
@@ -38,13 +40,15 @@ std::string Narrow(const std::wstring& text);
         }                                                                                       \
     } while (0)
 
+using Lines = std::vector<std::wstring>;
+
 inline std::string Show(const std::wstring& s) {
     return "\"" + Narrow(s) + "\"";
 }
 inline std::string Show(const wchar_t* s) {
     return Show(std::wstring(s));
 }
-inline std::string Show(const std::vector<std::wstring>& lines) {
+inline std::string Show(const Lines& lines) {
     std::string shown = "{";
     for (const std::wstring& line : lines)
         shown += (shown.size() > 1 ? ", " : "") + Show(line);
@@ -67,52 +71,75 @@ struct Registrar {
     static ::e2e::Registrar e2e_reg_##name(#name, &e2e_test_##name); \
     static void e2e_test_##name()
 
+// The main window's controls and menu items, by id.
+constexpr int kFrame1 = 100, kCommand1 = 101, kCommand2 = 102, kCommand3 = 103, kCommand4 = 104,
+              kCommand5 = 105, kFrame2 = 106, kS1 = 107, kLabel1 = 108, kList1 = 109;
+constexpr int kMenuUse = 201, kMenuTuichu = 203, kMenuVarnow = 205, kMenuOstride = 207,
+              kMenuQk = 209;
+constexpr int kButtons[] = {kCommand1, kCommand2, kCommand3, kCommand4, kCommand5};
+constexpr int kMessagePanel = 2;  // of the status bar, counted from 1
+
+// Texts the user meets in more than one area.
+inline const std::wstring kBoxTitle = L"提示";
+inline const std::wstring kCloseQuestion = L"是否确定退出软件?";
+inline const std::wstring kChecking = L"正在检测是否有最新版本..";
+inline const std::wstring kCheckFailed = L"检测失败,请先使用当前版本";
+inline const std::wstring kLogCleared = L"已清空日志...";
+inline const std::wstring kProcessesCleared = L"已清除相关进程,您可尝试移除移动设备...";
+
 // Polls until the condition holds or the time is up; returns whether it held.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs = 20);
 
-// Paths.
-std::wstring DriverDirectory();                     // build/windows/tools
-std::wstring BuildDirectory();                      // build/windows
-std::wstring ScenarioDirectory();                   // build/windows/e2e/run/<test>, made empty
-std::wstring ShotPath(const std::wstring& suffix);  // build/windows/e2e/shots/<test>-<suffix>.bmp
+// Files.
+std::wstring BuildDirectory();  // the folder above the driver's own
 std::wstring CurrentTestName();
-void CopyTool(const std::wstring& tool, const std::wstring& directory, const std::wstring& as);
+std::string ReadFileBytes(const std::wstring& path);  // empty if missing; shared with writers
 std::wstring ReadTextFile(const std::wstring& path);  // UTF-8 file as UTF-16; empty if missing
 
-// Saves the whole screen as a BMP (converted to PNG after the test).
+// Colours of a screen area, row by row from the top.
+std::vector<COLORREF> ScreenPixels(const RECT& area);
+// Saves the whole screen as e2e/shots/<test>-<suffix>.bmp (converted to PNG after the test).
 void Screenshot(const std::wstring& suffix);
 
 // Processes.
-DWORD StartProgram(const std::wstring& path, const std::wstring& arguments = L"");
 bool ProcessRunning(DWORD pid);
+bool AnyRunning(const std::vector<DWORD>& pids);
 std::vector<DWORD> ProcessesNamed(const std::wstring& imageName);  // exact, case-sensitive
-
 std::vector<DWORD> ProcessesNamedAnyCase(const std::wstring& imageName);
 
-// A copy of a test program (from the driver's folder) started as `path`, folders made as needed.
-// The full path is the application name, so a copy with any extension starts. The copy is ended
-// when the object goes, unless it has ended before.
-class ToolCopy {
+// A program started in a folder, ended when the object goes unless it has ended before. The full
+// path is the application name, so a copy with any extension starts.
+class Process {
 public:
-    ToolCopy(const std::wstring& tool, const std::wstring& path);
-    ToolCopy(ToolCopy&& other) noexcept;
-    ToolCopy(const ToolCopy&) = delete;
-    ToolCopy& operator=(const ToolCopy&) = delete;
-    ToolCopy& operator=(ToolCopy&&) = delete;
-    ~ToolCopy();
+    Process(const std::wstring& path, const std::wstring& directory);
+    Process(Process&& other) noexcept;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    Process& operator=(Process&&) = delete;
+    ~Process();
 
-    const std::wstring& Path() const { return path_; }
     DWORD Pid() const { return pid_; }
     bool Running() const;
     bool WaitForExit(DWORD timeoutMs) const;
+    DWORD ExitCode() const;  // STILL_ACTIVE while it runs
 
 private:
-    std::wstring path_;
-    HANDLE process_ = nullptr;
+    HANDLE handle_ = nullptr;
     DWORD pid_ = 0;
 };
 
-// One start of a recorder copy, as read back from recorder.log in its folder.
+// A copy of a test program (from build/tools) started as `path`, folders made as needed.
+class ToolCopy : public Process {
+public:
+    ToolCopy(const std::wstring& tool, const std::wstring& path);
+    const std::wstring& Path() const { return path_; }
+
+private:
+    std::wstring path_;
+};
+
+// One start of a recorder copy, as read back from recorder.log in its folder. A line still being
+// written is not read yet.
 struct Recorded {
     std::wstring exe;   // its file name
     std::wstring show;  // wShowWindow, or "none"
@@ -121,15 +148,25 @@ struct Recorded {
 };
 std::vector<Recorded> RecorderLog(const std::wstring& directory);
 
+// One request the stand-in version service received in this test (session.sh records them).
+struct Request {
+    std::string method;
+    std::string path;
+    std::string body;
+    std::vector<std::pair<std::string, std::string>> headers;
+    double unixSeconds = 0;
+
+    std::vector<std::string> HeaderNamesLike(const std::string& name) const;  // any case
+};
+std::vector<Request> ServiceRequests();  // in order
+
 // The clipboard as another program uses it: text put there by a window of the driver's own.
 void PutClipboardText(const std::wstring& text);
-int ClipboardFormats();
 
 // A log line "[ <time> ]<message>": returns the message once the time text has been found to be
 // the user's long time format of a moment within the last `seconds` seconds; fails the test
 // otherwise.
 std::wstring LogMessage(const std::wstring& line, int seconds = 60);
-std::vector<std::wstring> LogMessages(const std::vector<std::wstring>& lines, int seconds = 60);
 
 // A top-level message box (#32770) of the process, visible.
 struct Box {
@@ -138,38 +175,45 @@ struct Box {
     std::wstring Title() const;
     bool HasButton(int id) const;
     void Press(int id) const;  // IDOK, IDYES, IDNO
+    // Which of the system's icons it shows, judged from the screen once painted: "information",
+    // "question", "warning", "error", "none", or "unclear".
+    std::wstring Icon() const;
 };
 
-// The program under test, started from a copy in the test's scenario folder.
+// The program under test, started from a copy in the test's scenario folder
+// (build/<preset>/e2e/run/<test>, made empty first).
 class App {
 public:
+    // Test programs put beside the program before it starts: {tool exe, name to give it}.
+    using Beside = std::vector<std::pair<std::wstring, std::wstring>>;
     struct Options {
-        bool copyProgram = true;  // else run the build's own copy
-        bool waitReady = true;    // wait until the start-up check has enabled the buttons
-        // Test programs put beside the program before it starts: {tool exe, name to give it}.
-        std::vector<std::pair<std::wstring, std::wstring>> beside;
+        bool waitReady = true;  // wait until the start-up check has enabled the buttons
+        Beside beside = {};
     };
     App() : App(Options{}) {}
     explicit App(const Options& options);
-    ~App();
     App(const App&) = delete;
     App& operator=(const App&) = delete;
 
     const std::wstring& Directory() const { return directory_; }
-    DWORD Pid() const { return process_.dwProcessId; }
+    DWORD Pid() const { return process_.Pid(); }
     HWND Main() const { return main_; }
     HWND Control(int id) const { return GetDlgItem(main_, id); }
-    bool Running() const;
-    bool WaitForExit(DWORD timeoutMs) const;
-    DWORD ExitCode() const;  // STILL_ACTIVE while it runs
+    bool Running() const { return process_.Running(); }
+    bool WaitForExit(DWORD timeoutMs) const { return process_.WaitForExit(timeoutMs); }
+    DWORD ExitCode() const { return process_.ExitCode(); }
 
     // What the user sees.
     std::wstring Caption() const;
     std::wstring ControlText(int id) const;
     bool Enabled(int id) const;
+    bool AnyButtonEnabled() const;             // of Command1..Command5
+    bool AllButtonsEnabled() const;            // of Command1..Command5
     std::wstring StatusText(int panel) const;  // panels count from 1
-    std::vector<std::wstring> LogLines() const;
+    Lines LogLines() const;
+    Lines LogMessages() const;  // the lines' messages, each line's time checked by LogMessage
     int LogSelection() const;
+    HWND PopupMenu() const;  // the program's open popup menu, if any
 
     // What the user does. Click fails the test when the button is disabled.
     void Click(int id) const;
@@ -179,11 +223,20 @@ public:
     bool BoxOpen() const;
     // Waits until the buttons are enabled: the start-up check is over.
     void WaitReady(DWORD timeoutMs = 15000) const;
+    // Waits until the status bar's message panel shows `text`.
+    void WaitForStatus(const std::wstring& text, DWORD timeoutMs = 5000) const;
+    // Empties the log through its menu item and waits until it is empty and says so.
+    void ClearLog(DWORD timeoutMs = 5000) const;
 
 private:
     std::wstring directory_;
-    PROCESS_INFORMATION process_{};
+    Process process_;
     HWND main_ = nullptr;
 };
+
+// Recorders beside the program in place of the programs it starts.
+inline const App::Beside kShellRecorder = {{L"recorder.exe", L"explorer.exe"}};
+inline const App::Beside kRecorders = {{L"recorder.exe", L"explorer.exe"},
+                                       {L"recorder.exe", L"RUNDLL32.EXE"}};
 
 }  // namespace e2e

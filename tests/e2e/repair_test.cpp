@@ -9,46 +9,10 @@
 
 #include "harness.h"
 
+namespace e2e {
 namespace {
 
-using e2e::App;
-using e2e::Box;
-using e2e::ToolCopy;
-using e2e::WaitUntil;
-
-constexpr int kCommand1 = 101, kCommand2 = 102, kCommand3 = 103, kCommand5 = 105;
-constexpr int kMenuQk = 209;
-constexpr int kStatus = 2;
-
 const std::wstring kSafeRemovalArgs = L"shell32.dll,Control_RunDLL hotplug.dll";
-
-App::Options WithRecorders() {
-    App::Options options;
-    options.beside = {{L"recorder.exe", L"explorer.exe"}, {L"recorder.exe", L"RUNDLL32.EXE"}};
-    return options;
-}
-
-// Empties the log through its menu item, so that what a click writes next stands alone.
-void ClearLog(const App& app) {
-    app.Menu(kMenuQk);
-    E2E_CHECK(WaitUntil(
-        [&] { return app.LogLines().empty() && app.StatusText(kStatus) == L"已清空日志..."; },
-        5000));
-}
-
-void WaitForStatus(const App& app, const std::wstring& text) {
-    if (!WaitUntil([&] { return app.StatusText(kStatus) == text; }, 5000)) {
-        E2E_CHECK_EQ(app.StatusText(kStatus), text);
-    }
-}
-
-bool AnyRunning(const std::vector<DWORD>& pids) {
-    for (DWORD pid : pids) {
-        if (e2e::ProcessRunning(pid))
-            return true;
-    }
-    return false;
-}
 
 // Moves a file of the Wine prefix out of the way for the life of the object.
 class HiddenFile {
@@ -59,7 +23,7 @@ public:
             MoveFileW(hidden_.c_str(), path_.c_str());
         }
         if (!MoveFileW(path_.c_str(), hidden_.c_str())) {
-            throw e2e::Failure{"cannot hide " + e2e::Narrow(path_)};
+            throw Failure{"cannot hide " + Narrow(path_)};
         }
     }
     ~HiddenFile() { MoveFileW(hidden_.c_str(), path_.c_str()); }
@@ -71,15 +35,10 @@ private:
     std::wstring hidden_;
 };
 
-std::wstring SystemFile(const wchar_t* name) {
+// A file in one of Wine's folders: InFolder(GetSystemDirectoryW, L"rundll32.exe").
+std::wstring InFolder(UINT(WINAPI* folder)(LPWSTR, UINT), const wchar_t* name) {
     wchar_t directory[MAX_PATH] = {};
-    GetSystemDirectoryW(directory, MAX_PATH);
-    return std::wstring(directory) + L"\\" + name;
-}
-
-std::wstring WindowsFile(const wchar_t* name) {
-    wchar_t directory[MAX_PATH] = {};
-    GetWindowsDirectoryW(directory, MAX_PATH);
+    folder(directory, MAX_PATH);
     return std::wstring(directory) + L"\\" + name;
 }
 
@@ -97,115 +56,110 @@ E2E_TEST(command2_ends_every_rundll32_and_spares_look_alikes) {
     std::vector<ToolCopy> staying;
     staying.emplace_back(L"sleeper.exe", folder + L"\\myrundll32.exe");
     staying.emplace_back(L"sleeper.exe", folder + L"\\rundll32.exe.bak");
-    E2E_CHECK(
-        WaitUntil([] { return e2e::ProcessesNamedAnyCase(L"rundll32.exe").size() >= 3; }, 5000));
+    E2E_CHECK(WaitUntil([] { return ProcessesNamedAnyCase(L"rundll32.exe").size() >= 3; }, 5000));
     // The differently cased copy really shows under its own spelling.
-    E2E_CHECK_EQ(e2e::ProcessesNamed(L"RunDll32.EXE").size(), 1u);
+    E2E_CHECK_EQ(ProcessesNamed(L"RunDll32.EXE").size(), 1u);
 
     app.Click(kCommand2);
-    WaitForStatus(app, L"已清除相关进程,您可尝试移除移动设备...");
+    app.WaitForStatus(kProcessesCleared);
     for (const ToolCopy& copy : ending) {
         if (!copy.WaitForExit(5000))
-            E2E_CHECK_EQ(e2e::Narrow(copy.Path()), std::string("ended"));
+            E2E_CHECK_EQ(Narrow(copy.Path()), "ended");
     }
     for (const ToolCopy& copy : staying) {
         if (!copy.Running())
-            E2E_CHECK_EQ(e2e::Narrow(copy.Path()), std::string("still running"));
+            E2E_CHECK_EQ(Narrow(copy.Path()), "still running");
     }
-    E2E_CHECK(e2e::ProcessesNamedAnyCase(L"rundll32.exe").empty());
-    E2E_CHECK_EQ(app.LogLines().size(), 1u);
-    E2E_CHECK_EQ(e2e::LogMessage(app.LogLines()[0]), std::wstring(L"已清除相关进程..."));
+    E2E_CHECK(ProcessesNamedAnyCase(L"rundll32.exe").empty());
+    E2E_CHECK_EQ(app.LogMessages(), Lines{L"已清除相关进程..."});
     E2E_CHECK_EQ(app.LogSelection(), 0);
 
     // Nothing of the name runs now: the same report, written anew.
-    ClearLog(app);
+    app.ClearLog();
     app.Click(kCommand2);
-    WaitForStatus(app, L"已清除相关进程,您可尝试移除移动设备...");
+    app.WaitForStatus(kProcessesCleared);
     E2E_CHECK(WaitUntil([&] { return app.LogLines().size() == 1; }, 5000));
-    E2E_CHECK_EQ(e2e::LogMessage(app.LogLines()[0]), std::wstring(L"已清除相关进程..."));
+    E2E_CHECK_EQ(LogMessage(app.LogLines()[0]), L"已清除相关进程...");
     for (const ToolCopy& copy : staying)
         E2E_CHECK(copy.Running());
 }
 
 E2E_TEST(command1_empties_the_clipboard) {
     App app;
-    e2e::PutClipboardText(L"U盘里的文件 still on the clipboard");
+    PutClipboardText(L"U盘里的文件 still on the clipboard");
     E2E_CHECK(IsClipboardFormatAvailable(CF_UNICODETEXT));
 
     app.Click(kCommand1);
-    WaitForStatus(app, L"已清空剪贴板,您可尝试移除移动设备...");
-    E2E_CHECK(WaitUntil([] { return e2e::ClipboardFormats() == 0; }, 3000));
+    app.WaitForStatus(L"已清空剪贴板,您可尝试移除移动设备...");
+    E2E_CHECK(WaitUntil([] { return CountClipboardFormats() == 0; }, 3000));
     E2E_CHECK(!IsClipboardFormatAvailable(CF_UNICODETEXT));
-    E2E_CHECK_EQ(app.LogLines().size(), 1u);
-    E2E_CHECK_EQ(e2e::LogMessage(app.LogLines()[0]), std::wstring(L"已清空剪贴板..."));
+    E2E_CHECK_EQ(app.LogMessages(), Lines{L"已清空剪贴板..."});
     E2E_CHECK_EQ(app.LogSelection(), 0);
 
     // An empty clipboard is emptied all the same, and said so; the new line is selected.
     app.Click(kCommand1);
     E2E_CHECK(WaitUntil([&] { return app.LogLines().size() == 2; }, 5000));
-    E2E_CHECK_EQ(e2e::LogMessage(app.LogLines()[1]), std::wstring(L"已清空剪贴板..."));
+    E2E_CHECK_EQ(LogMessage(app.LogLines()[1]), L"已清空剪贴板...");
     E2E_CHECK_EQ(app.LogSelection(), 1);
-    E2E_CHECK_EQ(app.StatusText(kStatus), std::wstring(L"已清空剪贴板,您可尝试移除移动设备..."));
+    E2E_CHECK_EQ(app.StatusText(kMessagePanel), L"已清空剪贴板,您可尝试移除移动设备...");
     E2E_CHECK(!app.BoxOpen());
 }
 
 // The first click ends every shell, Wine's own among them; the second starts explorer.exe
 // minimized, found beside the program first.
 E2E_TEST(command3_stops_then_restarts_the_shell) {
-    App app(WithRecorders());
+    App app({.beside = kRecorders});
     ToolCopy shell(L"sleeper.exe", app.Directory() + L"\\shell\\EXPLORER.EXE");
-    E2E_CHECK(WaitUntil([&] { return e2e::ProcessesNamed(L"EXPLORER.EXE").size() == 1; }, 5000));
-    const std::vector<DWORD> shells = e2e::ProcessesNamedAnyCase(L"explorer.exe");
-    const std::vector<DWORD> wineShells = e2e::ProcessesNamed(L"explorer.exe");
+    E2E_CHECK(WaitUntil([&] { return ProcessesNamed(L"EXPLORER.EXE").size() == 1; }, 5000));
+    const std::vector<DWORD> shells = ProcessesNamedAnyCase(L"explorer.exe");
+    const std::vector<DWORD> wineShells = ProcessesNamed(L"explorer.exe");
     std::printf("explorer.exe before the stop: %u (Wine's own: %u)\n",
                 static_cast<unsigned>(shells.size()), static_cast<unsigned>(wineShells.size()));
     E2E_CHECK(!wineShells.empty());
-    E2E_CHECK_EQ(app.ControlText(kCommand3), std::wstring(L"清除Explorer"));
+    E2E_CHECK_EQ(app.ControlText(kCommand3), L"清除Explorer");
 
     app.Click(kCommand3);
     E2E_CHECK(WaitUntil([&] { return app.ControlText(kCommand3) == L"重启Explorer"; }, 5000));
     E2E_CHECK(WaitUntil([&] { return !AnyRunning(shells); }, 5000));
-    E2E_CHECK_EQ(app.StatusText(kStatus), std::wstring(L"已清除Explorer,请点击重启Explorer..."));
-    E2E_CHECK_EQ(e2e::LogMessages(app.LogLines()), std::vector<std::wstring>{L"已清除Explorer..."});
-    E2E_CHECK(e2e::RecorderLog(app.Directory()).empty());
+    E2E_CHECK_EQ(app.StatusText(kMessagePanel), L"已清除Explorer,请点击重启Explorer...");
+    E2E_CHECK_EQ(app.LogMessages(), Lines{L"已清除Explorer..."});
+    E2E_CHECK(RecorderLog(app.Directory()).empty());
     E2E_CHECK(app.Running());
 
     app.Click(kCommand3);
     E2E_CHECK(WaitUntil([&] { return app.ControlText(kCommand3) == L"清除Explorer"; }, 5000));
-    E2E_CHECK(WaitUntil([&] { return !e2e::RecorderLog(app.Directory()).empty(); }, 5000));
-    const std::vector<e2e::Recorded> started = e2e::RecorderLog(app.Directory());
+    E2E_CHECK(WaitUntil([&] { return !RecorderLog(app.Directory()).empty(); }, 5000));
+    const std::vector<Recorded> started = RecorderLog(app.Directory());
     E2E_CHECK_EQ(started.size(), 1u);
-    E2E_CHECK_EQ(started[0].exe, std::wstring(L"explorer.exe"));
-    E2E_CHECK_EQ(started[0].show, std::wstring(L"2"));  // SW_SHOWMINIMIZED
+    E2E_CHECK_EQ(started[0].exe, L"explorer.exe");
+    E2E_CHECK_EQ(started[0].show, L"2");  // SW_SHOWMINIMIZED
     E2E_CHECK_EQ(started[0].args, std::wstring());
-    E2E_CHECK_EQ(app.StatusText(kStatus), std::wstring(L"已重启Explorer,您可尝试移除移动设备..."));
-    E2E_CHECK_EQ(e2e::LogMessages(app.LogLines()),
-                 (std::vector<std::wstring>{L"已清除Explorer...", L"已重启Explorer..."}));
+    E2E_CHECK_EQ(app.StatusText(kMessagePanel), L"已重启Explorer,您可尝试移除移动设备...");
+    E2E_CHECK_EQ(app.LogMessages(), (Lines{L"已清除Explorer...", L"已重启Explorer..."}));
     E2E_CHECK_EQ(app.LogSelection(), 1);
 }
 
 // The dialog's command line reaches RUNDLL32.EXE word for word, shown normally, at every click;
 // the log and the status line stay as they were.
 E2E_TEST(command5_starts_the_safe_removal_dialog_each_click) {
-    App app(WithRecorders());
-    const std::wstring status = app.StatusText(kStatus);
+    App app({.beside = kRecorders});
+    const std::wstring status = app.StatusText(kMessagePanel);
 
     for (size_t click = 1; click <= 2; ++click) {
         app.Click(kCommand5);
-        E2E_CHECK(
-            WaitUntil([&] { return e2e::RecorderLog(app.Directory()).size() == click; }, 5000));
+        E2E_CHECK(WaitUntil([&] { return RecorderLog(app.Directory()).size() == click; }, 5000));
     }
     Sleep(300);
-    const std::vector<e2e::Recorded> started = e2e::RecorderLog(app.Directory());
+    const std::vector<Recorded> started = RecorderLog(app.Directory());
     E2E_CHECK_EQ(started.size(), 2u);
-    for (const e2e::Recorded& start : started) {
-        E2E_CHECK_EQ(start.exe, std::wstring(L"RUNDLL32.EXE"));
-        E2E_CHECK_EQ(start.show, std::wstring(L"1"));  // SW_SHOWNORMAL
+    for (const Recorded& start : started) {
+        E2E_CHECK_EQ(start.exe, L"RUNDLL32.EXE");
+        E2E_CHECK_EQ(start.show, L"1");  // SW_SHOWNORMAL
         E2E_CHECK_EQ(start.args, kSafeRemovalArgs);
         E2E_CHECK_EQ(start.commandLine, L"RUNDLL32.EXE " + kSafeRemovalArgs);
     }
     E2E_CHECK(app.LogLines().empty());
-    E2E_CHECK_EQ(app.StatusText(kStatus), status);
+    E2E_CHECK_EQ(app.StatusText(kMessagePanel), status);
 }
 
 // With every copy of the program gone from where it would be found (beside the program and in
@@ -216,9 +170,9 @@ E2E_TEST(missing_program_shows_an_error_and_the_program_lives_on) {
     app.Click(kCommand3);
     E2E_CHECK(WaitUntil([&] { return app.ControlText(kCommand3) == L"重启Explorer"; }, 5000));
     {
-        HiddenFile systemShell(SystemFile(L"explorer.exe"));
-        HiddenFile windowsShell(WindowsFile(L"explorer.exe"));
-        HiddenFile systemRundll(SystemFile(L"rundll32.exe"));
+        HiddenFile systemShell(InFolder(GetSystemDirectoryW, L"explorer.exe"));
+        HiddenFile windowsShell(InFolder(GetWindowsDirectoryW, L"explorer.exe"));
+        HiddenFile systemRundll(InFolder(GetSystemDirectoryW, L"rundll32.exe"));
         wchar_t found[MAX_PATH] = {};
         E2E_CHECK_EQ(SearchPathW(nullptr, L"explorer.exe", nullptr, MAX_PATH, found, nullptr), 0u);
         E2E_CHECK_EQ(SearchPathW(nullptr, L"RUNDLL32.EXE", nullptr, MAX_PATH, found, nullptr), 0u);
@@ -226,29 +180,27 @@ E2E_TEST(missing_program_shows_an_error_and_the_program_lives_on) {
         app.Click(kCommand3);
         Box box = app.WaitForBox();
         const std::wstring text = box.Text();
-        std::printf("restart error: %s\n", e2e::Narrow(text).c_str());
+        std::printf("restart error: %s\n", Narrow(text).c_str());
         E2E_CHECK(text.find(L"启动程序 explorer.exe") != std::wstring::npos);
-        E2E_CHECK_EQ(box.Title(), std::wstring(L"提示"));
+        E2E_CHECK_EQ(box.Title(), kBoxTitle);
         box.Press(IDOK);
         // The caption had turned before the start; the report after it never came.
-        E2E_CHECK_EQ(app.ControlText(kCommand3), std::wstring(L"清除Explorer"));
-        E2E_CHECK_EQ(app.StatusText(kStatus),
-                     std::wstring(L"已清除Explorer,请点击重启Explorer..."));
-        E2E_CHECK_EQ(e2e::LogMessages(app.LogLines()),
-                     std::vector<std::wstring>{L"已清除Explorer..."});
+        E2E_CHECK_EQ(app.ControlText(kCommand3), L"清除Explorer");
+        E2E_CHECK_EQ(app.StatusText(kMessagePanel), L"已清除Explorer,请点击重启Explorer...");
+        E2E_CHECK_EQ(app.LogMessages(), Lines{L"已清除Explorer..."});
 
         app.Click(kCommand5);
         box = app.WaitForBox();
-        std::printf("dialog error: %s\n", e2e::Narrow(box.Text()).c_str());
-        E2E_CHECK(
-            box.Text().find(L"启动程序 RUNDLL32.EXE shell32.dll,Control_RunDLL hotplug.dll") !=
-            std::wstring::npos);
+        std::printf("dialog error: %s\n", Narrow(box.Text()).c_str());
+        E2E_CHECK(box.Text().find(L"启动程序 RUNDLL32.EXE " + kSafeRemovalArgs) !=
+                  std::wstring::npos);
         box.Press(IDOK);
     }
     // Still running and answering.
     E2E_CHECK(app.Running());
     app.Click(kCommand2);
-    WaitForStatus(app, L"已清除相关进程,您可尝试移除移动设备...");
-    E2E_CHECK_EQ(e2e::LogMessages(app.LogLines()),
-                 (std::vector<std::wstring>{L"已清除Explorer...", L"已清除相关进程..."}));
+    app.WaitForStatus(kProcessesCleared);
+    E2E_CHECK_EQ(app.LogMessages(), (Lines{L"已清除Explorer...", L"已清除相关进程..."}));
 }
+
+}  // namespace e2e

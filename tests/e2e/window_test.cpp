@@ -5,45 +5,64 @@
 #include <commctrl.h>
 
 #include <cstdlib>
-#include <iterator>
+#include <initializer_list>
 #include <thread>
 #include <vector>
 
 #include "harness.h"
 
+namespace e2e {
 namespace {
-
-using e2e::App;
-using e2e::Box;
-
-constexpr int kFrame1 = 100, kCommand1 = 101, kCommand2 = 102, kCommand3 = 103, kCommand4 = 104,
-              kCommand5 = 105, kFrame2 = 106, kS1 = 107, kLabel1 = 108, kList1 = 109;
-constexpr int kMenuUse = 201, kMenuTuichu = 203;
 
 const std::wstring kUsage =
     L"本程序可帮助您解决在拔出U盘/"
     L"硬盘时提示无法停止\"通用卷\"设备的问题，防止硬拔设备造成设备损坏。"
     L"您一定要确保您当前所有的文件已经关闭再使用本软件，否则使用多次也无任何效果，首先选择逐一排除"
     L"，"
-    L"处理顺序按照从小到大排列，如果逐一排除无效,请点击一键强力修复下，欢迎使用Varnel更多免费产品:";
+    L"处理顺序按照从小到大排列，如果逐一排除无效,请点击一键强力修复下，欢迎使用Varnel更多免费产品:"
+    L"http://www.varnel.example/";
 
 // Reddish or greenish pixels: what an icon in the caption would bring.
 int IconLikePixels(HWND window) {
     RECT frame{};
     GetWindowRect(window, &frame);
-    HDC screen = GetDC(nullptr);
+    const LONG top = frame.top + GetSystemMetrics(SM_CYFRAME);
     int count = 0;
-    const int top = frame.top + GetSystemMetrics(SM_CYFRAME);
-    for (int y = top; y < top + GetSystemMetrics(SM_CYCAPTION) - 2; ++y) {
-        for (int x = frame.left + 2; x < frame.left + 22; ++x) {
-            const COLORREF c = GetPixel(screen, x, y);
-            const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
-            if ((r > g + 60 && r > b + 60) || (g > r + 60 && g > b + 60))
-                ++count;
-        }
+    for (const COLORREF c : ScreenPixels(
+             {frame.left + 2, top, frame.left + 22, top + GetSystemMetrics(SM_CYCAPTION) - 2})) {
+        const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+        if ((r > g + 60 && r > b + 60) || (g > r + 60 && g > b + 60))
+            ++count;
     }
-    ReleaseDC(nullptr, screen);
     return count;
+}
+
+SIZE ClientSize(const App& app) {
+    RECT client{};
+    GetClientRect(app.Main(), &client);
+    return {client.right - client.left, client.bottom - client.top};
+}
+
+// Where a control lies in the main window's client area.
+RECT ControlRect(const App& app, int id) {
+    RECT rect{};
+    GetWindowRect(app.Control(id), &rect);
+    MapWindowPoints(nullptr, app.Main(), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// Keys as a menu loop reads them, with time for each to take effect.
+void PressKeys(HWND window, std::initializer_list<WPARAM> keys) {
+    for (WPARAM key : keys) {
+        PostMessageW(window, WM_KEYDOWN, key, 0);
+        Sleep(150);
+    }
+}
+
+// Alt on its own: the menu bar takes the keyboard, its first menu selected.
+void EnterMenuBar(const App& app) {
+    PostMessageW(app.Main(), WM_SYSCOMMAND, SC_KEYMENU, 0);
+    Sleep(200);
 }
 
 }  // namespace
@@ -51,14 +70,10 @@ int IconLikePixels(HWND window) {
 // The service is down here: the failed check leaves the start-up state on screen until its box
 // is answered.
 E2E_TEST(window_frame_and_controls) {
-    App::Options options;
-    options.waitReady = false;
-    App app(options);
-    E2E_CHECK_EQ(app.Caption(), std::wstring(L"Varnel解决U盘无法拔出工具 V3.0.0"));
-    RECT client{};
-    GetClientRect(app.Main(), &client);
-    E2E_CHECK_EQ(client.right - client.left, 597L);
-    E2E_CHECK_EQ(client.bottom - client.top, 562L);
+    App app({.waitReady = false});
+    E2E_CHECK_EQ(app.Caption(), L"Varnel解决U盘无法拔出工具 V3.0.0");
+    E2E_CHECK_EQ(ClientSize(app).cx, 597L);
+    E2E_CHECK_EQ(ClientSize(app).cy, 562L);
 
     const LONG style = GetWindowLongW(app.Main(), GWL_STYLE);
     E2E_CHECK((style & WS_THICKFRAME) == 0);
@@ -73,24 +88,20 @@ E2E_TEST(window_frame_and_controls) {
     E2E_CHECK(std::abs((frame.left + frame.right) - (work.left + work.right)) <= 2);
     E2E_CHECK(std::abs((frame.top + frame.bottom) - (work.top + work.bottom)) <= 2);
 
-    E2E_CHECK_EQ(app.ControlText(kFrame1), std::wstring(L"逐一问题解决"));
-    E2E_CHECK_EQ(app.ControlText(kFrame2), std::wstring(L"操作过程"));
-    E2E_CHECK_EQ(app.ControlText(kCommand1), std::wstring(L"清空剪贴板"));
-    E2E_CHECK_EQ(app.ControlText(kCommand2), std::wstring(L"清除相关进程"));
-    E2E_CHECK_EQ(app.ControlText(kCommand3), std::wstring(L"清除Explorer"));
-    E2E_CHECK_EQ(app.ControlText(kCommand4), std::wstring(L"一键强力修复"));
-    E2E_CHECK_EQ(app.ControlText(kCommand5), std::wstring(L"弹出安全删除硬件的窗口"));
-    for (int id : {kCommand1, kCommand2, kCommand3, kCommand4, kCommand5}) {
-        E2E_CHECK(!app.Enabled(id));
-    }
+    E2E_CHECK_EQ(app.ControlText(kFrame1), L"逐一问题解决");
+    E2E_CHECK_EQ(app.ControlText(kFrame2), L"操作过程");
+    E2E_CHECK_EQ(app.ControlText(kCommand1), L"清空剪贴板");
+    E2E_CHECK_EQ(app.ControlText(kCommand2), L"清除相关进程");
+    E2E_CHECK_EQ(app.ControlText(kCommand3), L"清除Explorer");
+    E2E_CHECK_EQ(app.ControlText(kCommand4), L"一键强力修复");
+    E2E_CHECK_EQ(app.ControlText(kCommand5), L"弹出安全删除硬件的窗口");
+    E2E_CHECK(!app.AnyButtonEnabled());
     E2E_CHECK(!IsWindowVisible(app.Control(kLabel1)));
-    E2E_CHECK_EQ(app.ControlText(kLabel1), kUsage + L"http://www.varnel.example/");
+    E2E_CHECK_EQ(app.ControlText(kLabel1), kUsage);
     E2E_CHECK_EQ(app.LogLines().size(), 0u);
 
     // A button of Frame1 lies at the frame's origin plus its offset: (240+120, 240+360) twips.
-    RECT button{};
-    GetWindowRect(app.Control(kCommand1), &button);
-    MapWindowPoints(nullptr, app.Main(), reinterpret_cast<POINT*>(&button), 2);
+    const RECT button = ControlRect(app, kCommand1);
     E2E_CHECK_EQ(button.left, 24L);
     E2E_CHECK_EQ(button.top, 40L);
     E2E_CHECK_EQ(button.right - button.left, 105L);
@@ -105,10 +116,10 @@ E2E_TEST(window_frame_and_controls) {
     }
 
     E2E_CHECK_EQ(IconLikePixels(app.Main()), 0);
-    e2e::Screenshot(L"start");
+    Screenshot(L"start");
 
     Box failed = app.WaitForBox(12000);
-    E2E_CHECK_EQ(failed.Text(), std::wstring(L"检测失败,请先使用当前版本"));
+    E2E_CHECK_EQ(failed.Text(), kCheckFailed);
     failed.Press(IDOK);
     app.WaitReady(2000);
 }
@@ -119,42 +130,29 @@ E2E_TEST(window_frame_and_controls) {
 // chooses its first item.
 E2E_TEST(menu_bar_holds_two_menus) {
     App app;
-    PostMessageW(app.Main(), WM_SYSCOMMAND, SC_KEYMENU, 0);
-    Sleep(200);
-    for (WPARAM key : {VK_RIGHT, VK_RIGHT, VK_DOWN}) {
-        PostMessageW(app.Main(), WM_KEYDOWN, key, 0);
-        Sleep(150);
-    }
-    e2e::Screenshot(L"system-menu");
-    for (WPARAM key : {VK_ESCAPE, VK_RIGHT, VK_DOWN}) {
-        PostMessageW(app.Main(), WM_KEYDOWN, key, 0);
-        Sleep(150);
-    }
-    e2e::Screenshot(L"about-menu");
+    EnterMenuBar(app);
+    PressKeys(app.Main(), {VK_RIGHT, VK_RIGHT, VK_DOWN});
+    Screenshot(L"system-menu");
+    PressKeys(app.Main(), {VK_ESCAPE, VK_RIGHT, VK_DOWN});
+    Screenshot(L"about-menu");
     PostMessageW(app.Main(), WM_KEYDOWN, VK_RETURN, 0);
     Box box = app.WaitForBox();
-    E2E_CHECK_EQ(box.Text(), kUsage + L"http://www.varnel.example/");
+    E2E_CHECK_EQ(box.Text(), kUsage);
     box.Press(IDOK);
 
     // The about menu: its third entry (past the separator) is the exit item.
-    PostMessageW(app.Main(), WM_SYSCOMMAND, SC_KEYMENU, 0);
-    Sleep(200);
-    for (WPARAM key : {VK_DOWN, VK_UP, VK_RETURN}) {
-        PostMessageW(app.Main(), WM_KEYDOWN, key, 0);
-        Sleep(150);
-    }
+    EnterMenuBar(app);
+    PressKeys(app.Main(), {VK_DOWN, VK_UP, VK_RETURN});
     box = app.WaitForBox();
-    E2E_CHECK_EQ(box.Text(), std::wstring(L"是否确定退出软件?"));
+    E2E_CHECK_EQ(box.Text(), kCloseQuestion);
     box.Press(IDNO);
     E2E_CHECK(app.Running());
 }
 
 E2E_TEST(status_bar_panels) {
-    App::Options options;
-    options.waitReady = false;
-    App app(options);
-    E2E_CHECK_EQ(app.StatusText(1), std::wstring(L"提示"));
-    E2E_CHECK_EQ(app.StatusText(2), std::wstring(L"正在检测是否有最新版本.."));
+    App app({.waitReady = false});
+    E2E_CHECK_EQ(app.StatusText(1), kBoxTitle);
+    E2E_CHECK_EQ(app.StatusText(kMessagePanel), kChecking);
     // The clock panel shows the user's short time, this minute or the one just past.
     wchar_t format[80] = {};
     GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SSHORTTIME, format, 80);
@@ -175,10 +173,10 @@ E2E_TEST(close_question_no_keeps_yes_ends) {
     App app;
     app.Close();
     Box box = app.WaitForBox();
-    E2E_CHECK_EQ(box.Text(), std::wstring(L"是否确定退出软件?"));
-    E2E_CHECK_EQ(box.Title(), std::wstring(L"提示"));
+    E2E_CHECK_EQ(box.Text(), kCloseQuestion);
+    E2E_CHECK_EQ(box.Title(), kBoxTitle);
     E2E_CHECK(box.HasButton(IDYES) && box.HasButton(IDNO));
-    e2e::Screenshot(L"question");
+    Screenshot(L"question");
     box.Press(IDNO);
     Sleep(300);
     E2E_CHECK(app.Running());
@@ -187,7 +185,7 @@ E2E_TEST(close_question_no_keeps_yes_ends) {
     // A close request from another program asks the same.
     PostMessageW(app.Main(), WM_CLOSE, 0, 0);
     box = app.WaitForBox();
-    E2E_CHECK_EQ(box.Text(), std::wstring(L"是否确定退出软件?"));
+    E2E_CHECK_EQ(box.Text(), kCloseQuestion);
     box.Press(IDYES);
     E2E_CHECK(app.WaitForExit(5000));
 }
@@ -196,7 +194,7 @@ E2E_TEST(exit_menu_asks_the_same_question) {
     App app;
     app.Menu(kMenuTuichu);
     Box box = app.WaitForBox();
-    E2E_CHECK_EQ(box.Text(), std::wstring(L"是否确定退出软件?"));
+    E2E_CHECK_EQ(box.Text(), kCloseQuestion);
     box.Press(IDNO);
     Sleep(300);
     E2E_CHECK(app.Running());
@@ -209,40 +207,14 @@ E2E_TEST(usage_box_shows_the_whole_label) {
     App app;
     app.Menu(kMenuUse);
     Box box = app.WaitForBox();
-    E2E_CHECK_EQ(box.Text(), kUsage + L"http://www.varnel.example/");
-    E2E_CHECK_EQ(box.Title(), std::wstring(L"提示"));
+    E2E_CHECK_EQ(box.Text(), kUsage);
+    E2E_CHECK_EQ(box.Title(), kBoxTitle);
     E2E_CHECK(box.HasButton(IDOK) || box.HasButton(IDCANCEL));
     E2E_CHECK(!box.HasButton(IDYES) && !box.HasButton(IDNO));
-    e2e::Screenshot(L"usage");
+    Screenshot(L"usage");
     box.Press(box.HasButton(IDOK) ? IDOK : IDCANCEL);
     E2E_CHECK(app.Running());
 }
-
-namespace {
-
-HWND FindPopupMenu(DWORD pid) {
-    struct Context {
-        DWORD pid;
-        HWND found;
-    } context{pid, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* c = reinterpret_cast<Context*>(param);
-            wchar_t name[16] = {};
-            GetClassNameW(window, name, 16);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == c->pid && IsWindowVisible(window) && std::wstring(name) == L"#32768") {
-                c->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&context));
-    return context.found;
-}
-
-}  // namespace
 
 E2E_TEST(log_popup_opens_on_right_button_only) {
     App app;
@@ -254,42 +226,36 @@ E2E_TEST(log_popup_opens_on_right_button_only) {
     PostMessageW(list, WM_LBUTTONUP, 0, at);
     PostMessageW(list, WM_MBUTTONDOWN, MK_MBUTTON, at);
     PostMessageW(list, WM_MBUTTONUP, 0, at);
-    E2E_CHECK(!e2e::WaitUntil([&] { return FindPopupMenu(app.Pid()) != nullptr; }, 800));
+    E2E_CHECK(!WaitUntil([&] { return app.PopupMenu() != nullptr; }, 800));
 
     // The right button opens it on the way down, before any release.
     PostMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, at);
     HWND popup = nullptr;
-    E2E_CHECK(e2e::WaitUntil([&] { return (popup = FindPopupMenu(app.Pid())) != nullptr; }, 3000));
-    e2e::Screenshot(L"popup");
+    E2E_CHECK(WaitUntil([&] { return (popup = app.PopupMenu()) != nullptr; }, 3000));
+    Screenshot(L"popup");
 
     // Its one item clears the (empty) log and says so.
-    PostMessageW(popup, WM_KEYDOWN, VK_DOWN, 0);
-    Sleep(100);
-    PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
-    E2E_CHECK(e2e::WaitUntil([&] { return app.StatusText(2) == L"已清空日志..."; }, 3000));
+    PressKeys(popup, {VK_DOWN, VK_RETURN});
+    E2E_CHECK(WaitUntil([&] { return app.StatusText(kMessagePanel) == kLogCleared; }, 3000));
     E2E_CHECK_EQ(app.LogLines().size(), 0u);
-    E2E_CHECK(FindPopupMenu(app.Pid()) == nullptr);
+    E2E_CHECK(app.PopupMenu() == nullptr);
 }
 
 // The website items start the shell with the address, minimized; a recorder beside the program
 // stands in for explorer.exe.
 E2E_TEST(website_items_start_the_shell_with_their_address) {
-    App::Options options;
-    options.beside = {{L"recorder.exe", L"explorer.exe"}};
-    App app(options);
-    const std::wstring log = app.Directory() + L"\\recorder.log";
-
-    app.Menu(205);
-    E2E_CHECK(e2e::WaitUntil([&] { return !e2e::ReadTextFile(log).empty(); }, 10000));
-    app.Menu(207);
-    E2E_CHECK(e2e::WaitUntil(
-        [&] { return e2e::ReadTextFile(log).find(L"ostrid") != std::wstring::npos; }, 10000));
-    const std::wstring recorded = e2e::ReadTextFile(log);
-    E2E_CHECK(recorded.find(L"exe=explorer.exe\tshow=2\targs=http://www.varnel.example/\t") !=
-              std::wstring::npos);
-    E2E_CHECK(recorded.find(L"exe=explorer.exe\tshow=2\targs=https://www.ostrid.example\t") !=
-              std::wstring::npos);
-    E2E_CHECK(recorded.find(L"varnel") < recorded.find(L"ostrid"));
+    App app({.beside = kShellRecorder});
+    app.Menu(kMenuVarnow);
+    E2E_CHECK(WaitUntil([&] { return RecorderLog(app.Directory()).size() >= 1; }, 10000));
+    app.Menu(kMenuOstride);
+    E2E_CHECK(WaitUntil([&] { return RecorderLog(app.Directory()).size() >= 2; }, 10000));
+    const std::vector<Recorded> started = RecorderLog(app.Directory());
+    for (const Recorded& start : started) {
+        E2E_CHECK_EQ(start.exe, L"explorer.exe");
+        E2E_CHECK_EQ(start.show, L"2");  // SW_SHOWMINIMIZED
+    }
+    E2E_CHECK_EQ(started[0].args, L"http://www.varnel.example/");
+    E2E_CHECK_EQ(started[1].args, L"https://www.ostrid.example");
     E2E_CHECK(app.Running());
     E2E_CHECK(!app.BoxOpen());
 }
@@ -328,26 +294,20 @@ private:
 E2E_TEST(layout_scales_with_the_dpi) {
     DesktopDpi dpi(144);
     App app;
-    RECT client{};
-    GetClientRect(app.Main(), &client);
-    E2E_CHECK_EQ(client.right - client.left, 896L);
-    E2E_CHECK_EQ(client.bottom - client.top, 843L);
-    RECT button{};
-    GetWindowRect(app.Control(kCommand4), &button);
-    MapWindowPoints(nullptr, app.Main(), reinterpret_cast<POINT*>(&button), 2);
+    E2E_CHECK_EQ(ClientSize(app).cx, 896L);
+    E2E_CHECK_EQ(ClientSize(app).cy, 843L);
+    const RECT button = ControlRect(app, kCommand4);
     E2E_CHECK_EQ(button.left, 564L);
     E2E_CHECK_EQ(button.right, 866L);  // (5640 + 3015) twips, edges rounded
     // The font follows: a line of the log list is taller than at 96 DPI (about 13-16 pixels).
     const LRESULT itemHeight = SendMessageW(app.Control(kList1), LB_GETITEMHEIGHT, 0, 0);
     E2E_CHECK(itemHeight >= 20);
-    e2e::Screenshot(L"144dpi");
+    Screenshot(L"144dpi");
 }
 
 // Wine delivers BM_CLICK even to a disabled button; the program must not act on it.
 E2E_TEST(click_on_a_disabled_button_does_nothing) {
-    App::Options options;
-    options.waitReady = false;
-    App app(options);
+    App app({.waitReady = false});
     Box failed = app.WaitForBox(12000);  // the service is down: the buttons stay disabled
     for (int id : {kCommand1, kCommand2, kCommand3, kCommand5}) {
         E2E_CHECK(!app.Enabled(id));
@@ -355,8 +315,8 @@ E2E_TEST(click_on_a_disabled_button_does_nothing) {
     }
     Sleep(500);
     E2E_CHECK_EQ(app.LogLines().size(), 0u);
-    E2E_CHECK_EQ(app.StatusText(2), std::wstring(L"正在检测是否有最新版本.."));
-    E2E_CHECK_EQ(app.ControlText(kCommand3), std::wstring(L"清除Explorer"));
+    E2E_CHECK_EQ(app.StatusText(kMessagePanel), kChecking);
+    E2E_CHECK_EQ(app.ControlText(kCommand3), L"清除Explorer");
     failed.Press(IDOK);
     app.WaitReady(3000);
 }
@@ -370,7 +330,7 @@ E2E_TEST(end_of_session_asks_before_closing) {
                             20000, &answer);
     });
     Box box = app.WaitForBox();
-    E2E_CHECK_EQ(box.Text(), std::wstring(L"是否确定退出软件?"));
+    E2E_CHECK_EQ(box.Text(), kCloseQuestion);
     box.Press(IDNO);
     ask.join();
     E2E_CHECK_EQ(answer, 0u);
@@ -386,6 +346,7 @@ HWND FocusOf(const App& app) {
     return info.hwndFocus;
 }
 
+// Tab or Shift+Tab as typed: focus moves are the dialog manager's, not a message to one window.
 void PressTab(bool shift) {
     std::vector<INPUT> keys;
     auto key = [&](WORD vk, bool up) {
@@ -404,17 +365,22 @@ void PressTab(bool shift) {
     SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
 }
 
+// Tabs once and waits for the focus to reach the control.
+bool TabReaches(const App& app, bool shift, int id) {
+    PressTab(shift);
+    const HWND expected = app.Control(id);
+    return WaitUntil([&] { return FocusOf(app) == expected; }, 2000);
+}
+
 }  // namespace
 
 // Tab walks the controls that take focus in tab-index order and Shift+Tab walks back.
 E2E_TEST(tab_and_shift_tab_follow_the_tab_order) {
     App app;
     SetForegroundWindow(app.Main());
-    E2E_CHECK(e2e::WaitUntil([&] { return GetForegroundWindow() == app.Main(); }, 3000));
-    const int forward[] = {kCommand1, kCommand2, kCommand3, kList1,
-                           kCommand5, kCommand4, kCommand1};
+    E2E_CHECK(WaitUntil([&] { return GetForegroundWindow() == app.Main(); }, 3000));
     // Start from a known place: Tab until Command1 has the focus.
-    E2E_CHECK(e2e::WaitUntil(
+    E2E_CHECK(WaitUntil(
         [&] {
             if (FocusOf(app) == app.Control(kCommand1))
                 return true;
@@ -422,14 +388,10 @@ E2E_TEST(tab_and_shift_tab_follow_the_tab_order) {
             return false;
         },
         5000, 200));
-    for (size_t i = 1; i < std::size(forward); ++i) {
-        PressTab(false);
-        const HWND expected = app.Control(forward[i]);
-        E2E_CHECK(e2e::WaitUntil([&] { return FocusOf(app) == expected; }, 2000));
-    }
-    for (int id : {kCommand4, kCommand5, kList1, kCommand3}) {
-        PressTab(true);
-        const HWND expected = app.Control(id);
-        E2E_CHECK(e2e::WaitUntil([&] { return FocusOf(app) == expected; }, 2000));
-    }
+    for (int id : {kCommand2, kCommand3, kList1, kCommand5, kCommand4, kCommand1})
+        E2E_CHECK(TabReaches(app, false, id));
+    for (int id : {kCommand4, kCommand5, kList1, kCommand3})
+        E2E_CHECK(TabReaches(app, true, id));
 }
+
+}  // namespace e2e
