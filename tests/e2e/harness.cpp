@@ -5,9 +5,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 #include <map>
 
 namespace e2e {
@@ -279,10 +281,6 @@ std::wstring BuildDirectory() {
     return Parent(Parent(path));
 }
 
-std::wstring CurrentTestName() {
-    return g_testName;
-}
-
 std::string ReadFileBytes(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -345,21 +343,15 @@ void Screenshot(const std::wstring& suffix) {
     }
 }
 
-bool ProcessRunning(DWORD pid) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    if (process == nullptr)
-        return false;
-    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return running;
-}
-
 bool AnyRunning(const std::vector<DWORD>& pids) {
-    for (DWORD pid : pids) {
-        if (ProcessRunning(pid))
-            return true;
-    }
-    return false;
+    return std::any_of(pids.begin(), pids.end(), [](DWORD pid) {
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+        if (process == nullptr)
+            return false;
+        const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+        CloseHandle(process);
+        return running;
+    });
 }
 
 std::vector<DWORD> ProcessesNamed(const std::wstring& imageName) {
@@ -578,19 +570,13 @@ bool App::Enabled(int id) const {
 }
 
 bool App::AnyButtonEnabled() const {
-    for (int id : kButtons) {
-        if (Enabled(id))
-            return true;
-    }
-    return false;
+    return std::any_of(std::begin(kButtons), std::end(kButtons),
+                       [this](int id) { return Enabled(id); });
 }
 
 bool App::AllButtonsEnabled() const {
-    for (int id : kButtons) {
-        if (!Enabled(id))
-            return false;
-    }
-    return true;
+    return std::all_of(std::begin(kButtons), std::end(kButtons),
+                       [this](int id) { return Enabled(id); });
 }
 
 std::wstring App::StatusText(int panel) const {
@@ -672,6 +658,13 @@ Box App::WaitForBox(DWORD timeoutMs) const {
     // Let the box finish creating its buttons.
     WaitUntil([&] { return GetDlgItem(box, 0xFFFF) != nullptr; }, 2000);
     return Box{box};
+}
+
+Box App::WaitForBoxSaying(const std::wstring& text, DWORD timeoutMs) const {
+    const Box box = WaitForBox(timeoutMs);
+    if (box.Text() != text)
+        throw Failure{"the box says " + Show(box.Text()) + ", not " + Show(text)};
+    return box;
 }
 
 void App::WaitReady(DWORD timeoutMs) const {

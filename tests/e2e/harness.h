@@ -91,8 +91,7 @@ inline const std::wstring kProcessesCleared = L"已清除相关进程,您可尝�
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs = 20);
 
 // Files.
-std::wstring BuildDirectory();  // the folder above the driver's own
-std::wstring CurrentTestName();
+std::wstring BuildDirectory();                        // the folder above the driver's own
 std::string ReadFileBytes(const std::wstring& path);  // empty if missing; shared with writers
 std::wstring ReadTextFile(const std::wstring& path);  // UTF-8 file as UTF-16; empty if missing
 
@@ -102,7 +101,6 @@ std::vector<COLORREF> ScreenPixels(const RECT& area);
 void Screenshot(const std::wstring& suffix);
 
 // Processes.
-bool ProcessRunning(DWORD pid);
 bool AnyRunning(const std::vector<DWORD>& pids);
 std::vector<DWORD> ProcessesNamed(const std::wstring& imageName);  // exact, case-sensitive
 std::vector<DWORD> ProcessesNamedAnyCase(const std::wstring& imageName);
@@ -145,6 +143,9 @@ struct Recorded {
     std::wstring show;  // wShowWindow, or "none"
     std::wstring args;  // the command line after the program's name
     std::wstring commandLine;
+
+    // "<exe> show=<show> args=<args>": one text to compare a start by.
+    std::wstring Summary() const { return exe + L" show=" + show + L" args=" + args; }
 };
 std::vector<Recorded> RecorderLog(const std::wstring& directory);
 
@@ -220,6 +221,7 @@ public:
     void Menu(int id) const;
     void Close() const;  // the close box: WM_SYSCOMMAND SC_CLOSE
     Box WaitForBox(DWORD timeoutMs = 5000) const;
+    Box WaitForBoxSaying(const std::wstring& text, DWORD timeoutMs = 5000) const;  // or fails
     bool BoxOpen() const;
     // Waits until the buttons are enabled: the start-up check is over.
     void WaitReady(DWORD timeoutMs = 15000) const;

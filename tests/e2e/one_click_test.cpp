@@ -23,8 +23,7 @@ constexpr ULONGLONG kEnabledAt = 12000;
 
 Box AskForRepair(const App& app) {
     app.Click(kCommand4);
-    Box box = app.WaitForBox();
-    E2E_CHECK_EQ(box.Text(), L"是否确定进行一键强力修复?");
+    Box box = app.WaitForBoxSaying(L"是否确定进行一键强力修复?");
     E2E_CHECK_EQ(box.Title(), kBoxTitle);
     E2E_CHECK(box.HasButton(IDYES) && box.HasButton(IDNO));
     return box;
@@ -130,12 +129,9 @@ E2E_TEST(one_click_full_run) {
         E2E_CHECK(s.starts < 2 || s.command4Enabled);
     const std::vector<Recorded> started = RecorderLog(app.Directory());
     E2E_CHECK_EQ(started.size(), 2u);
-    E2E_CHECK_EQ(started[0].exe, L"explorer.exe");
-    E2E_CHECK_EQ(started[0].show, L"2");
-    E2E_CHECK_EQ(started[0].args, std::wstring());
-    E2E_CHECK_EQ(started[1].exe, L"RUNDLL32.EXE");
-    E2E_CHECK_EQ(started[1].show, L"1");
-    E2E_CHECK_EQ(started[1].args, L"shell32.dll,Control_RunDLL hotplug.dll");
+    E2E_CHECK_EQ(started[0].Summary(), L"explorer.exe show=2 args=");
+    E2E_CHECK_EQ(started[1].Summary(),
+                 L"RUNDLL32.EXE show=1 args=shell32.dll,Control_RunDLL hotplug.dll");
 
     E2E_CHECK_EQ(CountClipboardFormats(), 0);
     for (const ToolCopy& copy : related)
@@ -188,8 +184,7 @@ E2E_TEST(one_click_close_no_continues_yes_restores_the_shell) {
     WaitForLines(app, 1);
 
     app.Close();
-    Box question = app.WaitForBox();
-    E2E_CHECK_EQ(question.Text(), kCloseQuestion);
+    Box question = app.WaitForBoxSaying(kCloseQuestion);
     Sleep(2500);  // past the pause's end: the open question holds the sequence
     E2E_CHECK_EQ(app.LogLines().size(), 1u);
     question.Press(IDNO);
@@ -201,9 +196,7 @@ E2E_TEST(one_click_close_no_continues_yes_restores_the_shell) {
     E2E_CHECK_EQ(LogMessage(app.LogLines()[3]), L"已清除Explorer,正在重启...");
     E2E_CHECK(RecorderLog(app.Directory()).empty());
     app.Close();
-    question = app.WaitForBox();
-    E2E_CHECK_EQ(question.Text(), kCloseQuestion);
-    question.Press(IDYES);
+    app.WaitForBoxSaying(kCloseQuestion).Press(IDYES);
     E2E_CHECK(app.WaitForExit(5000));
     E2E_CHECK_EQ(app.ExitCode(), 0ul);
 

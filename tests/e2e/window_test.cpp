@@ -118,9 +118,7 @@ E2E_TEST(window_frame_and_controls) {
     E2E_CHECK_EQ(IconLikePixels(app.Main()), 0);
     Screenshot(L"start");
 
-    Box failed = app.WaitForBox(12000);
-    E2E_CHECK_EQ(failed.Text(), kCheckFailed);
-    failed.Press(IDOK);
+    app.WaitForBoxSaying(kCheckFailed, 12000).Press(IDOK);
     app.WaitReady(2000);
 }
 
@@ -136,16 +134,12 @@ E2E_TEST(menu_bar_holds_two_menus) {
     PressKeys(app.Main(), {VK_ESCAPE, VK_RIGHT, VK_DOWN});
     Screenshot(L"about-menu");
     PostMessageW(app.Main(), WM_KEYDOWN, VK_RETURN, 0);
-    Box box = app.WaitForBox();
-    E2E_CHECK_EQ(box.Text(), kUsage);
-    box.Press(IDOK);
+    app.WaitForBoxSaying(kUsage).Press(IDOK);
 
     // The about menu: its third entry (past the separator) is the exit item.
     EnterMenuBar(app);
     PressKeys(app.Main(), {VK_DOWN, VK_UP, VK_RETURN});
-    box = app.WaitForBox();
-    E2E_CHECK_EQ(box.Text(), kCloseQuestion);
-    box.Press(IDNO);
+    app.WaitForBoxSaying(kCloseQuestion).Press(IDNO);
     E2E_CHECK(app.Running());
 }
 
@@ -172,8 +166,7 @@ E2E_TEST(status_bar_panels) {
 E2E_TEST(close_question_no_keeps_yes_ends) {
     App app;
     app.Close();
-    Box box = app.WaitForBox();
-    E2E_CHECK_EQ(box.Text(), kCloseQuestion);
+    Box box = app.WaitForBoxSaying(kCloseQuestion);
     E2E_CHECK_EQ(box.Title(), kBoxTitle);
     E2E_CHECK(box.HasButton(IDYES) && box.HasButton(IDNO));
     Screenshot(L"question");
@@ -184,18 +177,14 @@ E2E_TEST(close_question_no_keeps_yes_ends) {
 
     // A close request from another program asks the same.
     PostMessageW(app.Main(), WM_CLOSE, 0, 0);
-    box = app.WaitForBox();
-    E2E_CHECK_EQ(box.Text(), kCloseQuestion);
-    box.Press(IDYES);
+    app.WaitForBoxSaying(kCloseQuestion).Press(IDYES);
     E2E_CHECK(app.WaitForExit(5000));
 }
 
 E2E_TEST(exit_menu_asks_the_same_question) {
     App app;
     app.Menu(kMenuTuichu);
-    Box box = app.WaitForBox();
-    E2E_CHECK_EQ(box.Text(), kCloseQuestion);
-    box.Press(IDNO);
+    app.WaitForBoxSaying(kCloseQuestion).Press(IDNO);
     Sleep(300);
     E2E_CHECK(app.Running());
     app.Menu(kMenuTuichu);
@@ -206,8 +195,7 @@ E2E_TEST(exit_menu_asks_the_same_question) {
 E2E_TEST(usage_box_shows_the_whole_label) {
     App app;
     app.Menu(kMenuUse);
-    Box box = app.WaitForBox();
-    E2E_CHECK_EQ(box.Text(), kUsage);
+    Box box = app.WaitForBoxSaying(kUsage);
     E2E_CHECK_EQ(box.Title(), kBoxTitle);
     E2E_CHECK(box.HasButton(IDOK) || box.HasButton(IDCANCEL));
     E2E_CHECK(!box.HasButton(IDYES) && !box.HasButton(IDNO));
@@ -249,13 +237,9 @@ E2E_TEST(website_items_start_the_shell_with_their_address) {
     E2E_CHECK(WaitUntil([&] { return RecorderLog(app.Directory()).size() >= 1; }, 10000));
     app.Menu(kMenuOstride);
     E2E_CHECK(WaitUntil([&] { return RecorderLog(app.Directory()).size() >= 2; }, 10000));
-    const std::vector<Recorded> started = RecorderLog(app.Directory());
-    for (const Recorded& start : started) {
-        E2E_CHECK_EQ(start.exe, L"explorer.exe");
-        E2E_CHECK_EQ(start.show, L"2");  // SW_SHOWMINIMIZED
-    }
-    E2E_CHECK_EQ(started[0].args, L"http://www.varnel.example/");
-    E2E_CHECK_EQ(started[1].args, L"https://www.ostrid.example");
+    const std::vector<Recorded> started = RecorderLog(app.Directory());  // show 2: minimized
+    E2E_CHECK_EQ(started[0].Summary(), L"explorer.exe show=2 args=http://www.varnel.example/");
+    E2E_CHECK_EQ(started[1].Summary(), L"explorer.exe show=2 args=https://www.ostrid.example");
     E2E_CHECK(app.Running());
     E2E_CHECK(!app.BoxOpen());
 }
@@ -329,9 +313,7 @@ E2E_TEST(end_of_session_asks_before_closing) {
         SendMessageTimeoutW(app.Main(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
                             20000, &answer);
     });
-    Box box = app.WaitForBox();
-    E2E_CHECK_EQ(box.Text(), kCloseQuestion);
-    box.Press(IDNO);
+    app.WaitForBoxSaying(kCloseQuestion).Press(IDNO);
     ask.join();
     E2E_CHECK_EQ(answer, 0u);
     E2E_CHECK(app.Running());
