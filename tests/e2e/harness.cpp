@@ -312,24 +312,15 @@ std::vector<COLORREF> ScreenPixels(const RECT& area) {
 void Screenshot(const std::wstring& suffix) {
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
-    const std::vector<COLORREF> pixels = ScreenPixels({0, 0, width, height});
-    // A 24-bit top-down BMP: blue, green, red, rows padded to four bytes.
-    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
-    std::string rows(stride * height, '\0');
-    for (int y = 0; y < height; ++y) {
-        char* row = &rows[stride * y];
-        for (int x = 0; x < width; ++x) {
-            const COLORREF c = pixels[static_cast<size_t>(y) * width + x];
-            row[3 * x] = static_cast<char>(GetBValue(c));
-            row[3 * x + 1] = static_cast<char>(GetGValue(c));
-            row[3 * x + 2] = static_cast<char>(GetRValue(c));
-        }
-    }
+    // A 32-bit top-down BMP: each pixel blue, green, red and an unused byte.
+    std::vector<DWORD> rows;
+    for (const COLORREF c : ScreenPixels({0, 0, width, height}))
+        rows.push_back(RGB(GetBValue(c), GetGValue(c), GetRValue(c)));
+    const DWORD bytes = static_cast<DWORD>(rows.size() * sizeof(DWORD));
     constexpr DWORD kHeaders = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-    const BITMAPFILEHEADER fileHeader{0x4D42, static_cast<DWORD>(kHeaders + rows.size()), 0, 0,
-                                      kHeaders};
+    const BITMAPFILEHEADER fileHeader{0x4D42, kHeaders + bytes, 0, 0, kHeaders};
     const BITMAPINFOHEADER infoHeader{
-        sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+        sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     const std::wstring path =
         BuildDirectory() + L"\\e2e\\shots\\" + g_testName + L"-" + suffix + L".bmp";
     MakeFolder(Parent(path));
@@ -338,7 +329,7 @@ void Screenshot(const std::wstring& suffix) {
         DWORD written = 0;
         WriteFile(file, &fileHeader, sizeof(fileHeader), &written, nullptr);
         WriteFile(file, &infoHeader, sizeof(infoHeader), &written, nullptr);
-        WriteFile(file, rows.data(), static_cast<DWORD>(rows.size()), &written, nullptr);
+        WriteFile(file, rows.data(), bytes, &written, nullptr);
         CloseHandle(file);
     }
 }
