@@ -72,9 +72,11 @@ std::wstring CopyTool(const std::wstring& tool, const std::wstring& to) {
 
 // Copies the program and the test programs to put beside it into the folder; returns the
 // program's path there.
-std::wstring PlaceProgram(const std::wstring& directory, const App::Beside& beside) {
-    for (const auto& [tool, name] : beside)
+std::wstring PlaceProgram(const std::wstring& directory, const App::Options& options) {
+    for (const auto& [tool, name] : options.beside)
         CopyTool(tool, directory + L"\\" + name);
+    if (!options.skin.empty())
+        WriteFileBytes(directory + L"\\skinh.she", options.skin);
     return Copy(BuildDirectory() + L"\\varnel-unplug.exe", directory + L"\\varnel-unplug.exe");
 }
 
@@ -323,15 +325,24 @@ void Screenshot(const std::wstring& suffix) {
         sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     const std::wstring path =
         BuildDirectory() + L"\\e2e\\shots\\" + g_testName + L"-" + suffix + L".bmp";
+    std::string file(reinterpret_cast<const char*>(&fileHeader), sizeof(fileHeader));
+    file.append(reinterpret_cast<const char*>(&infoHeader), sizeof(infoHeader));
+    file.append(reinterpret_cast<const char*>(rows.data()), bytes);
     MakeFolder(Parent(path));
+    WriteFileBytes(path, file);
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        WriteFile(file, &fileHeader, sizeof(fileHeader), &written, nullptr);
-        WriteFile(file, &infoHeader, sizeof(infoHeader), &written, nullptr);
-        WriteFile(file, rows.data(), bytes, &written, nullptr);
+    DWORD written = 0;
+    const bool ok =
+        file != INVALID_HANDLE_VALUE &&
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size();
+    if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);
-    }
+    if (!ok)
+        throw Failure{"cannot write " + Narrow(path)};
 }
 
 bool AnyRunning(const std::vector<DWORD>& pids) {
@@ -537,8 +548,7 @@ std::wstring Box::Icon() const {
 }
 
 App::App(const Options& options)
-    : directory_(ScenarioDirectory()),
-      process_(PlaceProgram(directory_, options.beside), directory_) {
+    : directory_(ScenarioDirectory()), process_(PlaceProgram(directory_, options), directory_) {
     const DWORD pid = Pid();
     if (!WaitUntil([&] { return (main_ = FindTopLevel(pid, L"VarnelUnplugForm1")) != nullptr; },
                    15000)) {

@@ -94,6 +94,7 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD st
 std::wstring BuildDirectory();                        // the folder above the driver's own
 std::string ReadFileBytes(const std::wstring& path);  // empty if missing; shared with writers
 std::wstring ReadTextFile(const std::wstring& path);  // UTF-8 file as UTF-16; empty if missing
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 
 // Colours of a screen area, row by row from the top.
 std::vector<COLORREF> ScreenPixels(const RECT& area);
@@ -190,6 +191,7 @@ public:
     struct Options {
         bool waitReady = true;  // wait until the start-up check has enabled the buttons
         Beside beside = {};
+        std::string skin = {};  // when not empty, written beside the program as its skin file
     };
     App() : App(Options{}) {}
     explicit App(const Options& options);

@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <initializer_list>
 #include <thread>
@@ -309,7 +310,7 @@ E2E_TEST(click_on_a_disabled_button_does_nothing) {
 E2E_TEST(end_of_session_asks_before_closing) {
     App app;
     DWORD_PTR answer = 1;
-    std::thread ask([&] {
+    std::jthread ask([&] {
         SendMessageTimeoutW(app.Main(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
                             20000, &answer);
     });
@@ -374,6 +375,84 @@ E2E_TEST(tab_and_shift_tab_follow_the_tab_order) {
         E2E_CHECK(TabReaches(app, false, id));
     for (int id : {kCommand4, kCommand5, kList1, kCommand3})
         E2E_CHECK(TabReaches(app, true, id));
+}
+
+}  // namespace e2e
+
+namespace e2e {
+namespace {
+
+int PixelsOfColour(const RECT& area, COLORREF colour) {
+    const std::vector<COLORREF> pixels = ScreenPixels(area);
+    return static_cast<int>(std::count(pixels.begin(), pixels.end(), colour));
+}
+
+RECT ClientOnScreen(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    return client;
+}
+
+}  // namespace
+
+// A skin file beside the program colours the window and the log; a broken one leaves the native
+// look and no error.
+E2E_TEST(skin_file_colours_the_window) {
+    {
+        App app({.skin = "; test skin\nwindow = #804020\nlist = #203040\n"});
+        Screenshot(L"skinned");
+        E2E_CHECK(PixelsOfColour(ClientOnScreen(app.Main()), RGB(0x80, 0x40, 0x20)) > 10000);
+        E2E_CHECK(PixelsOfColour(ClientOnScreen(app.Control(kList1)), RGB(0x20, 0x30, 0x40)) >
+                  10000);
+    }
+    App app({.skin = std::string("window = #804020\n\0\x01garbage", 26)});
+    E2E_CHECK_EQ(PixelsOfColour(ClientOnScreen(app.Main()), RGB(0x80, 0x40, 0x20)), 0);
+    E2E_CHECK(!app.BoxOpen());
+}
+
+// The program file carries its icon at 48, 32 and 16 pixels, each in 16 colours, 256 colours and
+// 32-bit colour, and a version of 3.0.0.
+E2E_TEST(program_file_has_its_icon_images_and_version) {
+    const std::wstring program = BuildDirectory() + L"\\varnel-unplug.exe";
+    HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    E2E_CHECK(module != nullptr);
+    HRSRC group = FindResourceW(module, MAKEINTRESOURCEW(1), RT_GROUP_ICON);
+    E2E_CHECK(group != nullptr);
+#pragma pack(push, 2)
+    struct GroupEntry {
+        BYTE width, height, colours, reserved;
+        WORD planes, bitCount;
+        DWORD bytes;
+        WORD id;
+    };
+    struct GroupHeader {
+        WORD reserved, type, count;
+    };
+#pragma pack(pop)
+    const auto* header = static_cast<const GroupHeader*>(LockResource(LoadResource(module, group)));
+    E2E_CHECK(header != nullptr);
+    E2E_CHECK_EQ(header->count, 9);
+    std::vector<std::pair<int, int>> images;
+    const auto* entries = reinterpret_cast<const GroupEntry*>(header + 1);
+    for (WORD i = 0; i < header->count; ++i)
+        images.emplace_back(entries[i].width, entries[i].bitCount);
+    std::sort(images.begin(), images.end());
+    const std::vector<std::pair<int, int>> expected = {
+        {16, 4}, {16, 8}, {16, 32}, {32, 4}, {32, 8}, {32, 32}, {48, 4}, {48, 8}, {48, 32}};
+    E2E_CHECK(images == expected);
+    FreeLibrary(module);
+
+    DWORD ignored = 0;
+    std::vector<BYTE> version(GetFileVersionInfoSizeW(program.c_str(), &ignored));
+    E2E_CHECK(!version.empty() &&
+              GetFileVersionInfoW(program.c_str(), 0, static_cast<DWORD>(version.size()),
+                                  version.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    E2E_CHECK(VerQueryValueW(version.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    E2E_CHECK_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(MAKELONG(0, 3)));
+    E2E_CHECK_EQ(fixed->dwFileVersionLS, 0ul);
 }
 
 }  // namespace e2e
