@@ -29,8 +29,8 @@ if [ -z "$port" ]; then
     echo "$bin was not built against a stand-in service on https://localhost:PORT" >&2
     exit 1
 fi
-if [ ! -f "$bin/bench/ready_timer.exe" ]; then
-    echo "$bin/bench/ready_timer.exe is missing: build the bench targets first" >&2
+if [ ! -f "$bin/bench/startup_timer.exe" ]; then
+    echo "$bin/bench/startup_timer.exe is missing: build the bench targets first" >&2
     exit 1
 fi
 
@@ -72,9 +72,9 @@ start_service() {
     return 1
 }
 
-# measure NAME RUNS: prints "median min max endings" of ready_timer's summary line.
+# measure NAME RUNS: prints "median min max endings" of startup_timer's summary line.
 measure() {
-    wine "$bin/bench/ready_timer.exe" "$bin/varnel-unplug.exe" "$2" >"$work/$1.log" 2>&1 \
+    wine "$bin/bench/startup_timer.exe" "$bin/varnel-unplug.exe" "$2" ready >"$work/$1.log" 2>&1 \
         </dev/null || { cat "$work/$1.log" >&2; return 1; }
     sed -n 's/.*median_ms=\([0-9.]*\) min_ms=\([0-9.]*\) max_ms=\([0-9.]*\) buttons=\([0-9]*\) box=\([0-9]*\).*/\1 \2 \3 buttons:\4 box:\5/p' \
         "$work/$1.log"
