@@ -77,6 +77,10 @@ void MainWindow::List1_MouseDown(int button) {
     }
     POINT at{};
     GetCursorPos(&at);
+    ShowLogMenu(at);
+}
+
+void MainWindow::ShowLogMenu(POINT at) {
     TrackPopupMenu(qingkong_, 0, at.x, at.y, 0, window_, nullptr);
 }
 

@@ -327,6 +327,17 @@ LRESULT CALLBACK MainWindow::ListProc(HWND list, UINT message, WPARAM wParam, LP
         case WM_MBUTTONDOWN:
             form->List1_MouseDown(4);
             break;
+        case WM_CONTEXTMENU:
+            // Shift+F10 or the menu key: keyboard users reach the log's menu too. The mouse's
+            // own context-menu message is left alone: the button's going down has shown it.
+            if (lParam == -1) {
+                RECT corner{};
+                GetClientRect(list, &corner);
+                MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&corner), 2);
+                form->ShowLogMenu(POINT{corner.left + 8, corner.top + 8});
+                return 0;
+            }
+            break;
         default:
             break;
     }

@@ -73,6 +73,7 @@ private:
     void Command4_Click();
     void Command5_Click();
     void List1_MouseDown(int button);
+    void ShowLogMenu(POINT at);  // the popup qingkong, at a point of the screen
     void use_Click();
     void tuichu_Click();
     void varnow_Click();
