@@ -58,18 +58,8 @@ wine cmd /c exit >/dev/null 2>&1 </dev/null  # warm Wine up once
 
 # start_service NAME SCENARIO: the stand-in on the build's port, answering as SCENARIO says.
 start_service() {
-    rm -f "$work/port" "$work/$1.requests.jsonl"
-    python3 "$service" serve --certs "$work/certs" --record "$work/$1.requests.jsonl" \
-        --port "$port" --port-file "$work/port" --lifetime 600 --scenario "$2" \
-        >"$work/$1.service.log" 2>&1 </dev/null &
-    service_pid=$!
-    local i
-    for i in $(seq 1 100); do
-        [ -f "$work/port" ] && return 0
-        sleep 0.05
-    done
-    echo "the stand-in service did not start on port $port (see $work/$1.service.log)" >&2
-    return 1
+    varnel_service "$work/certs" "$work" "$1" "$port" --lifetime 600 --scenario "$2" || return 1
+    service_pid=$VARNEL_SERVICE_PID
 }
 
 # measure NAME RUNS: prints "median min max endings" of startup_timer's summary line.

@@ -104,3 +104,24 @@ varnel_display_stop() {
         wait "$VARNEL_XVFB_PID" 2>/dev/null || true
     fi
 }
+
+# Starts the stand-in version service in the background and waits until it listens.
+#   varnel_service CERTS DIR NAME PORT [serve options...]
+# Records requests to DIR/NAME.requests.jsonl and its output to DIR/NAME.service.log; sets
+# VARNEL_SERVICE_PID.
+varnel_service() {
+    local certs=$1 dir=$2 name=$3 port=$4
+    shift 4
+    rm -f "$dir/port" "$dir/$name.requests.jsonl"
+    python3 "$VARNEL_ROOT/tools/version_service.py" serve --certs "$certs" \
+        --record "$dir/$name.requests.jsonl" --port "$port" --port-file "$dir/port" "$@" \
+        >"$dir/$name.service.log" 2>&1 </dev/null &
+    VARNEL_SERVICE_PID=$!
+    local i
+    for i in $(seq 1 100); do
+        [ -f "$dir/port" ] && return 0
+        sleep 0.05
+    done
+    echo "the stand-in version service did not start on port $port (see $dir/$name.service.log)" >&2
+    return 1
+}

@@ -24,24 +24,14 @@ varnel_prefix
 
 start_service() {
     local name=$1
-    local record="$state/service/$name.requests.jsonl"
-    rm -f "$record" "$state/service/port"
-    [ -e "$scenarios/$name.down" ] && return 0
+    [ -e "$scenarios/$name.down" ] && { rm -f "$state/service/$name.requests.jsonl"; return 0; }
     local source=(--scenario '{"body": "{\"result\":1,\"info\":{\"version\":\"3.0.0\",\"sid\":\"1\",\"must\":\"0\"}}"}')
     [ -f "$scenarios/$name.json" ] && source=(--scenario-file "$scenarios/$name.json")
     local extra=()
     [ -f "$scenarios/$name.args" ] && read -r -a extra <"$scenarios/$name.args"
-    python3 "$service" serve --certs "$state/certs" --record "$record" --port "$port" \
-        --port-file "$state/service/port" --lifetime 300 "${extra[@]}" "${source[@]}" \
-        >"$state/service/$name.log" 2>&1 </dev/null &
-    service_pid=$!
-    local i
-    for i in $(seq 1 100); do
-        [ -f "$state/service/port" ] && return 0
-        sleep 0.05
-    done
-    echo "the stand-in version service did not start" >&2
-    return 1
+    varnel_service "$state/certs" "$state/service" "$name" "$port" --lifetime 300 \
+        "${extra[@]}" "${source[@]}" || return 1
+    service_pid=$VARNEL_SERVICE_PID
 }
 
 case "$action" in

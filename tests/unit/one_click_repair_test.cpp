@@ -11,11 +11,8 @@ using namespace testing;
 
 // Everything the sequence touches, journaling into one list. Each pause shows up in the journal
 // as "pause <ms> Command4 <state>", written from inside the pause like a nested handler would.
-struct Rig {
+struct Rig : JournalingRepairRig {
     Rig() {
-        processes.journal = &journal;
-        clipboard.journal = &journal;
-        starter.journal = &journal;
         processes.running = {{11, u"rundll32.exe"}, {22, u"explorer.exe"}};
         boxes.replies = {kAnswerYes};
         pump.onDispatch = [this](int dispatch) {
@@ -27,14 +24,6 @@ struct Rig {
         };
     }
 
-    Journal journal;
-    JournalingLogList list{journal};
-    JournalingStatusBar status{journal};
-    FakeTimeOfDay time;
-    ActivityLog log{list, status, time};
-    FakeProcessTable processes;
-    FakeClipboard clipboard;
-    FakeProgramStarter starter;
     FakeMessageBoxes boxes;
     JournalingButton command4{journal, u"Command4", u"一键强力修复", true};
     FakeClock clock;

@@ -9,22 +9,11 @@ namespace {
 
 using namespace testing;
 
-struct SingleActionsTest : ::testing::Test {
+struct SingleActionsTest : ::testing::Test, JournalingRepairRig {
     SingleActionsTest() {
-        processes.journal = &journal;
-        clipboard.journal = &journal;
-        starter.journal = &journal;
         processes.running = {{4, u"rundll32.exe"}, {8, u"explorer.exe"}, {9, u"RunDll32.EXE"}};
     }
 
-    Journal journal;
-    JournalingLogList list{journal};
-    JournalingStatusBar status{journal};
-    FakeTimeOfDay time;
-    ActivityLog log{list, status, time};
-    FakeProcessTable processes;
-    FakeClipboard clipboard;
-    FakeProgramStarter starter;
     JournalingButton command3{journal, u"Command3", u"清除Explorer", true};
     SingleActions actions{log, processes, clipboard, starter, command3};
 };

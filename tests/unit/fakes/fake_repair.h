@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fakes/fake_window.h"
+#include "log/activity_log.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/platform_error.h"
@@ -175,6 +176,24 @@ class FakeWindowPresence : public WindowPresence {
 public:
     bool IsOpen() const override { return open; }
     bool open = true;
+};
+
+// The log, status line and system services of a repair, all writing into one journal.
+struct JournalingRepairRig {
+    JournalingRepairRig() {
+        processes.journal = &journal;
+        clipboard.journal = &journal;
+        starter.journal = &journal;
+    }
+
+    Journal journal;
+    JournalingLogList list{journal};
+    JournalingStatusBar status{journal};
+    FakeTimeOfDay time;
+    ActivityLog log{list, status, time};
+    FakeProcessTable processes;
+    FakeClipboard clipboard;
+    FakeProgramStarter starter;
 };
 
 }  // namespace varnel::testing
