@@ -143,7 +143,7 @@ E2E_TEST(one_click_cpu) {
     if (server.pid == 0)
         std::printf("no wineserver pid given: its figures are left out\n");
 
-    App app({.waitReady = false, .beside = e2e::kRecorders});
+    App app({.waitReady = false, .recorders = true});
     // Without the stand-in service the check fails at once and says so; either way it ends.
     E2E_CHECK(e2e::WaitUntil([&] { return app.BoxOpen() || app.Enabled(kCommand4); }, 15000));
     if (app.BoxOpen())

@@ -63,6 +63,9 @@ int OwnedMessageBoxes::Show(const std::u16string& text, const std::u16string& ti
     const HWND owner = IsWindow(owner_) ? owner_ : nullptr;
     const int answer = MessageBoxW(owner, Wide(text), Wide(title), style);
     if (answer == 0) {
+        if (owner != nullptr && !IsWindow(owner)) {
+            return kAnswerNone;  // closed with its owner: the program is ending, not failing
+        }
         ThrowLastError(u"显示消息框");
     }
     return answer;

@@ -18,7 +18,6 @@ constexpr wchar_t kClassName[] = L"VarnelUnplugForm1";
 constexpr UINT_PTR kListSubclass = 1;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
-constexpr std::u16string_view kTitle = u"提示";
 
 const wchar_t* Text(std::u16string_view text) {
     return reinterpret_cast<const wchar_t*>(text.data());
@@ -276,6 +275,9 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_DPICHANGED: {
             const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            if (suggested == nullptr) {
+                return 0;  // not from the system: any program may send it
+            }
             SetWindowPos(window_, nullptr, suggested->left, suggested->top,
                          suggested->right - suggested->left, suggested->bottom - suggested->top,
                          SWP_NOZORDER | SWP_NOACTIVATE);
@@ -345,11 +347,14 @@ LRESULT CALLBACK MainWindow::ListProc(HWND list, UINT message, WPARAM wParam, LP
 }
 
 void MainWindow::OnCommand(int id, int code, HWND control) {
-    if (control != nullptr) {
-        // Only clicks of enabled buttons count: a disabled button raises no click.
-        if (code != BN_CLICKED || !IsWindowEnabled(control)) {
+    if (id >= kCommand1 && id <= kCommand5) {
+        // Only clicks of our enabled buttons count. Other programs can post this message with any
+        // control handle or none: a disabled button's work must not start that way either.
+        if (code != BN_CLICKED || !IsWindowEnabled(Control(static_cast<ControlId>(id)))) {
             return;
         }
+    } else if (control != nullptr) {
+        return;  // notifications of the other controls are not commands
     }
     switch (id) {
         case kCommand1:
@@ -410,13 +415,18 @@ void MainWindow::Run(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const PlatformError& failure) {
-        const std::u16string text = u"操作失败：" + failure.Operation() + u"\n" + failure.Detail();
-        MessageBoxW(IsOpen() ? window_ : nullptr, Wide(text), Text(kTitle), MB_ICONERROR | MB_OK);
+        MessageBoxW(IsOpen() ? window_ : nullptr, Wide(FailureText(failure)), Text(kBoxTitle),
+                    MB_ICONERROR | MB_OK);
     } catch (const std::exception& failure) {
         const std::string what = failure.what();
         const std::u16string text = u"内部错误：" + std::u16string(what.begin(), what.end());
-        MessageBoxW(IsOpen() ? window_ : nullptr, Wide(text), Text(kTitle), MB_ICONERROR | MB_OK);
+        MessageBoxW(IsOpen() ? window_ : nullptr, Wide(text), Text(kBoxTitle),
+                    MB_ICONERROR | MB_OK);
     }
+}
+
+void MainWindow::OnExit() {
+    Run([this] { singleActions_.RestoreShell(); });
 }
 
 }  // namespace varnel::win32

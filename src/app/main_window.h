@@ -11,6 +11,7 @@
 
 #include "app/controls_win32.h"
 #include "app/layout.h"
+#include "build_config.h"
 #include "log/activity_log.h"
 #include "platform/win32/ansi_code_page_win32.h"
 #include "platform/win32/clipboard_win32.h"
@@ -39,6 +40,8 @@ public:
     bool Create(HINSTANCE instance);
     HWND Handle() const { return window_; }
     bool IsOpen() const override { return window_ != nullptr && IsWindow(window_); }
+    // After the message loop: puts back the shell if Command3 took it away.
+    void OnExit();
 
 private:
     static constexpr UINT_PTR kTimer1 = 1;
@@ -107,14 +110,14 @@ private:
     ToolhelpProcessTable processes_;
     Win32Clipboard clipboard_;
     Win32ProgramStarter starter_;
-    WinmmClock clock_;
+    TickClock clock_;
     Win32EventPump pump_;
     ResponsiveWait wait_{clock_, pump_};
     SingleActions singleActions_{log_, processes_, clipboard_, starter_, command3_};
     OneClickRepair oneClickRepair_{log_,   processes_, clipboard_, starter_,
                                    boxes_, command4_,  wait_,      *this};
 
-    WinHttpTransport transport_;
+    WinHttpTransport transport_{&pump_};
     Win32AnsiCodePage codePage_;
     FormPoster poster_{transport_, codePage_};
     ImmediateExit exit_;
@@ -123,8 +126,10 @@ private:
                                log_,
                                starter_,
                                exit_,
+                               *this,
                                [this] { EnableButtons(); },
-                               [this] { StopTimer1(); }};
+                               [this] { StopTimer1(); },
+                               {VARNEL_VERSION_SERVICE, VARNEL_DOWNLOAD_SITE}};
 };
 
 }  // namespace varnel::win32

@@ -8,7 +8,7 @@ namespace varnel {
 class MillisecondClock {
 public:
     virtual ~MillisecondClock() = default;
-    // Milliseconds since the system started, wrapping at 2^32 (timeGetTime).
+    // Milliseconds since the system started, wrapping at 2^32 (GetTickCount).
     virtual uint32_t Now() = 0;
 };
 

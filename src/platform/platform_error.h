@@ -2,6 +2,7 @@
 // for why. The window's dispatch catches it per handler and shows both to the user.
 #pragma once
 
+#include <cstddef>
 #include <exception>
 #include <string>
 
@@ -20,5 +21,14 @@ private:
     std::u16string operation_;
     std::u16string detail_;
 };
+
+// The longest part of an operation's name or of the system's text that a failure box quotes. A
+// command line may carry text from the network; a box of a million characters would freeze the
+// window while it lays itself out.
+inline constexpr size_t kMaxQuotedChars = 512;
+
+// The failure box's text: "操作失败：" + operation + line break + detail, each part cut to
+// kMaxQuotedChars with "..." marking the cut.
+std::u16string FailureText(const PlatformError& failure);
 
 }  // namespace varnel

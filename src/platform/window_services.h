@@ -36,12 +36,18 @@ public:
 };
 
 // Message box styles and answers used by the program (the Win32 values).
+constexpr unsigned kStyleErrorOk = 16;    // MB_ICONERROR | MB_OK
 constexpr unsigned kStyleInfoOk = 64;     // MB_ICONINFORMATION | MB_OK
 constexpr unsigned kStyleInfoYesNo = 68;  // MB_ICONINFORMATION | MB_YESNO
+constexpr int kAnswerNone = 0;            // the box went with its owner: nobody answered
 constexpr int kAnswerYes = 6;             // IDYES
 constexpr int kAnswerNo = 7;              // IDNO
 
-// Modal message boxes owned by the main window. Returns the button pressed.
+// The title of every message box of the program.
+inline constexpr char16_t kBoxTitle[] = u"提示";
+
+// Modal message boxes owned by the main window. Returns the button pressed, or kAnswerNone when
+// the owner was destroyed while the box was open (the box goes with it).
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;

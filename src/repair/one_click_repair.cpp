@@ -1,5 +1,6 @@
 #include "repair/one_click_repair.h"
 
+#include "platform/platform_error.h"
 #include "repair/kill_process.h"
 #include "repair/repair_texts.h"
 
@@ -34,7 +35,7 @@ private:
 }  // namespace
 
 void OneClickRepair::Command4_Click() {
-    if (boxes_.Show(u"是否确定进行一键强力修复?", u"提示", kStyleInfoYesNo) != kAnswerYes) {
+    if (boxes_.Show(u"是否确定进行一键强力修复?", kBoxTitle, kStyleInfoYesNo) != kAnswerYes) {
         return;
     }
     DisabledButton disabled(command4_);
@@ -48,17 +49,29 @@ void OneClickRepair::Command4_Click() {
         }
         disabled.Abandon();
         if (shellDown) {
-            starter_.Start(kShellCommandLine, kShowMinimized);
+            starter_.Start(SystemProgram::Shell, kShellCommandLine, kShowMinimized);
         }
         return false;
+    };
+    // Runs one step; a failure is shown and the sequence goes on with the next step, so that one
+    // holder that cannot be released (a clipboard another program keeps open) does not keep the
+    // others. The failed step writes no log line: it did not do what the line would say.
+    auto step = [&](auto&& action) {
+        try {
+            action();
+            return true;
+        } catch (const PlatformError& failure) {
+            boxes_.Show(FailureText(failure), kBoxTitle, kStyleErrorOk);
+            return false;
+        }
     };
 
     log_.AppendLog(u"正进行一键强力修复...");
     if (!pause(2000))
         return;
 
-    clipboard_.Empty();
-    log_.AppendLog(kLogClipboardCleared);
+    if (step([&] { clipboard_.Empty(); }))
+        log_.AppendLog(kLogClipboardCleared);
     if (!pause(2000))
         return;
 
@@ -73,9 +86,10 @@ void OneClickRepair::Command4_Click() {
     if (!pause(2000))
         return;
 
-    starter_.Start(kShellCommandLine, kShowMinimized);
-    shellDown = false;
-    log_.AppendLog(kLogShellRestarted);
+    if (step([&] { starter_.Start(SystemProgram::Shell, kShellCommandLine, kShowMinimized); })) {
+        shellDown = false;
+        log_.AppendLog(kLogShellRestarted);
+    }
     if (!pause(2000))
         return;
 
@@ -86,7 +100,7 @@ void OneClickRepair::Command4_Click() {
 
     // Enabled before the dialog starts, so a failing start leaves the button usable too.
     disabled.Enable();
-    starter_.Start(kSafeRemovalCommandLine, kShowNormal);
+    step([&] { starter_.Start(SystemProgram::Rundll32, kSafeRemovalCommandLine, kShowNormal); });
 }
 
 }  // namespace varnel

@@ -26,8 +26,8 @@ public:
 
     // After a Yes to the confirmation: empties the clipboard, ends rundll32.exe and explorer.exe,
     // starts explorer.exe again minimized and opens the Safely Remove Hardware dialog, logging
-    // each step and pausing between them. Command4 stays disabled until the last pause is over,
-    // and is enabled again when a step fails (the PlatformError goes on to the caller).
+    // each step and pausing between them. Command4 stays disabled until the last pause is over.
+    // A step that fails shows its failure in a box and the sequence goes on with the next one.
     //
     // The user may close the window during a pause. The sequence then stops without touching any
     // control or the log and opens no dialog; if it had ended the shell and not yet started it

@@ -25,17 +25,26 @@ void SingleActions::Command2_Click() {
 void SingleActions::Command3_Click() {
     if (command3_.Caption() == kStopShellCaption) {
         KillProcess(processes_, kShell);
+        shellStopped_ = true;
         Report(u"已清除Explorer,请点击重启Explorer...", u"已清除Explorer...");
         command3_.SetCaption(kRestartShellCaption);
     } else if (command3_.Caption() == kRestartShellCaption) {
         command3_.SetCaption(kStopShellCaption);
-        starter_.Start(kShellCommandLine, kShowMinimized);
+        starter_.Start(SystemProgram::Shell, kShellCommandLine, kShowMinimized);
+        shellStopped_ = false;
         Report(u"已重启Explorer,您可尝试移除移动设备...", kLogShellRestarted);
     }
 }
 
 void SingleActions::Command5_Click() {
-    starter_.Start(kSafeRemovalCommandLine, kShowNormal);
+    starter_.Start(SystemProgram::Rundll32, kSafeRemovalCommandLine, kShowNormal);
+}
+
+void SingleActions::RestoreShell() {
+    if (shellStopped_ && !IsRunning(processes_, kShell)) {
+        shellStopped_ = false;
+        starter_.Start(SystemProgram::Shell, kShellCommandLine, kShowMinimized);
+    }
 }
 
 }  // namespace varnel

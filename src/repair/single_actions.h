@@ -34,6 +34,10 @@ public:
     // Reports nothing.
     void Command5_Click();
 
+    // On the program's exit: when Command3 stopped the shell and no explorer.exe runs now, starts
+    // it again minimized, so the user is not left without a taskbar and desktop.
+    void RestoreShell();
+
 private:
     void Report(const std::u16string& status, const std::u16string& logMessage);
 
@@ -42,6 +46,7 @@ private:
     Clipboard& clipboard_;
     ProgramStarter& starter_;
     Button& command3_;
+    bool shellStopped_ = false;  // by Command3, and not restarted by it since
 };
 
 }  // namespace varnel

@@ -9,7 +9,6 @@
 namespace varnel {
 namespace {
 
-constexpr char16_t kTitle[] = u"提示";
 constexpr char16_t kFailedText[] = u"检测失败,请先使用当前版本";
 constexpr char16_t kUpToDateText[] = u"当前软件为最新版本,欢迎使用Varnel软件..";
 constexpr char16_t kWelcomeText[] = u"欢迎使用Varnel软件..";
@@ -21,7 +20,25 @@ bool IsUnreserved(unsigned char byte) {
            (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' || byte == '~';
 }
 
+bool IsControl(char16_t unit) {
+    return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F) || unit == 0x2028 || unit == 0x2029 ||
+           (unit >= 0x202A && unit <= 0x202E) || (unit >= 0x2066 && unit <= 0x2069) ||
+           unit == 0x200E || unit == 0x200F || unit == 0x061C;
+}
+
 }  // namespace
+
+bool IsPlainText(const std::u16string& text, size_t maxChars) {
+    if (text.size() > maxChars) {
+        return false;
+    }
+    for (const char16_t unit : text) {
+        if (IsControl(unit)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 std::u16string PercentEncode(const std::u16string& text) {
     static constexpr char16_t kHex[] = u"0123456789ABCDEF";
@@ -38,18 +55,19 @@ std::u16string PercentEncode(const std::u16string& text) {
 }
 
 VersionCheck::VersionCheck(const FormPoster& poster, MessageBoxes& boxes, ActivityLog& log,
-                           ProgramStarter& starter, ProcessExit& exit,
+                           ProgramStarter& starter, ProcessExit& exit, const WindowPresence& window,
                            std::function<void()> enableButtons, std::function<void()> stopTimer,
-                           std::u16string serviceBase, std::u16string downloadBase)
+                           const Addresses& addresses)
     : poster_(poster),
       boxes_(boxes),
       log_(log),
       starter_(starter),
       exit_(exit),
+      window_(window),
       enableButtons_(std::move(enableButtons)),
       stopTimer_(std::move(stopTimer)),
-      serviceAddress_(std::move(serviceBase) + kServicePath),
-      downloadAddress_(std::move(downloadBase) + kDownloadPath) {}
+      serviceAddress_(addresses.serviceBase + kServicePath),
+      downloadAddress_(addresses.downloadBase + kDownloadPath) {}
 
 void VersionCheck::Timer1_Timer() {
     if (started_) {
@@ -73,18 +91,23 @@ void VersionCheck::RunCheck() {
     } catch (const PlatformError&) {
         // Unreachable, refused or too slow: the same as an answer that reports failure.
     }
+    if (!window_.IsOpen()) {
+        return;  // closed while the exchange ran: the program is ending, nothing more to say
+    }
     const auto answer = ParseVersionAnswer(answerText);
 
-    if (!answer || answer->result == u"0") {
-        boxes_.Show(kFailedText, kTitle, kStyleInfoOk);
+    if (!answer || answer->result == u"0" || !IsPlainText(answer->version, kMaxVersionChars) ||
+        !IsPlainText(answer->sid, kMaxSidChars)) {
+        boxes_.Show(kFailedText, kBoxTitle, kStyleInfoOk);
     } else if (answer->version == kCurrentVersion) {
         log_.SetStatus(kUpToDateText);
     } else {
-        const int reply =
-            boxes_.Show(kQuestionHead + answer->version + kQuestionTail, kTitle, kStyleInfoYesNo);
+        const int reply = boxes_.Show(kQuestionHead + answer->version + kQuestionTail, kBoxTitle,
+                                      kStyleInfoYesNo);
         if (reply == kAnswerYes) {
             // Quoted on both sides; the encoded sid holds no quote and no blank.
             starter_.Start(
+                SystemProgram::Shell,
                 u"explorer.exe \"" + downloadAddress_ + PercentEncode(answer->sid) + u"\"",
                 kShowMinimized);
             exit_.EndNow();

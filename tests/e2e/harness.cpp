@@ -80,11 +80,18 @@ std::wstring PlaceProgram(const std::wstring& directory, const App::Options& opt
     return Copy(BuildDirectory() + L"\\varnel-unplug.exe", directory + L"\\varnel-unplug.exe");
 }
 
-// build/<preset>/e2e/run/<test>, made empty.
+// build/<preset>/e2e/run/<test>, made empty. Recorders started from anywhere log there.
 std::wstring ScenarioDirectory() {
     const std::wstring directory = BuildDirectory() + L"\\e2e\\run\\" + g_testName;
     RemoveTree(directory);
     MakeFolder(directory);
+    SetEnvironmentVariableW(L"VARNEL_RECORDER_LOG", (directory + L"\\recorder.log").c_str());
+    return directory;
+}
+
+std::wstring Folder(UINT(WINAPI* query)(LPWSTR, UINT)) {
+    wchar_t directory[MAX_PATH] = {};
+    query(directory, MAX_PATH);
     return directory;
 }
 
@@ -422,7 +429,9 @@ std::vector<Recorded> RecorderLog(const std::wstring& directory) {
             const std::wstring key = item.substr(0, equals);
             const std::wstring value =
                 equals == item.npos ? std::wstring() : item.substr(equals + 1);
-            if (key == L"exe")
+            if (key == L"path")
+                start.path = value;
+            else if (key == L"exe")
                 start.exe = value;
             else if (key == L"show")
                 start.show = value;
@@ -547,8 +556,72 @@ std::wstring Box::Icon() const {
     return icon;
 }
 
+SwappedFile::SwappedFile(std::wstring path, const std::wstring& standIn) : path_(std::move(path)) {
+    Restore(path_);
+    if (!MoveFileW(path_.c_str(), (path_ + L".e2e").c_str()))
+        throw Failure{"cannot move aside " + Narrow(path_)};
+    if (!standIn.empty())
+        CopyTool(standIn, path_);
+}
+
+SwappedFile::~SwappedFile() {
+    Restore(path_);
+}
+
+void SwappedFile::Restore(const std::wstring& path) {
+    const std::wstring aside = path + L".e2e";
+    if (GetFileAttributesW(aside.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return;
+    // A stand-in may still be on its way out: try for a moment.
+    WaitUntil([&] { return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND; },
+              5000);
+    MoveFileW(aside.c_str(), path.c_str());
+}
+
+std::wstring Recorded::Summary() const {
+    const std::wstring windows = WindowsFolder() + L"\\";
+    const std::wstring where =
+        CompareStringOrdinal(path.c_str(), static_cast<int>(windows.size()), windows.c_str(),
+                             static_cast<int>(windows.size()), TRUE) == CSTR_EQUAL
+            ? L"%windir%\\" + path.substr(windows.size())
+            : path;
+    return where + L" show=" + show + L" args=" + args;
+}
+
+std::wstring PlantedDirectory() {
+    const std::wstring directory = BuildDirectory() + L"\\e2e\\planted";
+    for (const auto& [tool, name] : kPlanted) {
+        if (GetFileAttributesW((directory + L"\\" + name).c_str()) == INVALID_FILE_ATTRIBUTES)
+            CopyTool(tool, directory + L"\\" + name);
+    }
+    return directory;
+}
+
+std::wstring WindowsFolder() {
+    return Folder(GetWindowsDirectoryW);
+}
+std::wstring SystemFolder() {
+    return Folder(GetSystemDirectoryW);
+}
+std::wstring ShellPath() {
+    return WindowsFolder() + L"\\explorer.exe";
+}
+std::wstring Rundll32Path() {
+    return SystemFolder() + L"\\rundll32.exe";
+}
+
 App::App(const Options& options)
-    : directory_(ScenarioDirectory()), process_(PlaceProgram(directory_, options), directory_) {
+    : directory_(ScenarioDirectory()),
+      recorders_([&] {
+          std::vector<std::unique_ptr<SwappedFile>> swapped;
+          if (options.recorders) {
+              swapped.push_back(std::make_unique<SwappedFile>(ShellPath(), L"recorder.exe"));
+              swapped.push_back(std::make_unique<SwappedFile>(Rundll32Path(), L"recorder.exe"));
+          }
+          return swapped;
+      }()),
+      process_(PlaceProgram(directory_, options),
+               options.currentDirectory.empty() ? directory_ : options.currentDirectory) {
     const DWORD pid = Pid();
     if (!WaitUntil([&] { return (main_ = FindTopLevel(pid, L"VarnelUnplugForm1")) != nullptr; },
                    15000)) {
@@ -705,6 +778,9 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     e2e::g_testName = argv[1];
+    // A test that was stopped half-way may have left the prefix's own programs aside.
+    e2e::SwappedFile::Restore(e2e::ShellPath());
+    e2e::SwappedFile::Restore(e2e::Rundll32Path());
     try {
         test->second();
     } catch (const e2e::Failure& failure) {

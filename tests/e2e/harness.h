@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -140,13 +141,15 @@ private:
 // One start of a recorder copy, as read back from recorder.log in its folder. A line still being
 // written is not read yet.
 struct Recorded {
+    std::wstring path;  // its full path
     std::wstring exe;   // its file name
     std::wstring show;  // wShowWindow, or "none"
     std::wstring args;  // the command line after the program's name
     std::wstring commandLine;
 
-    // "<exe> show=<show> args=<args>": one text to compare a start by.
-    std::wstring Summary() const { return exe + L" show=" + show + L" args=" + args; }
+    // "<path> show=<show> args=<args>", the Windows folder at the path's head written as
+    // %windir%: one text to compare a start by, where it ran from included.
+    std::wstring Summary() const;
 };
 std::vector<Recorded> RecorderLog(const std::wstring& directory);
 
@@ -182,6 +185,28 @@ struct Box {
     std::wstring Icon() const;
 };
 
+// A file of the Wine prefix moved aside (to "<path>.e2e") for the life of the object, and put
+// back after; with a tool given, a copy of that test program stands in its place meanwhile.
+class SwappedFile {
+public:
+    explicit SwappedFile(std::wstring path, const std::wstring& standIn = L"");
+    ~SwappedFile();
+    SwappedFile(const SwappedFile&) = delete;
+    SwappedFile& operator=(const SwappedFile&) = delete;
+
+    // Puts back a file an earlier, interrupted test left aside.
+    static void Restore(const std::wstring& path);
+
+private:
+    std::wstring path_;
+};
+
+// The prefix's Windows and system folders, and the shell and rundll32 the program starts there.
+std::wstring WindowsFolder();
+std::wstring SystemFolder();
+std::wstring ShellPath();     // <Windows folder>\explorer.exe
+std::wstring Rundll32Path();  // <system folder>\rundll32.exe
+
 // The program under test, started from a copy in the test's scenario folder
 // (build/<preset>/e2e/run/<test>, made empty first).
 class App {
@@ -190,8 +215,12 @@ public:
     using Beside = std::vector<std::pair<std::wstring, std::wstring>>;
     struct Options {
         bool waitReady = true;  // wait until the start-up check has enabled the buttons
+        // Recorders in place of the system's explorer.exe and rundll32.exe while the app lives;
+        // they log to recorder.log in the scenario folder.
+        bool recorders = false;
         Beside beside = {};
         std::string skin = {};  // when not empty, written beside the program as its skin file
+        std::wstring currentDirectory = {};  // the program's, when not its own folder
     };
     App() : App(Options{}) {}
     explicit App(const Options& options);
@@ -234,13 +263,16 @@ public:
 
 private:
     std::wstring directory_;
+    std::vector<std::unique_ptr<SwappedFile>> recorders_;
     Process process_;
     HWND main_ = nullptr;
 };
 
-// Recorders beside the program in place of the programs it starts.
-inline const App::Beside kShellRecorder = {{L"recorder.exe", L"explorer.exe"}};
-inline const App::Beside kRecorders = {{L"recorder.exe", L"explorer.exe"},
-                                       {L"recorder.exe", L"RUNDLL32.EXE"}};
+// Recorder copies named like the programs the app starts, beside it (kPlanted) and in a folder to
+// use as its current directory (PlantedDirectory(), filled on first use), where a search order
+// would find them first.
+inline const App::Beside kPlanted = {{L"recorder.exe", L"explorer.exe"},
+                                     {L"recorder.exe", L"RUNDLL32.EXE"}};
+std::wstring PlantedDirectory();
 
 }  // namespace e2e

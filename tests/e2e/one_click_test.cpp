@@ -49,7 +49,7 @@ struct Sample {
 // No leaves everything as it was. Yes runs the whole sequence: seven lines, six pauses, the
 // clipboard emptied, rundll32.exe and the shell ended, the shell and then the dialog started.
 E2E_TEST(one_click_full_run) {
-    App app({.beside = kRecorders});
+    App app({.recorders = true});
     const std::wstring status = app.StatusText(kMessagePanel);
 
     PutClipboardText(L"held on the clipboard");
@@ -129,9 +129,10 @@ E2E_TEST(one_click_full_run) {
         E2E_CHECK(s.starts < 2 || s.command4Enabled);
     const std::vector<Recorded> started = RecorderLog(app.Directory());
     E2E_CHECK_EQ(started.size(), 2u);
-    E2E_CHECK_EQ(started[0].Summary(), L"explorer.exe show=2 args=");
+    E2E_CHECK_EQ(started[0].Summary(), L"%windir%\\explorer.exe show=2 args=");
     E2E_CHECK_EQ(started[1].Summary(),
-                 L"RUNDLL32.EXE show=1 args=shell32.dll,Control_RunDLL hotplug.dll");
+                 L"%windir%\\system32\\rundll32.exe show=1 args=shell32.dll,Control_RunDLL "
+                 L"hotplug.dll");
 
     E2E_CHECK_EQ(CountClipboardFormats(), 0);
     for (const ToolCopy& copy : related)
@@ -148,7 +149,7 @@ E2E_TEST(one_click_full_run) {
 // A single action clicked in a pause runs there and then, its line between the sequence's; the
 // log cleared in a pause takes the sequence's next line at position 0.
 E2E_TEST(one_click_pauses_run_single_actions_and_clear_log) {
-    App app({.beside = kRecorders});
+    App app({.recorders = true});
     ToolCopy related(L"sleeper.exe", app.Directory() + L"\\rundll32.exe");
 
     AskForRepair(app).Press(IDYES);
@@ -179,7 +180,7 @@ E2E_TEST(one_click_pauses_run_single_actions_and_clear_log) {
 // The close question asked in a pause holds the sequence until it is answered. No goes on; Yes
 // after the shell was ended starts the shell again and ends the program, with no dialog.
 E2E_TEST(one_click_close_no_continues_yes_restores_the_shell) {
-    App app({.beside = kRecorders});
+    App app({.recorders = true});
     AskForRepair(app).Press(IDYES);
     WaitForLines(app, 1);
 

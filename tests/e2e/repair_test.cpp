@@ -14,34 +14,6 @@ namespace {
 
 const std::wstring kSafeRemovalArgs = L"shell32.dll,Control_RunDLL hotplug.dll";
 
-// Moves a file of the Wine prefix out of the way for the life of the object.
-class HiddenFile {
-public:
-    explicit HiddenFile(std::wstring path) : path_(std::move(path)), hidden_(path_ + L".e2e") {
-        if (GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            // Left hidden by an earlier run that did not finish: put it back first.
-            MoveFileW(hidden_.c_str(), path_.c_str());
-        }
-        if (!MoveFileW(path_.c_str(), hidden_.c_str())) {
-            throw Failure{"cannot hide " + Narrow(path_)};
-        }
-    }
-    ~HiddenFile() { MoveFileW(hidden_.c_str(), path_.c_str()); }
-    HiddenFile(const HiddenFile&) = delete;
-    HiddenFile& operator=(const HiddenFile&) = delete;
-
-private:
-    std::wstring path_;
-    std::wstring hidden_;
-};
-
-// A file in one of Wine's folders: InFolder(GetSystemDirectoryW, L"rundll32.exe").
-std::wstring InFolder(UINT(WINAPI* folder)(LPWSTR, UINT), const wchar_t* name) {
-    wchar_t directory[MAX_PATH] = {};
-    folder(directory, MAX_PATH);
-    return std::wstring(directory) + L"\\" + name;
-}
-
 }  // namespace
 
 // Every process whose image name is rundll32.exe in any case ends; names that only contain it
@@ -106,9 +78,9 @@ E2E_TEST(command1_empties_the_clipboard) {
 }
 
 // The first click ends every shell, Wine's own among them; the second starts explorer.exe
-// minimized, found beside the program first.
+// minimized, from the Windows folder.
 E2E_TEST(command3_stops_then_restarts_the_shell) {
-    App app({.beside = kRecorders});
+    App app({.recorders = true});
     ToolCopy shell(L"sleeper.exe", app.Directory() + L"\\shell\\EXPLORER.EXE");
     E2E_CHECK(WaitUntil([&] { return ProcessesNamed(L"EXPLORER.EXE").size() == 1; }, 5000));
     const std::vector<DWORD> shells = ProcessesNamedAnyCase(L"explorer.exe");
@@ -131,16 +103,17 @@ E2E_TEST(command3_stops_then_restarts_the_shell) {
     E2E_CHECK(WaitUntil([&] { return !RecorderLog(app.Directory()).empty(); }, 5000));
     const std::vector<Recorded> started = RecorderLog(app.Directory());
     E2E_CHECK_EQ(started.size(), 1u);
-    E2E_CHECK_EQ(started[0].Summary(), L"explorer.exe show=2 args=");  // SW_SHOWMINIMIZED
+    E2E_CHECK_EQ(started[0].Summary(), L"%windir%\\explorer.exe show=2 args=");  // SW_SHOWMINIMIZED
     E2E_CHECK_EQ(app.StatusText(kMessagePanel), L"已重启Explorer,您可尝试移除移动设备...");
     E2E_CHECK_EQ(app.LogMessages(), (Lines{L"已清除Explorer...", L"已重启Explorer..."}));
     E2E_CHECK_EQ(app.LogSelection(), 1);
 }
 
-// The dialog's command line reaches RUNDLL32.EXE word for word, shown normally, at every click;
-// the log and the status line stay as they were.
+// The dialog's command line reaches the system folder's rundll32.exe word for word, shown
+// normally, at every click; copies named RUNDLL32.EXE beside the program and in its current
+// directory never run. The log and the status line stay as they were.
 E2E_TEST(command5_starts_the_safe_removal_dialog_each_click) {
-    App app({.beside = kRecorders});
+    App app({.recorders = true, .beside = kPlanted, .currentDirectory = PlantedDirectory()});
     const std::wstring status = app.StatusText(kMessagePanel);
 
     for (size_t click = 1; click <= 2; ++click) {
@@ -152,7 +125,8 @@ E2E_TEST(command5_starts_the_safe_removal_dialog_each_click) {
     E2E_CHECK_EQ(started.size(), 2u);
     for (const Recorded& start : started) {
         // Shown normally: SW_SHOWNORMAL.
-        E2E_CHECK_EQ(start.Summary(), L"RUNDLL32.EXE show=1 args=" + kSafeRemovalArgs);
+        E2E_CHECK_EQ(start.Summary(),
+                     L"%windir%\\system32\\rundll32.exe show=1 args=" + kSafeRemovalArgs);
         E2E_CHECK_EQ(start.commandLine, L"RUNDLL32.EXE " + kSafeRemovalArgs);
     }
     E2E_CHECK(app.LogLines().empty());
@@ -167,9 +141,9 @@ E2E_TEST(missing_program_shows_an_error_and_the_program_lives_on) {
     app.Click(kCommand3);
     E2E_CHECK(WaitUntil([&] { return app.ControlText(kCommand3) == L"重启Explorer"; }, 5000));
     {
-        HiddenFile systemShell(InFolder(GetSystemDirectoryW, L"explorer.exe"));
-        HiddenFile windowsShell(InFolder(GetWindowsDirectoryW, L"explorer.exe"));
-        HiddenFile systemRundll(InFolder(GetSystemDirectoryW, L"rundll32.exe"));
+        const SwappedFile systemShell(SystemFolder() + L"\\explorer.exe");
+        const SwappedFile windowsShell(ShellPath());
+        const SwappedFile systemRundll(Rundll32Path());
         wchar_t found[MAX_PATH] = {};
         E2E_CHECK_EQ(SearchPathW(nullptr, L"explorer.exe", nullptr, MAX_PATH, found, nullptr), 0u);
         E2E_CHECK_EQ(SearchPathW(nullptr, L"RUNDLL32.EXE", nullptr, MAX_PATH, found, nullptr), 0u);

@@ -21,6 +21,9 @@ port=$(sed -n 's#^VARNEL_VERSION_SERVICE:STRING=https://localhost:\([0-9]*\).*#\
 port=${port:-47443}
 mkdir -p "$state/service"
 varnel_prefix
+# The tests put a recorder in place of system32's rundll32.exe; Wine would run its built-in
+# rundll32 instead of a file of that name in the system folder unless told otherwise.
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;rundll32.exe=n,b"
 
 start_service() {
     local name=$1

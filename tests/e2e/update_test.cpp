@@ -145,7 +145,7 @@ E2E_TEST(update_offer_declined_optional_greets) {
 
 // A mandatory update declined: the program ends silently and opens nothing.
 E2E_TEST(update_offer_declined_mandatory_ends) {
-    App app({.waitReady = false, .beside = kShellRecorder});
+    App app({.waitReady = false, .recorders = true});
     const Box offer = ExpectUpdateOffer(app);
     offer.Press(IDNO);
     ExpectEndsAtOnce(app);
@@ -156,7 +156,7 @@ E2E_TEST(update_offer_declined_mandatory_ends) {
 // Yes opens the download page minimized through the shell and ends the program, even for an
 // optional update. A hostile sid stays inside the one quoted address.
 E2E_TEST(update_offer_accepted_opens_download_page) {
-    App app({.waitReady = false, .beside = kShellRecorder});
+    App app({.waitReady = false, .recorders = true});
     const Box offer = ExpectUpdateOffer(app);
     offer.Press(IDYES);
     ExpectEndsAtOnce(app);
@@ -165,10 +165,10 @@ E2E_TEST(update_offer_accepted_opens_download_page) {
     Sleep(300);
     const std::vector<Recorded> started = RecorderLog(app.Directory());
     E2E_CHECK_EQ(started.size(), 1u);
-    E2E_CHECK_EQ(
-        started[0].Summary(),
-        L"explorer.exe show=2 args=\"https://www.varnel.example/index.php/Works/detail/sid/"
-        L"1%22%20%2Fselect%2CC%3A%5Cx\"");
+    E2E_CHECK_EQ(started[0].Summary(),
+                 L"%windir%\\explorer.exe show=2 "
+                 L"args=\"https://www.varnel.example/index.php/Works/detail/sid/"
+                 L"1%22%20%2Fselect%2CC%3A%5Cx\"");
 }
 
 // Every way the check can fail ends in the same box, soon enough, and leaves a usable tool.

@@ -239,17 +239,19 @@ E2E_TEST(log_popup_opens_on_right_button_only) {
     E2E_CHECK(WaitUntil([&] { return app.PopupMenu() == nullptr; }, 3000));
 }
 
-// The website items start the shell with the address, minimized; a recorder beside the program
-// stands in for explorer.exe.
+// The website items start the shell from the Windows folder with the address, minimized; copies
+// named explorer.exe beside the program and in its current directory never run.
 E2E_TEST(website_items_start_the_shell_with_their_address) {
-    App app({.beside = kShellRecorder});
+    App app({.recorders = true, .beside = kPlanted, .currentDirectory = PlantedDirectory()});
     app.Menu(kMenuVarnow);
     E2E_CHECK(WaitUntil([&] { return RecorderLog(app.Directory()).size() >= 1; }, 10000));
     app.Menu(kMenuOstride);
     E2E_CHECK(WaitUntil([&] { return RecorderLog(app.Directory()).size() >= 2; }, 10000));
     const std::vector<Recorded> started = RecorderLog(app.Directory());  // show 2: minimized
-    E2E_CHECK_EQ(started[0].Summary(), L"explorer.exe show=2 args=http://www.varnel.example/");
-    E2E_CHECK_EQ(started[1].Summary(), L"explorer.exe show=2 args=https://www.ostrid.example");
+    E2E_CHECK_EQ(started[0].Summary(),
+                 L"%windir%\\explorer.exe show=2 args=http://www.varnel.example/");
+    E2E_CHECK_EQ(started[1].Summary(),
+                 L"%windir%\\explorer.exe show=2 args=https://www.ostrid.example");
     E2E_CHECK(app.Running());
     E2E_CHECK(!app.BoxOpen());
 }

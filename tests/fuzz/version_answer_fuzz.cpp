@@ -49,11 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     status.SetPanelText(2, kInitialStatus);
     FakeProgramStarter starter;
     FakeProcessExit exit;
+    FakeWindowPresence window;
     int enabled = 0;
     int stopped = 0;
     VersionCheck check(
-        poster, boxes, log, starter, exit, [&] { ++enabled; }, [&] { ++stopped; },
-        u"https://s.test", u"https://d.test");
+        poster, boxes, log, starter, exit, window, [&] { ++enabled; }, [&] { ++stopped; },
+        {u"https://s.test", u"https://d.test"});
 
     bool ended = false;
     try {
@@ -81,7 +82,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The outcome is the one the parse on its own leads to.
     const auto answer = exchangeFails ? std::nullopt : ParseVersionAnswer(FromUtf8(bytes));
-    const bool expectFailed = !answer || answer->result == u"0";
+    const bool expectFailed = !answer || answer->result == u"0" ||
+                              !IsPlainText(answer->version, VersionCheck::kMaxVersionChars) ||
+                              !IsPlainText(answer->sid, VersionCheck::kMaxSidChars);
     const bool expectUpToDate = !expectFailed && answer->version == u"3.0.0";
     const bool expectAsked = !expectFailed && !expectUpToDate;
     Require(failed == expectFailed);

@@ -37,6 +37,14 @@ TEST(KillProcess, EndsEveryMatchInSnapshotOrderAndSkipsOnesThatCannotBeOpened) {
     EXPECT_EQ(table.terminated, (std::vector<uint32_t>{30, 40, 50}));
 }
 
+TEST(KillProcess, NeverEndsTheToolsOwnProcessWhateverItsFileIsCalled) {
+    FakeProcessTable table;
+    table.self = 7;
+    table.running = {{5, u"rundll32.exe"}, {7, u"rundll32.exe"}, {9, u"RUNDLL32.exe"}};
+    KillProcess(table, u"rundll32.exe");
+    EXPECT_EQ(table.terminated, (std::vector<uint32_t>{5, 9}));
+}
+
 TEST(KillProcess, NothingRunningOrNoSnapshotEndsNothing) {
     FakeProcessTable table;
     table.running = {{1, u"notepad.exe"}};

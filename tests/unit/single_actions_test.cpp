@@ -72,6 +72,41 @@ TEST_F(SingleActionsTest, Command5StartsTheSafeRemovalDialogEveryTimeAndReportsN
     actions.Command5_Click();
     const std::u16string start = u"start RUNDLL32.EXE shell32.dll,Control_RunDLL hotplug.dll /1";
     EXPECT_EQ(journal, (Journal{start, start}));
+    EXPECT_EQ(starter.programs, std::vector<SystemProgram>(2, SystemProgram::Rundll32));
+}
+
+TEST_F(SingleActionsTest, OnExitTheShellThisToolStoppedIsStartedAgainOnlyWhenNoneRuns) {
+    struct Case {
+        const char* what;
+        int clicks;            // of Command3 before the exit
+        bool shellRunsAtExit;  // someone started it meanwhile
+        bool restarted;
+    };
+    const std::vector<Case> cases{
+        {"never stopped", 0, false, false},
+        {"stopped", 1, false, true},
+        {"stopped, and started by something else", 1, true, false},
+        {"stopped and restarted by the button", 2, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        JournalingRepairRig rig;
+        rig.processes.running = {{8, u"Explorer.EXE"}};
+        JournalingButton button{rig.journal, u"Command3", u"清除Explorer", true};
+        SingleActions single{rig.log, rig.processes, rig.clipboard, rig.starter, button};
+        for (int i = 0; i < c.clicks; ++i)
+            single.Command3_Click();
+        rig.processes.running = c.shellRunsAtExit ? std::vector<ProcessRecord>{{5, u"EXPLORER.exe"}}
+                                                  : std::vector<ProcessRecord>{};
+        rig.starter.started.clear();
+        single.RestoreShell();
+        single.RestoreShell();  // at most once
+        EXPECT_EQ(rig.starter.started.size(), c.restarted ? 1u : 0u);
+        if (c.restarted) {
+            EXPECT_EQ(rig.starter.started[0], (FakeProgramStarter::Started{u"explorer.exe", 2}));
+            EXPECT_EQ(rig.starter.programs.back(), SystemProgram::Shell);
+        }
+    }
 }
 
 TEST_F(SingleActionsTest, AFailingPlatformCallStopsTheActionBeforeItReports) {

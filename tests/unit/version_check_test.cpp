@@ -48,6 +48,7 @@ struct Start {
     ActivityLog log{list, status, clock};
     FakeProgramStarter starter;
     FakeProcessExit exit;
+    FakeWindowPresence window;
     int enabled = 0;
     int stopped = 0;
     std::vector<std::string> finalOrder;
@@ -56,6 +57,7 @@ struct Start {
                        log,
                        starter,
                        exit,
+                       window,
                        [this] {
                            ++enabled;
                            finalOrder.push_back("enable");
@@ -64,8 +66,7 @@ struct Start {
                            ++stopped;
                            finalOrder.push_back("stop");
                        },
-                       kService,
-                       kSite};
+                       {kService, kSite}};
 };
 
 TEST(VersionCheck, PostsTheSoftwareIdentifierToTheServicePath) {
@@ -150,6 +151,7 @@ TEST(VersionCheck, AcceptingOpensTheQuotedDownloadPageAndEndsEvenWhenOptional) {
         EXPECT_EQ(s.starter.started[0].commandLine,
                   u"explorer.exe \"https://www.site.test/index.php/Works/detail/sid/25\"");
         EXPECT_EQ(s.starter.started[0].showStyle, kShowMinimized);
+        EXPECT_EQ(s.starter.programs, std::vector<SystemProgram>{SystemProgram::Shell});
         EXPECT_EQ(s.exit.ends, 1);
         EXPECT_EQ(s.enabled + s.stopped, 0);
     }
@@ -164,6 +166,33 @@ TEST(VersionCheck, SidCannotBreakOutOfTheQuotedAddress) {
     EXPECT_EQ(s.starter.started[0].commandLine,
               u"explorer.exe \"https://www.site.test/index.php/Works/detail/sid/"
               u"1%22%20%2Fselect%2CC%3A%5Cx\"");
+}
+
+TEST(VersionCheck, AnswersAtTheirLimitsAreShownAndUsedAsTheyAre) {
+    const std::u16string version = u"3.1." + std::u16string(60, u'9');  // 64 characters
+    const std::u16string sid(256, u'7');
+    Start s;
+    s.Serve(Answer(u"1", u"\"" + version + u"\"", u"0", u"\"" + sid + u"\""));
+    s.boxes.replies = {kAnswerYes};
+    EXPECT_TRUE(s.Tick());
+    ASSERT_EQ(s.boxes.shown.size(), 1u);
+    EXPECT_EQ(s.boxes.shown[0].text, u"发现最新版本" + version + u"，是否现在更新?");
+    ASSERT_EQ(s.starter.started.size(), 1u);
+    EXPECT_EQ(s.starter.started[0].commandLine,
+              u"explorer.exe \"https://www.site.test/index.php/Works/detail/sid/" + sid + u"\"");
+}
+
+TEST(VersionCheck, AnAnswerArrivingAfterTheWindowClosedIsIgnored) {
+    for (const bool fails : {false, true}) {
+        Start s;
+        s.Serve(Answer(u"1", u"\"3.1.0\"", u"1"));
+        s.transport.fail = fails;
+        s.transport.during = [&] { s.window.open = false; };
+        EXPECT_FALSE(s.Tick());
+        EXPECT_TRUE(s.boxes.shown.empty());
+        EXPECT_TRUE(s.starter.started.empty());
+        EXPECT_EQ(s.status.Panel2(), kInitialStatus);
+    }
 }
 
 TEST(PercentEncode, KeepsUnreservedBytesAndEscapesEveryOtherUtf8Byte) {
@@ -192,6 +221,20 @@ TEST(VersionCheck, EveryFailureOfTheExchangeOrAnswerTakesTheFailedPath) {
         {"null field", false, 200, Answer(u"1", u"null", u"1")},
         {"boolean field", false, 200, Answer(u"true", u"\"3.1\"", u"1")},
         {"script instead of JSON", false, 200, u"(function(){return {result:1}})()"},
+        {"version of 65 characters", false, 200,
+         Answer(u"1", u"\"" + std::u16string(65, u'9') + u"\"", u"0")},
+        {"version with a line break", false, 200, Answer(u"1", u"\"3.1\\n警告\"", u"0")},
+        {"version with a NUL", false, 200, Answer(u"1", u"\"3.1\\u0000\"", u"0")},
+        {"version with DEL", false, 200, Answer(u"1", u"\"3.1\\u007f\"", u"0")},
+        {"version with a C1 control", false, 200, Answer(u"1", u"\"3.1\\u0085\"", u"0")},
+        {"version with a right-to-left override", false, 200,
+         Answer(u"1", u"\"3.1\\u202e\"", u"0")},
+        {"version with a line separator", false, 200, Answer(u"1", u"\"3.1\\u2028\"", u"0")},
+        {"sid of 257 characters", false, 200,
+         Answer(u"1", u"\"3.1\"", u"0", u"\"" + std::u16string(257, u'7') + u"\"")},
+        {"sid with a tab", false, 200, Answer(u"1", u"\"3.1\"", u"0", u"\"7\\t7\"")},
+        {"up to date but a control in the sid", false, 200,
+         Answer(u"1", u"\"3.0.0\"", u"0", u"\"7\\u001b\"")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -233,11 +276,13 @@ TEST(VersionCheckReentry, TicksDuringTheCheckOrAfterItStartNothing) {
     ActivityLog log{list, status, clock};
     FakeProgramStarter starter;
     FakeProcessExit exit;
+    FakeWindowPresence window;
     int enabled = 0;
     VersionCheck* self = nullptr;
     TickingBoxes boxes([&] { self->Timer1_Timer(); });
     VersionCheck check(
-        poster, boxes, log, starter, exit, [&] { ++enabled; }, [] {}, u"https://a", u"https://b");
+        poster, boxes, log, starter, exit, window, [&] { ++enabled; }, [] {},
+        {u"https://a", u"https://b"});
     self = &check;
 
     check.Timer1_Timer();

@@ -53,7 +53,7 @@ int wmain(int argc, wchar_t** argv) {
                                         200, 100, nullptr, nullptr, nullptr, nullptr);
     ShowWindow(window, SW_SHOWNOACTIVATE);
 
-    varnel::win32::WinmmClock clock;
+    varnel::win32::TickClock clock;
     varnel::win32::Win32EventPump pump;
     varnel::ResponsiveWait wait(clock, pump);
 

@@ -1,8 +1,10 @@
-// Records how it was started, then exits. Tests copy it beside the program under test as
-// explorer.exe and RUNDLL32.EXE: CreateProcessW looks in the starting program's directory first.
+// Records how it was started, then exits. Tests put copies of it in place of the system's
+// explorer.exe and rundll32.exe, and plant copies where only a search order would find them.
 //
-// Appends one UTF-8 line to recorder.log beside itself, fields separated by tabs:
-//   exe=<its file name>  show=<wShowWindow, or "none" without STARTF_USESHOWWINDOW>
+// Appends one UTF-8 line to the file VARNEL_RECORDER_LOG names (recorder.log beside itself
+// without it), fields separated by tabs:
+//   path=<its full path>  exe=<its file name>
+//   show=<wShowWindow, or "none" without STARTF_USESHOWWINDOW>
 //   args=<command line after the program's name>  cmdline=<whole command line>
 #include <windows.h>
 
@@ -52,12 +54,18 @@ int wmain(int, wchar_t**) {
                                   ? std::to_wstring(startup.wShowWindow)
                                   : std::wstring(L"none");
     const std::wstring commandLine = GetCommandLineW();
-    const std::string line = Utf8(L"exe=" + exeName + L"\tshow=" + show + L"\targs=" +
-                                  ArgumentsOf(commandLine) + L"\tcmdline=" + commandLine) +
-                             "\r\n";
+    const std::string line =
+        Utf8(L"path=" + exePath + L"\texe=" + exeName + L"\tshow=" + show + L"\targs=" +
+             ArgumentsOf(commandLine) + L"\tcmdline=" + commandLine) +
+        "\r\n";
 
     // Several copies may record at once: appends of one write each do not interleave.
-    const HANDLE log = CreateFileW((directory + L"recorder.log").c_str(), FILE_APPEND_DATA,
+    wchar_t named[MAX_PATH] = {};
+    const DWORD namedLength = GetEnvironmentVariableW(L"VARNEL_RECORDER_LOG", named, MAX_PATH);
+    const std::wstring logPath = namedLength > 0 && namedLength < MAX_PATH
+                                     ? std::wstring(named, namedLength)
+                                     : directory + L"recorder.log";
+    const HANDLE log = CreateFileW(logPath.c_str(), FILE_APPEND_DATA,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (log == INVALID_HANDLE_VALUE)

@@ -1,13 +1,13 @@
 #include "platform/win32/clock_win32.h"
 
 #include <windows.h>
-// windows.h first: mmsystem.h relies on its types.
-#include <mmsystem.h>
 
 namespace varnel::win32 {
 
-uint32_t WinmmClock::Now() {
-    return timeGetTime();
+// Milliseconds since the system started, wrapping at 2^32 like timeGetTime. Its steps of 10-16 ms
+// are fine for pauses of seconds, which wait at least their length either way.
+uint32_t TickClock::Now() {
+    return GetTickCount();
 }
 
 }  // namespace varnel::win32

@@ -1,11 +1,11 @@
-// The system's millisecond clock (timeGetTime).
+// The system's millisecond clock (GetTickCount, from kernel32: no further DLL to load).
 #pragma once
 
 #include "platform/clock.h"
 
 namespace varnel::win32 {
 
-class WinmmClock : public MillisecondClock {
+class TickClock : public MillisecondClock {
 public:
     uint32_t Now() override;
 };

@@ -7,7 +7,34 @@
 
 namespace varnel::win32 {
 
-void Win32ProgramStarter::Start(const std::u16string& commandLine, int showStyle) {
+namespace {
+
+using FolderQuery = UINT(WINAPI*)(LPWSTR, UINT);
+
+std::u16string Folder(FolderQuery query, const char16_t* operation) {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const UINT length = query(buffer, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH) {
+        ThrowLastError(operation);
+    }
+    return FromWide(buffer, length);
+}
+
+}  // namespace
+
+std::u16string SystemProgramPath(SystemProgram program) {
+    switch (program) {
+        case SystemProgram::Shell:
+            return Folder(GetWindowsDirectoryW, u"GetWindowsDirectoryW") + u"\\explorer.exe";
+        case SystemProgram::Rundll32:
+            return Folder(GetSystemDirectoryW, u"GetSystemDirectoryW") + u"\\rundll32.exe";
+    }
+    return {};
+}
+
+void Win32ProgramStarter::Start(SystemProgram program, const std::u16string& commandLine,
+                                int showStyle) {
+    const std::u16string path = SystemProgramPath(program);
     // CreateProcessW may write into the command line, so it gets a copy of its own.
     std::wstring writable(Wide(commandLine), commandLine.size());
     STARTUPINFOW startup{};
@@ -15,7 +42,7 @@ void Win32ProgramStarter::Start(const std::u16string& commandLine, int showStyle
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(showStyle);
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessW(Wide(path), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &started)) {
         ThrowLastError(u"启动程序 " + commandLine);
     }

@@ -38,6 +38,10 @@ bool ToolhelpProcessTable::Terminate(uint32_t id) {
     return true;
 }
 
+uint32_t ToolhelpProcessTable::CurrentProcessId() const {
+    return GetCurrentProcessId();
+}
+
 std::u16string ToolhelpProcessTable::ToLower(const std::u16string& text) const {
     if (text.empty()) {
         return text;

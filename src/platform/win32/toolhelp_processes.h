@@ -10,6 +10,7 @@ public:
     bool ForEachProcess(const std::function<void(const ProcessRecord&)>& visit) override;
     bool Terminate(uint32_t id) override;
     std::u16string ToLower(const std::u16string& text) const override;
+    uint32_t CurrentProcessId() const override;
 };
 
 }  // namespace varnel::win32

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstddef>
 
+#include "platform/clock.h"
 #include "platform/http.h"
 
 namespace varnel::win32 {
@@ -17,14 +18,20 @@ public:
     // A runaway answer must not eat memory; the service's answers are a few hundred bytes.
     static constexpr size_t kBodyLimit = 1024 * 1024;
 
-    explicit WinHttpTransport(std::chrono::milliseconds timeLimit = kTimeLimit)
-        : timeLimit_(timeLimit) {}
+    // With a pump, the calling thread's window events are handled while the exchange runs, so
+    // the window repaints and answers; a quit request met there cancels the exchange.
+    explicit WinHttpTransport(EventPump* pump = nullptr,
+                              std::chrono::milliseconds timeLimit = kTimeLimit)
+        : pump_(pump), timeLimit_(timeLimit) {}
 
-    // Honours the system's proxy settings and always verifies the server's certificate.
+    // Honours the system's proxy settings, always verifies the server's certificate, speaks
+    // TLS 1.2 or newer and follows a redirect only to the same https host and port. At the time
+    // limit the exchange is cancelled, not left running.
     HttpAnswer Post(const std::u16string& url, const std::u16string& contentType,
                     const std::string& body) override;
 
 private:
+    EventPump* pump_;
     std::chrono::milliseconds timeLimit_;
 };
 

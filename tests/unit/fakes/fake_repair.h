@@ -52,8 +52,10 @@ public:
         }
         return lower;
     }
+    uint32_t CurrentProcessId() const override { return self; }
 
     std::vector<ProcessRecord> running;
+    uint32_t self = 9999;  // the tool's own process
     std::set<uint32_t> unopenable;
     bool snapshotFails = false;
     std::vector<uint32_t> terminated;
@@ -81,15 +83,17 @@ public:
         int showStyle;
         bool operator==(const Started&) const = default;
     };
-    void Start(const std::u16string& commandLine, int showStyle) override {
+    void Start(SystemProgram program, const std::u16string& commandLine, int showStyle) override {
         if (failing.count(commandLine) != 0)
             throw PlatformError(u"启动程序 " + commandLine, u"x");
         started.push_back({commandLine, showStyle});
+        programs.push_back(program);
         if (journal != nullptr)
             journal->push_back(u"start " + commandLine + u" /" + Number(showStyle));
     }
     std::set<std::u16string> failing;
     std::vector<Started> started;
+    std::vector<SystemProgram> programs;  // of each start, in order
     Journal* journal = nullptr;
 };
 

@@ -72,6 +72,9 @@ public:
     HttpAnswer Post(const std::u16string& url, const std::u16string& contentType,
                     const std::string& body) override {
         requests.push_back({url, contentType, body});
+        if (during) {
+            during();  // what the user does while the exchange runs
+        }
         if (fail) {
             throw PlatformError(u"WinHttpSendRequest", u"The operation timed out (12002)");
         }
@@ -80,6 +83,7 @@ public:
 
     HttpAnswer answer{200, u""};
     bool fail = false;
+    std::function<void()> during;
     std::vector<Request> requests;
 };
 
