@@ -10,7 +10,7 @@ records every request as one JSON line, and stops by itself after its lifetime.
       never trusted). Prints the test CA's SHA-1 thumbprint.
 
   version_service.py serve --certs DIR --record FILE [--port N] [--port-file FILE]
-                           [--lifetime SECONDS] [--untrusted]
+                           [--lifetime SECONDS] [--untrusted] [--tls-1.0-only]
                            (--scenario JSON | --scenario-file FILE)
       A scenario is one step or a list of steps; request n uses step n (the last step repeats).
       A step is an object:
@@ -22,7 +22,10 @@ records every request as one JSON line, and stops by itself after its lifetime.
         delay    seconds to wait after reading the request, before answering (0)
         action   "answer" (default); "close": read the request, close without an answer;
                  "hang": read the request and never answer; "hang-handshake": accept the
-                 connection and never start TLS; "refuse-tls": close before the handshake.
+                 connection and never start TLS; "refuse-tls": close before the handshake;
+                 "endless-headers": answer 200 and send header lines until the client goes;
+                 "redirect-elsewhere": answer 307 to the same path on a second listener (another
+                 port of localhost, with a trusted certificate) that gives the up-to-date answer.
       Each record line: {"time", "method", "path", "version", "headers": [[name, value]...],
       "body", "body_hex"}.
 
@@ -44,6 +47,7 @@ import threading
 import time
 
 DEFAULT_HEADERS = {"Content-Type": "application/json; charset=utf-8"}
+UP_TO_DATE = '{"result":1,"info":{"version":"3.0.0","sid":"1","must":"0"}}'
 
 
 def run_openssl(*args, cwd):
@@ -163,6 +167,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         if action == "hang":
             sleep_forever()
+        if action == "endless-headers":
+            self.wfile.write(b"HTTP/1.1 200 OK\r\n")
+            number = 0
+            while True:  # ends when the client closes the connection
+                number += 1
+                self.wfile.write(b"X-Filler-%d: %s\r\n" % (number, b"x" * 64))
+        if action == "redirect-elsewhere":
+            step = {"status": 307, "headers": {
+                "Location": f"https://localhost:{self.server.elsewhere}{self.path}"}}
         if "body_size" in step:
             payload = b"a" * int(step["body_size"])
         else:
@@ -197,11 +210,27 @@ def serve(args):
     leaf = "untrusted-leaf" if args.untrusted else "leaf"
     tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     tls.load_cert_chain(certs / f"{leaf}.pem", certs / f"{leaf}.key")
+    if args.tls_1_0_only:
+        tls.set_ciphers("DEFAULT:@SECLEVEL=0")
+        tls.minimum_version = ssl.TLSVersion.TLSv1
+        tls.maximum_version = ssl.TLSVersion.TLSv1
+
+    elsewhere = None
+    if any(step.get("action") == "redirect-elsewhere"
+           for step in (steps if isinstance(steps, list) else [steps])):
+        trusted = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        trusted.load_cert_chain(certs / "leaf.pem", certs / "leaf.key")
+        elsewhere = Server(("127.0.0.1", 0), Handler)
+        elsewhere.tls = trusted
+        elsewhere.scenario = Scenario({"body": UP_TO_DATE})
+        elsewhere.recorder = Recorder(args.record)
+        threading.Thread(target=elsewhere.serve_forever, daemon=True).start()
 
     server = Server(("127.0.0.1", args.port), Handler)
     server.tls = tls
     server.scenario = Scenario(steps)
     server.recorder = Recorder(args.record)
+    server.elsewhere = elsewhere.server_address[1] if elsewhere else None
     port = server.server_address[1]
     if args.port_file:
         temporary = pathlib.Path(args.port_file).with_suffix(".tmp")
@@ -229,6 +258,7 @@ def main():
     run.add_argument("--port-file")
     run.add_argument("--lifetime", type=float, default=60.0)
     run.add_argument("--untrusted", action="store_true")
+    run.add_argument("--tls-1.0-only", dest="tls_1_0_only", action="store_true")
     source = run.add_mutually_exclusive_group(required=True)
     source.add_argument("--scenario")
     source.add_argument("--scenario-file")

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <iterator>
@@ -102,13 +103,15 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-// A visible top-level window of the process with that class.
-HWND FindTopLevel(DWORD pid, const std::wstring& className) {
+// A visible top-level window of the process with that class, and accepted when a test is given.
+HWND FindTopLevel(DWORD pid, const std::wstring& className,
+                  const std::function<bool(HWND)>& accept = {}) {
     struct Context {
         DWORD pid;
         const std::wstring& className;
+        const std::function<bool(HWND)>& accept;
         HWND found = nullptr;
-    } context{pid, className};
+    } context{pid, className, accept};
     EnumWindows(
         [](HWND window, LPARAM param) -> BOOL {
             auto* wanted = reinterpret_cast<Context*>(param);
@@ -116,7 +119,8 @@ HWND FindTopLevel(DWORD pid, const std::wstring& className) {
             GetWindowThreadProcessId(window, &owner);
             wchar_t name[64] = {};
             GetClassNameW(window, name, 64);
-            if (owner == wanted->pid && IsWindowVisible(window) && wanted->className == name) {
+            if (owner == wanted->pid && IsWindowVisible(window) && wanted->className == name &&
+                (!wanted->accept || wanted->accept(window))) {
                 wanted->found = window;
                 return FALSE;
             }
@@ -416,6 +420,65 @@ DWORD Process::ExitCode() const {
     return code;
 }
 
+unsigned LinuxPidOf(const std::wstring& path) {
+    unsigned found = 0;
+    WIN32_FIND_DATAW entry{};
+    HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        const unsigned pid = static_cast<unsigned>(std::wcstoul(entry.cFileName, nullptr, 10));
+        if (pid == 0)
+            continue;
+        const std::string commandLine =
+            ReadFileBytes(L"Z:\\proc\\" + std::wstring(entry.cFileName) + L"\\cmdline");
+        const std::wstring program = Widen(commandLine.substr(0, commandLine.find('\0')));
+        if (CompareStringOrdinal(program.c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL)
+            found = pid;
+    } while (found == 0 && FindNextFileW(search, &entry));
+    FindClose(search);
+    return found;
+}
+
+double LinuxCpuMs(unsigned pid) {
+    const std::string stat = ReadFileBytes(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\stat");
+    const size_t name = stat.rfind(')');
+    if (name == std::string::npos)
+        return -1;
+    // After the name: state, ppid, ... utime is the 12th field, stime the 13th, in the clock
+    // ticks of the Linux ABI (100 a second).
+    std::istringstream fields(stat.substr(name + 1));
+    std::string field;
+    double ticks = 0;
+    for (int index = 1; index <= 13 && fields >> field; ++index) {
+        if (index == 12 || index == 13)
+            ticks += std::atof(field.c_str());
+    }
+    return ticks * 10.0;
+}
+
+int ConnectionsTo(unsigned port) {
+    int count = 0;
+    for (const wchar_t* table : {L"Z:\\proc\\net\\tcp", L"Z:\\proc\\net\\tcp6"}) {
+        std::istringstream lines(ReadFileBytes(table));
+        std::string line;
+        std::getline(lines, line);  // the heading
+        while (std::getline(lines, line)) {
+            // "  0: 0100007F:B8A3 0100007F:D2F3 01 ...": local, remote, state (01 established).
+            std::istringstream fields(line);
+            std::string slot, local, remote, state;
+            fields >> slot >> local >> remote >> state;
+            auto portOf = [](const std::string& address) {
+                return static_cast<unsigned>(
+                    std::strtoul(address.substr(address.find(':') + 1).c_str(), nullptr, 16));
+            };
+            if (state == "01" && (portOf(local) == port || portOf(remote) == port))
+                ++count;
+        }
+    }
+    return count;
+}
+
 ToolCopy::ToolCopy(const std::wstring& tool, const std::wstring& path)
     : Process(CopyTool(tool, path), Parent(path)), path_(path) {}
 
@@ -443,6 +506,11 @@ std::vector<Recorded> RecorderLog(const std::wstring& directory) {
         starts.push_back(start);
     }
     return starts;
+}
+
+unsigned ServicePort() {
+    return static_cast<unsigned>(
+        std::atoi(ReadFileBytes(BuildDirectory() + L"\\e2e\\service\\port").c_str()));
 }
 
 std::vector<std::string> Request::HeaderNamesLike(const std::string& name) const {
@@ -496,6 +564,20 @@ void PutClipboardText(const std::wstring& text) {
     DestroyWindow(owner);
     if (!set)
         throw Failure{"the driver cannot put text on the clipboard"};
+}
+
+HeldClipboard::HeldClipboard()
+    : owner_(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                             nullptr)) {
+    if (!WaitUntil([this] { return OpenClipboard(owner_) != FALSE; }, 2000)) {
+        DestroyWindow(owner_);
+        throw Failure{"the driver cannot open the clipboard"};
+    }
+}
+
+HeldClipboard::~HeldClipboard() {
+    CloseClipboard();
+    DestroyWindow(owner_);
 }
 
 std::wstring LogMessage(const std::wstring& line, int seconds) {
@@ -719,6 +801,14 @@ void App::Close() const {
     PostMessageW(main_, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
+DWORD App::RoundTripMs(DWORD limitMs) const {
+    const ULONGLONG start = GetTickCount64();
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, limitMs, &result))
+        return limitMs;
+    return static_cast<DWORD>(GetTickCount64() - start);
+}
+
 bool App::BoxOpen() const {
     return FindTopLevel(Pid(), L"#32770") != nullptr;
 }
@@ -735,10 +825,21 @@ Box App::WaitForBox(DWORD timeoutMs) const {
 }
 
 Box App::WaitForBoxSaying(const std::wstring& text, DWORD timeoutMs) const {
-    const Box box = WaitForBox(timeoutMs);
-    if (box.Text() != text)
-        throw Failure{"the box says " + Show(box.Text()) + ", not " + Show(text)};
-    return box;
+    // Other boxes of the program may be open beneath the one awaited.
+    const DWORD pid = Pid();
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            found = FindTopLevel(pid, L"#32770", [&](HWND box) { return Box{box}.Text() == text; });
+            return found != nullptr;
+        },
+        timeoutMs);
+    if (found == nullptr) {
+        const Box open = WaitForBox(0);
+        throw Failure{"the box says " + Show(open.Text()) + ", not " + Show(text)};
+    }
+    WaitUntil([&] { return GetDlgItem(found, IDOK) || GetDlgItem(found, IDYES); }, 2000);
+    return Box{found};
 }
 
 void App::WaitReady(DWORD timeoutMs) const {

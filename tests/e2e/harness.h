@@ -104,6 +104,13 @@ void Screenshot(const std::wstring& suffix);
 
 // Processes.
 bool AnyRunning(const std::vector<DWORD>& pids);
+// The Linux process running the Windows program at `path` (0 when none), and its CPU time so far
+// in ms (negative once it has gone). Under Wine, GetProcessTimes of another process does not
+// advance; Linux's /proc does.
+unsigned LinuxPidOf(const std::wstring& path);
+double LinuxCpuMs(unsigned pid);
+// Open TCP connections (established, either end) to a port of this machine, from /proc.
+int ConnectionsTo(unsigned port);
 std::vector<DWORD> ProcessesNamed(const std::wstring& imageName);  // exact, case-sensitive
 std::vector<DWORD> ProcessesNamedAnyCase(const std::wstring& imageName);
 
@@ -164,9 +171,23 @@ struct Request {
     std::vector<std::string> HeaderNamesLike(const std::string& name) const;  // any case
 };
 std::vector<Request> ServiceRequests();  // in order
+unsigned ServicePort();                  // where this test's stand-in service listens
 
 // The clipboard as another program uses it: text put there by a window of the driver's own.
 void PutClipboardText(const std::wstring& text);
+
+// The clipboard held open by a window of the driver's own for the life of the object, as a
+// program that forgets to close it would.
+class HeldClipboard {
+public:
+    HeldClipboard();
+    ~HeldClipboard();
+    HeldClipboard(const HeldClipboard&) = delete;
+    HeldClipboard& operator=(const HeldClipboard&) = delete;
+
+private:
+    HWND owner_;
+};
 
 // A log line "[ <time> ]<message>": returns the message once the time text has been found to be
 // the user's long time format of a moment within the last `seconds` seconds; fails the test
@@ -254,6 +275,9 @@ public:
     Box WaitForBox(DWORD timeoutMs = 5000) const;
     Box WaitForBoxSaying(const std::wstring& text, DWORD timeoutMs = 5000) const;  // or fails
     bool BoxOpen() const;
+    // How long the window took to answer a WM_NULL sent to it; a hung window counts as the whole
+    // limit.
+    DWORD RoundTripMs(DWORD limitMs = 2000) const;
     // Waits until the buttons are enabled: the start-up check is over.
     void WaitReady(DWORD timeoutMs = 15000) const;
     // Waits until the status bar's message panel shows `text`.

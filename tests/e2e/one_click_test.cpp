@@ -209,4 +209,24 @@ E2E_TEST(one_click_close_no_continues_yes_restores_the_shell) {
     E2E_CHECK_EQ(started[0].show, L"2");
 }
 
+// A clipboard another program keeps open fails the first step; its box names the failure, and
+// the sequence goes on: rundll32.exe ends, the shell is cycled and the dialog opens.
+E2E_TEST(one_click_goes_on_past_a_held_clipboard) {
+    App app({.recorders = true});
+    const HeldClipboard held;
+    ToolCopy related(L"sleeper.exe", app.Directory() + L"\\a\\rundll32.exe");
+    AskForRepair(app).Press(IDYES);
+    const Box failed = app.WaitForBox(6000);
+    E2E_CHECK(failed.Text().starts_with(L"操作失败：打开剪贴板\n"));
+    failed.Press(IDOK);
+    E2E_CHECK(WaitUntil([&] { return RecorderLog(app.Directory()).size() == 2; }, 20000));
+    Lines expected = kSequence;
+    expected.erase(expected.begin() + 1);  // the clipboard's line: it was not emptied
+    E2E_CHECK_EQ(app.LogMessages(), expected);
+    E2E_CHECK(related.WaitForExit(0));
+    E2E_CHECK_EQ(RecorderLog(app.Directory())[1].Summary(),
+                 L"%windir%\\system32\\rundll32.exe show=1 args=shell32.dll,Control_RunDLL "
+                 L"hotplug.dll");
+}
+
 }  // namespace e2e

@@ -107,6 +107,15 @@ E2E_TEST(command3_stops_then_restarts_the_shell) {
     E2E_CHECK_EQ(app.StatusText(kMessagePanel), L"已重启Explorer,您可尝试移除移动设备...");
     E2E_CHECK_EQ(app.LogMessages(), (Lines{L"已清除Explorer...", L"已重启Explorer..."}));
     E2E_CHECK_EQ(app.LogSelection(), 1);
+
+    // Stopped again and left so: quitting puts the shell back.
+    app.Click(kCommand3);
+    E2E_CHECK(WaitUntil([&] { return app.ControlText(kCommand3) == L"重启Explorer"; }, 5000));
+    app.Close();
+    app.WaitForBoxSaying(kCloseQuestion).Press(IDYES);
+    E2E_CHECK(app.WaitForExit(5000));
+    E2E_CHECK(WaitUntil([&] { return RecorderLog(app.Directory()).size() == 2; }, 5000));
+    E2E_CHECK_EQ(RecorderLog(app.Directory())[1].Summary(), L"%windir%\\explorer.exe show=2 args=");
 }
 
 // The dialog's command line reaches the system folder's rundll32.exe word for word, shown

@@ -2,6 +2,8 @@
 // receives, and what the user sees for each kind of answer, for no answer and for a refused one.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -189,9 +191,76 @@ E2E_TEST(update_check_fails_on_answer_without_info) {
     E2E_CHECK_EQ(StartWithFailingCheck().size(), 1u);
 }
 
-// The service takes the request and never answers: the time limit ends the wait.
+// While the exchange runs the window answers within 500 ms every time it is asked, and its
+// menus work; the buttons stay off. Returns once the service has the request and `forMs` passed.
+void ExpectAliveDuringCheck(const App& app, DWORD forMs) {
+    E2E_CHECK(WaitUntil([] { return !ServiceRequests().empty(); }, 5000));
+    const ULONGLONG end = GetTickCount64() + forMs;
+    DWORD slowest = 0;
+    while (GetTickCount64() < end) {
+        slowest = std::max(slowest, app.RoundTripMs());
+        Sleep(100);
+    }
+    std::printf("slowest WM_NULL round trip during the check: %lu ms\n", slowest);
+    E2E_CHECK(slowest < 500);
+    E2E_CHECK(!app.AnyButtonEnabled());
+}
+
+// After the failure box, nothing of the exchange is left: no connection to the service, and no
+// thread still working on it.
+void ExpectExchangeGone(const App& app) {
+    E2E_CHECK(WaitUntil([] { return ConnectionsTo(ServicePort()) == 0; }, 2000));
+    const unsigned pid = LinuxPidOf(app.Directory() + L"\\varnel-unplug.exe");
+    E2E_CHECK(pid != 0);
+    const double before = LinuxCpuMs(pid);
+    Sleep(2000);
+    const double used = LinuxCpuMs(pid) - before;
+    std::printf("CPU after the failed check: %.0f ms in 2 s\n", used);
+    E2E_CHECK(used < 100);  // under 5 % of a core
+}
+
+// The service takes the request and never answers, or sends headers without end: the window
+// stays alive meanwhile, the time limit ends the exchange and nothing of it lingers.
 E2E_TEST(update_check_fails_when_service_never_answers) {
+    const Moment started;
+    App app({.waitReady = false});
+    ExpectAliveDuringCheck(app, 6000);
+    ExpectCheckFailed(app, started);
+    E2E_CHECK_EQ(ServiceRequests().size(), 1u);
+    ExpectExchangeGone(app);
+}
+
+E2E_TEST(update_check_fails_on_endless_headers) {
+    const Moment started;
+    App app({.waitReady = false});
+    ExpectAliveDuringCheck(app, 6000);
+    ExpectCheckFailed(app, started);
+    ExpectExchangeGone(app);
+}
+
+// A close during the check asks; No waits on with the menus working, Yes ends the program at once
+// with no further box.
+E2E_TEST(update_check_close_during_the_check) {
+    App app({.waitReady = false});
+    ExpectAliveDuringCheck(app, 500);
+    app.Menu(kMenuUse);
+    app.WaitForBox().Press(IDOK);
+    app.Close();
+    app.WaitForBoxSaying(kCloseQuestion).Press(IDNO);
+    ExpectAliveDuringCheck(app, 1000);
+    app.Close();
+    app.WaitForBoxSaying(kCloseQuestion).Press(IDYES);
+    E2E_CHECK(app.WaitForExit(2000));
+}
+
+// A redirect to another host (another port of localhost, with a trusted certificate and the
+// up-to-date answer) is not followed; neither is a server that speaks only TLS 1.0 accepted.
+E2E_TEST(update_check_fails_on_redirect_to_another_host) {
     E2E_CHECK_EQ(StartWithFailingCheck().size(), 1u);
+}
+
+E2E_TEST(update_check_fails_on_tls_1_0_only_server) {
+    E2E_CHECK(StartWithFailingCheck().empty());
 }
 
 // The service would greet, but its certificate is signed by a CA nobody trusts: the connection

@@ -302,6 +302,8 @@ E2E_TEST(layout_scales_with_the_dpi) {
 }
 
 // Wine delivers BM_CLICK even to a disabled button; the program must not act on it.
+// Other programs' messages neither start a disabled button's work, whatever control handle they
+// name, nor crash the window: a WM_DPICHANGED without its rectangle is ignored.
 E2E_TEST(click_on_a_disabled_button_does_nothing) {
     App app({.waitReady = false});
     Box failed = app.WaitForBox(12000);  // the service is down: the buttons stay disabled
@@ -309,12 +311,61 @@ E2E_TEST(click_on_a_disabled_button_does_nothing) {
         E2E_CHECK(!app.Enabled(id));
         PostMessageW(app.Control(id), BM_CLICK, 0, 0);
     }
-    Sleep(500);
+    for (HWND named : {HWND{}, GetDesktopWindow()}) {
+        PostMessageW(app.Main(), WM_COMMAND, MAKEWPARAM(kCommand4, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(named));
+    }
+    PostMessageW(app.Main(), WM_DPICHANGED, MAKEWPARAM(144, 144), 0);
+    E2E_CHECK(app.RoundTripMs() < 2000);
+    E2E_CHECK(app.Running());
     E2E_CHECK_EQ(app.LogLines().size(), 0u);
     E2E_CHECK_EQ(app.StatusText(kMessagePanel), kChecking);
     E2E_CHECK_EQ(app.ControlText(kCommand3), L"清除Explorer");
     failed.Press(IDOK);
+    E2E_CHECK(!WaitUntil([&] { return app.BoxOpen(); }, 500));  // no repair question behind it
     app.WaitReady(3000);
+}
+
+// Closing while one of the program's own boxes is open, by any route: after Yes the program ends
+// at once; the box that went with the window is no failure to report.
+E2E_TEST(closing_with_a_box_open_ends_the_program) {
+    struct Case {
+        const char* what;
+        int opens;  // 0: the start-up check's failure box; else the menu item or button
+        std::function<void(const App&)> close;
+    };
+    // The window under a modal box is disabled, so the user's own close box and Alt+F4 reach the
+    // box, not the window; other programs and the end of the session reach the window.
+    const auto fromOutside = [](const App& app) { PostMessageW(app.Main(), WM_CLOSE, 0, 0); };
+    const auto logOff = [](const App& app) {
+        std::thread([main = app.Main()] {
+            DWORD_PTR answer = 0;
+            SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000,
+                                &answer);
+            if (answer != 0)
+                SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000,
+                                    nullptr);
+        }).detach();
+    };
+    const std::vector<Case> cases{
+        {"failure box, WM_CLOSE from outside", 0, fromOutside},
+        {"usage box, log-off", kMenuUse, logOff},
+        {"repair question, WM_CLOSE from outside", kCommand4, fromOutside},
+    };
+    for (const Case& c : cases) {
+        std::printf("%s\n", c.what);
+        App app({.waitReady = false});
+        Box failed = app.WaitForBoxSaying(kCheckFailed, 12000);
+        if (c.opens != 0) {
+            failed.Press(IDOK);
+            app.WaitReady(3000);
+            app.Menu(c.opens);
+            app.WaitForBox();
+        }
+        c.close(app);
+        app.WaitForBoxSaying(kCloseQuestion).Press(IDYES);
+        E2E_CHECK(app.WaitForExit(3000));
+    }
 }
 
 // Logging off asks the same question; No vetoes the end of the session.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/platform_error.h"
+#include "platform/win32/connection_cutter.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/text.h"
 #include "platform/win32/winhttp_api.h"
@@ -30,6 +31,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int kMaxRedirects = 3;
 // Response headers accepted; the service's are a few hundred bytes.
 constexpr DWORD kHeaderLimit = 64 * 1024;
+// How long a cancelled worker may take to notice before its connection is cut.
+constexpr DWORD kCancelGraceMs = 200;
 
 // The exchange runs on a worker thread so that the waiting side stays in charge of the time
 // limit and of the window's events. At the limit the waiting side closes the request handle,
@@ -437,6 +440,10 @@ HttpAnswer WinHttpTransport::Post(const std::u16string& url, const std::u16strin
             break;
         case Waited::TimedOut:
             Cancel(*exchange);
+            if (WaitForSingleObject(exchange->finished.Get(), kCancelGraceMs) != WAIT_OBJECT_0) {
+                // Still reading: its connection goes, or the thread would read on.
+                CutConnectionsTo(Crack(std::wstring(Wide(url))).port);
+            }
             throw PlatformError(u"WinHttpReceiveResponse", SystemErrorText(ERROR_WINHTTP_TIMEOUT));
         case Waited::Quit:
             Cancel(*exchange);
