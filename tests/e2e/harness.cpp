@@ -809,6 +809,21 @@ DWORD App::RoundTripMs(DWORD limitMs) const {
     return static_cast<DWORD>(GetTickCount64() - start);
 }
 
+Lines App::BoxesUntilExit(DWORD timeoutMs) const {
+    Lines seen;
+    const DWORD pid = Pid();
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (Running() && GetTickCount64() < end) {
+        FindTopLevel(pid, L"#32770", [&](HWND box) {
+            const std::wstring text = Box{box}.Text();
+            if (std::find(seen.begin(), seen.end(), text) == seen.end())
+                seen.push_back(text);
+            return false;  // look at them all
+        });
+    }
+    return seen;
+}
+
 bool App::BoxOpen() const {
     return FindTopLevel(Pid(), L"#32770") != nullptr;
 }

@@ -275,6 +275,10 @@ public:
     Box WaitForBox(DWORD timeoutMs = 5000) const;
     Box WaitForBoxSaying(const std::wstring& text, DWORD timeoutMs = 5000) const;  // or fails
     bool BoxOpen() const;
+    // Watches, as closely as the driver can, until the program has ended or the time is up, and
+    // returns the text of every message box seen meanwhile: a box that flashes up while the
+    // program winds down is caught too.
+    Lines BoxesUntilExit(DWORD timeoutMs) const;
     // How long the window took to answer a WM_NULL sent to it; a hung window counts as the whole
     // limit.
     DWORD RoundTripMs(DWORD limitMs = 2000) const;

@@ -364,7 +364,8 @@ E2E_TEST(closing_with_a_box_open_ends_the_program) {
         }
         c.close(app);
         app.WaitForBoxSaying(kCloseQuestion).Press(IDYES);
-        E2E_CHECK(app.WaitForExit(3000));
+        E2E_CHECK_EQ(app.BoxesUntilExit(3000), Lines{});
+        E2E_CHECK(!app.Running());
     }
 }
 
