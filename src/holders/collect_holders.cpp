@@ -46,8 +46,8 @@ std::vector<Hold> HoldsOf(const ProcessView& process, const DriveNames& drive,
             Add(holds, HoldKind::Volume, match.path);
         } else if (match.placement == Placement::OnDrive) {
             const std::u16string path = Trimmed(match.path);
-            const bool isCwd = cwdOnDrive && object.handle == process.currentDirectoryHandle &&
-                               object.handle != 0;
+            const bool isCwd =
+                cwdOnDrive && object.handle == process.currentDirectoryHandle && object.handle != 0;
             if (!isCwd) {
                 Add(holds, isFolder(path) ? HoldKind::Folder : HoldKind::File, path);
             }

@@ -70,9 +70,9 @@ private:
                 services_.output.Out(FreeText(command_.letter, *freed));
             }
         }
-        const EjectOutcome outcome = EjectDrive(command_.letter, services_.devices, services_.pacer);
-        const HolderReport after =
-            outcome.result == EjectResult::Vetoed ? Look() : HolderReport{};
+        const EjectOutcome outcome =
+            EjectDrive(command_.letter, services_.devices, services_.pacer);
+        const HolderReport after = outcome.result == EjectResult::Vetoed ? Look() : HolderReport{};
         Json json = EjectJson(command_.letter, outcome, after);
         if (freed) {
             json["free"] = FreeJson(command_.letter, *freed);

@@ -3,7 +3,9 @@
 namespace varnel::holders {
 namespace {
 
-char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - u'a' + u'A') : c; }
+char16_t Upper(char16_t c) {
+    return (c >= u'a' && c <= u'z') ? char16_t(c - u'a' + u'A') : c;
+}
 
 // Case-insensitive prefix test; device names and drive letters are ASCII.
 bool StartsWith(const std::u16string& text, const std::u16string& prefix) {

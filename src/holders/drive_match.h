@@ -7,7 +7,7 @@ namespace varnel::holders {
 
 struct DriveNames {
     char16_t letter = u'A';  // upper case
-    std::u16string device;  // QueryDosDeviceW's answer for the letter: \Device\HarddiskVolume1
+    std::u16string device;   // QueryDosDeviceW's answer for the letter: \Device\HarddiskVolume1
 };
 
 enum class Placement { Elsewhere, Volume, OnDrive };

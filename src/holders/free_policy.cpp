@@ -37,9 +37,8 @@ SpareReason SpareReasonFor(const Holder& holder, ProcessControl& control) {
 void WaitForExit(const std::vector<uint32_t>& pids, ProcessControl& control, Pacer& pacer,
                  uint64_t limitMs) {
     const uint64_t start = pacer.NowMs();
-    while (std::any_of(pids.begin(), pids.end(), [&](uint32_t pid) {
-        return control.IsRunning(pid);
-    })) {
+    while (std::any_of(pids.begin(), pids.end(),
+                       [&](uint32_t pid) { return control.IsRunning(pid); })) {
         if (pacer.NowMs() - start >= limitMs) {
             return;
         }
@@ -65,7 +64,9 @@ bool IsCriticalSystemName(const std::u16string& program) {
     return kNames.count(Lower(program)) != 0;
 }
 
-bool IsShell(const std::u16string& program) { return Lower(program) == u"explorer.exe"; }
+bool IsShell(const std::u16string& program) {
+    return Lower(program) == u"explorer.exe";
+}
 
 FreeOutcome FreeDrive(const LookAtDrive& look, ProcessControl& control, Pacer& pacer,
                       const FreeOptions& options) {

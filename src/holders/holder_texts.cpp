@@ -6,7 +6,9 @@
 namespace varnel::holders {
 namespace {
 
-std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+std::u16string Ascii(const std::string& text) {
+    return std::u16string(text.begin(), text.end());
+}
 
 }  // namespace
 
@@ -104,18 +106,18 @@ const char* SpareName(SpareReason reason) {
 
 std::u16string VetoCause(int vetoType) {
     static const char16_t* const kCauses[] = {
-        u"原因不明",                      // PNP_VetoTypeUnknown
-        u"旧式设备不支持弹出",            // PNP_VetoLegacyDevice
-        u"设备正在等待关闭",              // PNP_VetoPendingClose
-        u"有程序正在使用该设备",          // PNP_VetoWindowsApp
-        u"有服务正在使用该设备",          // PNP_VetoWindowsService
-        u"设备上还有打开的文件或句柄",    // PNP_VetoOutstandingOpen
-        u"设备拒绝了请求",                // PNP_VetoDevice
-        u"驱动程序拒绝了请求",            // PNP_VetoDriver
-        u"该设备不接受弹出请求",          // PNP_VetoIllegalDeviceRequest
-        u"电源不足",                      // PNP_VetoInsufficientPower
-        u"设备不能被停用",                // PNP_VetoNonDisableable
-        u"旧式驱动程序不支持弹出",        // PNP_VetoLegacyDriver
+        u"原因不明",                     // PNP_VetoTypeUnknown
+        u"旧式设备不支持弹出",           // PNP_VetoLegacyDevice
+        u"设备正在等待关闭",             // PNP_VetoPendingClose
+        u"有程序正在使用该设备",         // PNP_VetoWindowsApp
+        u"有服务正在使用该设备",         // PNP_VetoWindowsService
+        u"设备上还有打开的文件或句柄",   // PNP_VetoOutstandingOpen
+        u"设备拒绝了请求",               // PNP_VetoDevice
+        u"驱动程序拒绝了请求",           // PNP_VetoDriver
+        u"该设备不接受弹出请求",         // PNP_VetoIllegalDeviceRequest
+        u"电源不足",                     // PNP_VetoInsufficientPower
+        u"设备不能被停用",               // PNP_VetoNonDisableable
+        u"旧式驱动程序不支持弹出",       // PNP_VetoLegacyDriver
         u"权限不足,请以管理员身份运行",  // PNP_VetoInsufficientRights
     };
     if (vetoType >= 0 && vetoType < static_cast<int>(std::size(kCauses))) {
@@ -124,7 +126,9 @@ std::u16string VetoCause(int vetoType) {
     return u"未知原因(类型 " + Ascii(std::to_string(vetoType)) + u")";
 }
 
-std::u16string Number(uint64_t value) { return Ascii(std::to_string(value)); }
+std::u16string Number(uint64_t value) {
+    return Ascii(std::to_string(value));
+}
 
 std::u16string SizeText(uint64_t bytes) {
     static const char* const kUnits[] = {"B", "KB", "MB", "GB", "TB", "PB"};

@@ -15,7 +15,9 @@ Json Holders(const std::vector<Holder>& holders) {
     return list;
 }
 
-std::string Drive(char16_t letter) { return ToUtf8(DriveText(letter)); }
+std::string Drive(char16_t letter) {
+    return ToUtf8(DriveText(letter));
+}
 
 }  // namespace
 

@@ -20,7 +20,9 @@ std::u16string Lines(const std::vector<Holder>& holders) {
 
 }  // namespace
 
-std::u16string DriveText(char16_t letter) { return std::u16string(1, letter) + u":"; }
+std::u16string DriveText(char16_t letter) {
+    return std::u16string(1, letter) + u":";
+}
 
 std::u16string ListText(const std::vector<DriveInfo>& drives) {
     if (drives.empty()) {
@@ -30,8 +32,8 @@ std::u16string ListText(const std::vector<DriveInfo>& drives) {
     for (const DriveInfo& drive : drives) {
         text += DriveText(drive.letter) + u"  " + DriveKindWord(drive.kind) + u"  ";
         text += (drive.label.empty() ? u"(无卷标)" : drive.label) + u"  ";
-        text += drive.fileSystem.empty() ? u"(无介质)" : drive.fileSystem + u"  " +
-                                                          SizeText(drive.sizeBytes);
+        text += drive.fileSystem.empty() ? u"(无介质)"
+                                         : drive.fileSystem + u"  " + SizeText(drive.sizeBytes);
         text += u"\n";
     }
     return text;
@@ -41,8 +43,8 @@ std::u16string HolderLine(const Holder& holder) {
     std::u16string line = u"  " + Number(holder.pid) + u"  " +
                           (holder.program.empty() ? u"(未知程序)" : holder.program) + u"  ";
     for (size_t i = 0; i < holder.holds.size(); ++i) {
-        line += (i == 0 ? u"" : u"; ") + KindWord(holder.holds[i].kind) + u" " +
-                holder.holds[i].path;
+        line +=
+            (i == 0 ? u"" : u"; ") + KindWord(holder.holds[i].kind) + u" " + holder.holds[i].path;
     }
     return line + u"\n";
 }
@@ -98,12 +100,14 @@ std::u16string EjectText(char16_t letter, const EjectOutcome& outcome,
         case EjectResult::DeviceNotFound:
             return u"找不到 " + DriveText(letter) + u" 所在的设备,无法弹出。\n";
         case EjectResult::Ejected:
-            return u"已弹出 " + DriveText(letter) + u" (" + outcome.device + u"),可以拔下设备了。\n";
+            return u"已弹出 " + DriveText(letter) + u" (" + outcome.device +
+                   u"),可以拔下设备了。\n";
         case EjectResult::Vetoed:
             break;
     }
     std::u16string text = u"弹出 " + DriveText(letter) + u" 被拒绝(已尝试 " +
-                          Number(outcome.tries) + u" 次): " + VetoCause(outcome.lastAnswer.vetoType);
+                          Number(outcome.tries) + u" 次): " +
+                          VetoCause(outcome.lastAnswer.vetoType);
     if (!outcome.lastAnswer.vetoName.empty()) {
         text += u"; 拒绝者: " + outcome.lastAnswer.vetoName;
     }

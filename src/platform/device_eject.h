@@ -7,7 +7,7 @@ namespace varnel {
 
 struct EjectAnswer {
     bool accepted = false;
-    int vetoType = 0;  // PNP_VETO_TYPE when refused
+    int vetoType = 0;         // PNP_VETO_TYPE when refused
     std::u16string vetoName;  // the device or service that refused, as the system names it
 };
 

@@ -24,9 +24,9 @@ struct MappedFile {
 
 struct ProcessView {
     uint32_t pid = 0;
-    std::u16string imageName;  // file name with extension; empty when it could not be read
-    bool handlesRead = false;  // false when the process refused to share its handles
-    bool memoryRead = false;   // false when its memory could not be walked
+    std::u16string imageName;         // file name with extension; empty when it could not be read
+    bool handlesRead = false;         // false when the process refused to share its handles
+    bool memoryRead = false;          // false when its memory could not be walked
     std::u16string currentDirectory;  // as the process keeps it (T:\dir\); empty when unknown
     uint64_t currentDirectoryHandle = 0;  // the handle that keeps it open, 0 when unknown
     std::vector<OpenObject> files;
