@@ -73,13 +73,16 @@ FreeOutcome FreeDrive(const LookAtDrive& look, ProcessControl& control, Pacer& p
     FreeOutcome outcome;
     const HolderReport before = look();
     std::vector<uint32_t> asked;
+    std::vector<uint32_t> withWindows;  // only a process that was asked through a window can answer
     for (const Holder& holder : before.holders) {
         if (SpareReasonFor(holder, control) == SpareReason::None) {
-            control.AskToClose(holder.pid);
             asked.push_back(holder.pid);
+            if (control.AskToClose(holder.pid) > 0) {
+                withWindows.push_back(holder.pid);
+            }
         }
     }
-    WaitForExit(asked, control, pacer, uint64_t{options.waitSeconds} * 1000);
+    WaitForExit(withWindows, control, pacer, uint64_t{options.waitSeconds} * 1000);
 
     HolderReport after = look();
     bool endedShell = false;

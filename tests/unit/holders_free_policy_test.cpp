@@ -109,5 +109,14 @@ TEST(HoldersFreePolicy, AProcessThatCannotBeEndedIsLeft) {
     EXPECT_EQ(outcome.left.size(), 1u);
 }
 
+TEST(HoldersFreePolicy, DoesNotWaitForAProcessWithoutWindows) {
+    FreeRig rig;
+    rig.Hold(2, u"service.exe");
+    rig.control.windowless = {2};
+    rig.Free(true, 30);
+    EXPECT_EQ(rig.pacer.now, 0u);
+    EXPECT_EQ(rig.control.journal, (std::vector<std::u16string>{u"ask 2", u"end 2"}));
+}
+
 }  // namespace
 }  // namespace varnel::holders

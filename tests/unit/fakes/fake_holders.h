@@ -44,7 +44,7 @@ public:
         if (polite.count(pid) != 0) {
             running.erase(pid);
         }
-        return 1;
+        return windowless.count(pid) != 0 ? 0 : 1;
     }
     bool IsRunning(uint32_t pid) override { return running.count(pid) != 0; }
     bool Terminate(uint32_t pid) override {
@@ -60,7 +60,7 @@ public:
         return true;
     }
     uint32_t self = 1;
-    std::set<uint32_t> running, polite, critical, unkillable;
+    std::set<uint32_t> running, polite, critical, unkillable, windowless;
     std::vector<std::u16string> journal;
 };
 
