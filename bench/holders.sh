@@ -41,7 +41,12 @@ grow_to() {
             pids+=($!)
             mode=(idle)
         done
-        sleep 2
+        # Measured only once every helper has started and holds what it should.
+        local i
+        for i in $(seq 1 600); do
+            [ "$(ls "$work" | grep -c '^ready-')" -ge "${#pids[@]}" ] && break
+            sleep 0.1
+        done
     done
 }
 

@@ -4,6 +4,8 @@
 // windows.h first: psapi.h relies on its types.
 #include <psapi.h>
 
+#include <algorithm>
+#include <cstring>
 #include <set>
 
 #include "platform/win32/nt_api_win32.h"
@@ -59,6 +61,29 @@ void ReadProcessBlock(HANDLE process, ProcessView& view, const void*& imageBase)
     }
 }
 
+// The size of the image mapped at base, from its PE header; 0 when it cannot be read. One read
+// of the header lets the walk step over all of an image's sections at once.
+SIZE_T ImageSize(HANDLE process, const void* base) {
+    unsigned char header[1024];
+    SIZE_T read = 0;
+    if (!ReadProcessMemory(process, base, header, sizeof(header), &read) ||
+        read != sizeof(header)) {
+        return 0;
+    }
+    LONG peOffset = 0;
+    DWORD size = 0;
+    std::memcpy(&peOffset, header + offsetof(IMAGE_DOS_HEADER, e_lfanew), sizeof(peOffset));
+    // SizeOfImage sits at the same place in 32- and 64-bit optional headers.
+    const size_t sizeAt = static_cast<size_t>(peOffset) +
+                          offsetof(IMAGE_NT_HEADERS64, OptionalHeader) +
+                          offsetof(IMAGE_OPTIONAL_HEADER64, SizeOfImage);
+    if (peOffset <= 0 || sizeAt + sizeof(size) > sizeof(header)) {
+        return 0;
+    }
+    std::memcpy(&size, header + sizeAt, sizeof(size));
+    return size;
+}
+
 }  // namespace
 
 void ScanMemory(uint32_t pid, ProcessView& view) {
@@ -89,8 +114,11 @@ void ScanMemory(uint32_t pid, ProcessView& view) {
                 view.mappings.push_back({kind, FromWide(name, length)});
             }
         }
-        const unsigned char* next =
-            static_cast<const unsigned char*>(region.BaseAddress) + region.RegionSize;
+        SIZE_T step = region.RegionSize;
+        if (region.Type == MEM_IMAGE && region.BaseAddress == region.AllocationBase) {
+            step = std::max(step, ImageSize(process.Get(), region.BaseAddress));
+        }
+        const unsigned char* next = static_cast<const unsigned char*>(region.BaseAddress) + step;
         if (next <= address) {
             break;
         }
