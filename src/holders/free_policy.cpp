@@ -90,7 +90,7 @@ FreeOutcome FreeDrive(const LookAtDrive& look, ProcessControl& control, Pacer& p
         std::vector<uint32_t> ending;
         for (const Holder& holder : after.holders) {
             if (SpareReasonFor(holder, control) == SpareReason::None &&
-                control.Terminate(holder.pid)) {
+                control.Terminate(holder.pid, holder.program)) {
                 ending.push_back(holder.pid);
                 outcome.ended.push_back(holder);
                 endedShell = endedShell || IsShell(holder.program);

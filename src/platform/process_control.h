@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace varnel {
 
@@ -14,8 +15,9 @@ public:
     // Posts WM_CLOSE to the process's visible top-level windows; returns how many it asked.
     virtual int AskToClose(uint32_t pid) = 0;
     virtual bool IsRunning(uint32_t pid) = 0;
-    // Ends the process; false when it cannot be opened for that or refuses.
-    virtual bool Terminate(uint32_t pid) = 0;
+    // Ends the process if it still runs the program of that file name (its id may have passed
+    // to another process since it was seen); false when it does not, or cannot be ended.
+    virtual bool Terminate(uint32_t pid, const std::u16string& program) = 0;
     // Starts the Windows folder's explorer.exe minimized; false when it cannot be started.
     virtual bool StartShell() = 0;
 };

@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 #include "platform/win32/nt_api_win32.h"
 #include "platform/win32/scoped_handle.h"
+#include "platform/win32/text.h"
 
 namespace varnel::win32 {
 namespace {
@@ -35,7 +37,7 @@ uint32_t ProcessControlWin32::SelfId() {
 }
 
 bool ProcessControlWin32::IsCritical(uint32_t pid) {
-    const ScopedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    const ScopedHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
     if (!process.Valid()) {
         return false;
     }
@@ -57,9 +59,21 @@ bool ProcessControlWin32::IsRunning(uint32_t pid) {
     return process.Valid() && WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
 }
 
-bool ProcessControlWin32::Terminate(uint32_t pid) {
-    const ScopedHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
-    return process.Valid() && TerminateProcess(process.Get(), 1);
+bool ProcessControlWin32::Terminate(uint32_t pid, const std::u16string& program) {
+    const ScopedHandle process(
+        OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    wchar_t path[MAX_PATH * 4] = {};
+    DWORD length = MAX_PATH * 4;
+    if (!process.Valid() || !QueryFullProcessImageNameW(process.Get(), 0, path, &length)) {
+        return false;
+    }
+    const std::wstring_view image(path, length);
+    const std::wstring_view name = image.substr(image.find_last_of(L"\\/") + 1);
+    if (CompareStringOrdinal(name.data(), static_cast<int>(name.size()), Wide(program),
+                             static_cast<int>(program.size()), TRUE) != CSTR_EQUAL) {
+        return false;
+    }
+    return TerminateProcess(process.Get(), 1);
 }
 
 bool ProcessControlWin32::StartShell() {

@@ -11,7 +11,7 @@ public:
     bool IsCritical(uint32_t pid) override;
     int AskToClose(uint32_t pid) override;
     bool IsRunning(uint32_t pid) override;
-    bool Terminate(uint32_t pid) override;
+    bool Terminate(uint32_t pid, const std::u16string& program) override;
     bool StartShell() override;
 };
 

@@ -47,7 +47,7 @@ public:
         return windowless.count(pid) != 0 ? 0 : 1;
     }
     bool IsRunning(uint32_t pid) override { return running.count(pid) != 0; }
-    bool Terminate(uint32_t pid) override {
+    bool Terminate(uint32_t pid, const std::u16string&) override {
         journal.push_back(u"end " + PidText(pid));
         if (unkillable.count(pid) != 0) {
             return false;
