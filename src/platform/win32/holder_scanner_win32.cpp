@@ -51,7 +51,26 @@ std::vector<ProcessView> RunningProcesses() {
     return processes;
 }
 
+void EnableDebugPrivilege() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token)) {
+        return;
+    }
+    const ScopedHandle owned(token);
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    // A token without the privilege (a standard user) simply stays as it is.
+    if (LookupPrivilegeValueW(nullptr, SE_DEBUG_NAME, &privileges.Privileges[0].Luid)) {
+        AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    }
+}
+
 }  // namespace
+
+HolderScannerWin32::HolderScannerWin32() {
+    EnableDebugPrivilege();
+}
 
 std::vector<ProcessView> HolderScannerWin32::Scan() {
     std::vector<ProcessView> processes = RunningProcesses();

@@ -8,6 +8,9 @@ namespace varnel::win32 {
 
 class HolderScannerWin32 : public HolderScanner {
 public:
+    // Enables the debug privilege when the token holds it (an elevated administrator), so the
+    // scan can look into other users' processes and services too.
+    HolderScannerWin32();
     std::vector<ProcessView> Scan() override;
 
     // How long the last scan's two parts took, for the benchmark.
