@@ -32,6 +32,7 @@ grow_to() {
     while :; do
         wine "$bin/bench/holders_timer.exe" 1 >"$work/count.txt" 2>&1 </dev/null
         have=$(sed -n 's/^processes=\([0-9]*\).*/\1/p' "$work/count.txt")
+        have=${have:-0}  # a scan that failed counts nothing
         [ "$have" -ge "$want" ] && break
         local mode=(idle)
         [ "${#pids[@]}" -eq 0 ] && mode=(file 'T:\a.txt')
