@@ -77,8 +77,9 @@ def make_drive():
     folder = os.path.join(WORK, "drive")
     os.makedirs(os.path.join(folder, "sub"))
     os.makedirs(os.path.join(folder, "prog"))
-    with open(os.path.join(folder, "a.txt"), "w") as f:
-        f.write("held\n")
+    for name in ("a.txt", "文档.txt"):
+        with open(os.path.join(folder, name), "w") as f:
+            f.write("held\n")
     with open(os.path.join(folder, "big.bin"), "wb") as f:
         f.write(os.urandom(65536))
     shutil.copy(HOLDER, os.path.join(folder, "prog", "runner.exe"))
@@ -88,7 +89,7 @@ def make_drive():
 
 def who_names_each_holder(holders):
     expected = {
-        holders.start("file", r"T:\a.txt"): {("file", r"T:\a.txt")},
+        holders.start("file", r"T:\文档.txt"): {("file", r"T:\文档.txt")},
         holders.start("cwd", r"T:\sub"): {("current_directory", r"T:\sub")},
         holders.start("idle", program=r"T:\prog\runner.exe"):
             {("program", r"T:\prog\runner.exe")},
