@@ -25,7 +25,7 @@ def wine(*args, timeout=60):
     out, err = os.path.join(WORK, "out.txt"), os.path.join(WORK, "err.txt")
     with open(out, "wb") as o, open(err, "wb") as e:
         code = subprocess.run(["wine", *args], stdout=o, stderr=e, stdin=subprocess.DEVNULL,
-                              timeout=timeout).returncode
+                              cwd=WORK, timeout=timeout).returncode
     with open(out, "rb") as o, open(err, "rb") as e:
         return code, o.read().decode("utf-8"), e.read().decode("utf-8")
 
@@ -133,6 +133,33 @@ def free_asks_politely_then_kills(holders):
     check(wine(UNPLUG, "who", DRIVE)[0] == 0, "the drive is still held")
 
 
+def free_restarts_the_shell_it_ended(holders):
+    # A recorder stands in for the Windows folder's explorer.exe; another in the current folder
+    # must never be the one started.
+    shell = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows", "explorer.exe")
+    recorder = os.path.join(BIN, "tools", "recorder.exe")
+    shutil.copy(shell, os.path.join(WORK, "explorer.exe.original"))
+    shutil.copy(recorder, shell)
+    shutil.copy(recorder, os.path.join(WORK, "explorer.exe"))
+    try:
+        shutil.copy(HOLDER, os.path.join(WORK, "drive", "prog", "explorer.exe"))
+        pid = holders.start("idle", program=r"T:\prog\explorer.exe")
+        code, result = unplug_json("free", DRIVE, "--kill", "--wait", "0")
+        check(code == 0 and [h["pid"] for h in result["ended"]] == [pid], str(result))
+        check(result["shell_restarted"], str(result))
+        log = os.path.join(os.path.dirname(shell), "recorder.log")
+        deadline = time.monotonic() + 10
+        while not os.path.exists(log) and time.monotonic() < deadline:
+            time.sleep(0.05)
+        line = open(log, encoding="utf-8").read()
+        check("exe=explorer.exe\tshow=2\targs=\t" in line, line)
+        check(not os.path.exists(os.path.join(WORK, "recorder.log")), "the planted shell ran")
+    finally:
+        shutil.copy(os.path.join(WORK, "explorer.exe.original"), shell)
+        if os.path.exists(os.path.join(os.path.dirname(shell), "recorder.log")):
+            os.remove(os.path.join(os.path.dirname(shell), "recorder.log"))
+
+
 def eject_and_errors(holders):
     code, out, err = wine(UNPLUG, "eject", DRIVE)
     check(code == 2 and "找不到 T: 所在的设备" in err, "eject: %d %s %s" % (code, out, err))
@@ -148,7 +175,7 @@ def eject_and_errors(holders):
 
 
 TESTS = {f.__name__: f for f in (who_names_each_holder, free_asks_politely_then_kills,
-                                  eject_and_errors)}
+                                  free_restarts_the_shell_it_ended, eject_and_errors)}
 
 
 def main():
