@@ -1,0 +1,44 @@
+// unplug.exe: the composition root of the console program. It builds the real services and
+// hands them to the commands.
+#include <windows.h>
+
+#include <cwchar>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "holders/console_commands.h"
+#include "platform/win32/console_output_win32.h"
+#include "platform/win32/device_eject_win32.h"
+#include "platform/win32/drives_win32.h"
+#include "platform/win32/holder_scanner_win32.h"
+#include "platform/win32/process_control_win32.h"
+#include "platform/win32/text.h"
+
+int wmain(int argc, wchar_t** argv) {
+    // DLLs only from System32: never a planted copy beside the program or in the current folder.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    SetDllDirectoryW(L"");
+
+    using namespace varnel;
+    std::vector<std::u16string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.push_back(win32::FromWide(argv[i], wcslen(argv[i])));
+    }
+    win32::ConsoleOutputWin32 output;
+    win32::DrivesWin32 drives;
+    win32::HolderScannerWin32 scanner;
+    win32::ProcessControlWin32 control;
+    win32::DeviceEjectWin32 devices;
+    win32::PacerWin32 pacer;
+    holders::ConsoleServices services{drives, scanner, control, devices, pacer, output};
+    try {
+        return holders::RunConsole(arguments, services);
+    } catch (const std::exception& error) {
+        // Anything the commands did not expect (memory exhausted, ...) still ends in an error
+        // code and a line, never in a crash box.
+        const std::string what = error.what();
+        output.Err(u"内部错误: " + std::u16string(what.begin(), what.end()) + u"\n");
+        return holders::kExitError;
+    }
+}

@@ -1,0 +1,147 @@
+#include "holders/holder_texts.h"
+
+#include <cstdio>
+#include <string>
+
+namespace varnel::holders {
+namespace {
+
+std::u16string Ascii(const std::string& text) {
+    return std::u16string(text.begin(), text.end());
+}
+
+}  // namespace
+
+std::u16string KindWord(HoldKind kind) {
+    switch (kind) {
+        case HoldKind::File:
+            return u"打开的文件";
+        case HoldKind::Folder:
+            return u"打开的文件夹";
+        case HoldKind::CurrentDirectory:
+            return u"当前目录";
+        case HoldKind::Program:
+            return u"程序";
+        case HoldKind::Dll:
+            return u"DLL";
+        case HoldKind::MappedFile:
+            return u"映射的文件";
+        case HoldKind::Volume:
+            return u"卷句柄";
+    }
+    return u"?";
+}
+
+const char* KindName(HoldKind kind) {
+    switch (kind) {
+        case HoldKind::File:
+            return "file";
+        case HoldKind::Folder:
+            return "folder";
+        case HoldKind::CurrentDirectory:
+            return "current_directory";
+        case HoldKind::Program:
+            return "program";
+        case HoldKind::Dll:
+            return "dll";
+        case HoldKind::MappedFile:
+            return "mapped_file";
+        case HoldKind::Volume:
+            return "volume";
+    }
+    return "?";
+}
+
+std::u16string DriveKindWord(DriveKind kind) {
+    switch (kind) {
+        case DriveKind::Removable:
+            return u"可移动";
+        case DriveKind::External:
+            return u"外接";
+        case DriveKind::CdRom:
+            return u"光驱";
+    }
+    return u"?";
+}
+
+const char* DriveKindName(DriveKind kind) {
+    switch (kind) {
+        case DriveKind::Removable:
+            return "removable";
+        case DriveKind::External:
+            return "external";
+        case DriveKind::CdRom:
+            return "cdrom";
+    }
+    return "?";
+}
+
+std::u16string SpareWord(SpareReason reason) {
+    switch (reason) {
+        case SpareReason::None:
+            return u"未关闭";
+        case SpareReason::Self:
+            return u"本程序自身,不结束";
+        case SpareReason::Critical:
+            return u"系统关键进程,不结束";
+        case SpareReason::Unidentified:
+            return u"无法识别的进程,不结束";
+    }
+    return u"?";
+}
+
+const char* SpareName(SpareReason reason) {
+    switch (reason) {
+        case SpareReason::None:
+            return "still_running";
+        case SpareReason::Self:
+            return "self";
+        case SpareReason::Critical:
+            return "critical";
+        case SpareReason::Unidentified:
+            return "unidentified";
+    }
+    return "?";
+}
+
+std::u16string VetoCause(int vetoType) {
+    static const char16_t* const kCauses[] = {
+        u"原因不明",                     // PNP_VetoTypeUnknown
+        u"旧式设备不支持弹出",           // PNP_VetoLegacyDevice
+        u"设备正在等待关闭",             // PNP_VetoPendingClose
+        u"有程序正在使用该设备",         // PNP_VetoWindowsApp
+        u"有服务正在使用该设备",         // PNP_VetoWindowsService
+        u"设备上还有打开的文件或句柄",   // PNP_VetoOutstandingOpen
+        u"设备拒绝了请求",               // PNP_VetoDevice
+        u"驱动程序拒绝了请求",           // PNP_VetoDriver
+        u"该设备不接受弹出请求",         // PNP_VetoIllegalDeviceRequest
+        u"电源不足",                     // PNP_VetoInsufficientPower
+        u"设备不能被停用",               // PNP_VetoNonDisableable
+        u"旧式驱动程序不支持弹出",       // PNP_VetoLegacyDriver
+        u"权限不足,请以管理员身份运行",  // PNP_VetoInsufficientRights
+    };
+    if (vetoType >= 0 && vetoType < static_cast<int>(std::size(kCauses))) {
+        return kCauses[vetoType];
+    }
+    return u"未知原因(类型 " + Ascii(std::to_string(vetoType)) + u")";
+}
+
+std::u16string Number(uint64_t value) {
+    return Ascii(std::to_string(value));
+}
+
+std::u16string SizeText(uint64_t bytes) {
+    static const char* const kUnits[] = {"B", "KB", "MB", "GB", "TB", "PB"};
+    double value = static_cast<double>(bytes);
+    size_t unit = 0;
+    while (value >= 1024 && unit + 1 < std::size(kUnits)) {
+        value /= 1024;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof(text), (unit == 0 || value >= 10) ? "%.0f %s" : "%.1f %s", value,
+                  kUnits[unit]);
+    return Ascii(text);
+}
+
+}  // namespace varnel::holders

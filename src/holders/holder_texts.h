@@ -1,0 +1,38 @@
+// The console program's words, in Simplified Chinese like the window's, and the names the JSON
+// form uses for the same things.
+#pragma once
+
+#include <string>
+
+#include "holders/free_policy.h"
+#include "holders/holder_model.h"
+#include "platform/drives.h"
+
+namespace varnel::holders {
+
+inline constexpr char16_t kUsage[] =
+    u"用法:\n"
+    u"  unplug list                          列出可移动驱动器和外接驱动器\n"
+    u"  unplug who X:                        列出占用 X: 的进程\n"
+    u"  unplug free X: [--kill] [--wait 秒]  请占用 X: 的进程关闭(默认等待 5 秒),"
+    u"--kill 结束仍未关闭的进程\n"
+    u"  unplug eject X: [--free] [--kill]    弹出 X: 所在的设备,--free 先释放驱动器\n"
+    u"  任一命令加 --json 输出 JSON。\n"
+    u"退出码: 0 成功或无人占用, 1 仍被占用或弹出被拒绝, 2 错误, 3 无人占用但有进程无法检查\n";
+
+// Kinds of hold, drives and spare reasons: the words shown and the JSON names.
+std::u16string KindWord(HoldKind kind);
+const char* KindName(HoldKind kind);
+std::u16string DriveKindWord(DriveKind kind);
+const char* DriveKindName(DriveKind kind);
+std::u16string SpareWord(SpareReason reason);
+const char* SpareName(SpareReason reason);
+
+// The cause of an eject veto (PNP_VETO_TYPE) in words; unknown types keep their number.
+std::u16string VetoCause(int vetoType);
+
+std::u16string Number(uint64_t value);
+// "1.5 GB" style sizes, 1024-based, one decimal below 10.
+std::u16string SizeText(uint64_t bytes);
+
+}  // namespace varnel::holders

@@ -1,0 +1,85 @@
+#include "holders/report_json.h"
+
+#include "holders/holder_texts.h"
+#include "holders/report_text.h"
+#include "update/utf8.h"
+
+namespace varnel::holders {
+namespace {
+
+Json Holders(const std::vector<Holder>& holders) {
+    Json list = Json::array();
+    for (const Holder& holder : holders) {
+        list.push_back(HolderJson(holder));
+    }
+    return list;
+}
+
+std::string Drive(char16_t letter) {
+    return ToUtf8(DriveText(letter));
+}
+
+}  // namespace
+
+Json HolderJson(const Holder& holder) {
+    Json holds = Json::array();
+    for (const Hold& hold : holder.holds) {
+        holds.push_back({{"kind", KindName(hold.kind)}, {"path", ToUtf8(hold.path)}});
+    }
+    return {{"pid", holder.pid}, {"program", ToUtf8(holder.program)}, {"holds", holds}};
+}
+
+Json ListJson(const std::vector<DriveInfo>& drives) {
+    Json list = Json::array();
+    for (const DriveInfo& drive : drives) {
+        list.push_back({{"drive", Drive(drive.letter)},
+                        {"kind", DriveKindName(drive.kind)},
+                        {"label", ToUtf8(drive.label)},
+                        {"file_system", ToUtf8(drive.fileSystem)},
+                        {"size", drive.sizeBytes}});
+    }
+    return {{"command", "list"}, {"drives", list}};
+}
+
+Json WhoJson(char16_t letter, const HolderReport& report) {
+    return {{"command", "who"},
+            {"drive", Drive(letter)},
+            {"holders", Holders(report.holders)},
+            {"uninspected", report.uninspected}};
+}
+
+Json FreeJson(char16_t letter, const FreeOutcome& outcome) {
+    Json left = Json::array();
+    for (const LeftHolder& holder : outcome.left) {
+        Json entry = HolderJson(holder.holder);
+        entry["reason"] = SpareName(holder.spared);
+        left.push_back(entry);
+    }
+    return {{"command", "free"},
+            {"drive", Drive(letter)},
+            {"closed", Holders(outcome.closed)},
+            {"ended", Holders(outcome.ended)},
+            {"left", left},
+            {"shell_ended", outcome.shellEnded},
+            {"shell_restarted", outcome.shellRestarted},
+            {"uninspected", outcome.uninspected}};
+}
+
+Json EjectJson(char16_t letter, const EjectOutcome& outcome, const HolderReport& holdersAfterVeto) {
+    static const char* const kResults[] = {"ejected", "vetoed", "device_not_found"};
+    Json json = {{"command", "eject"},
+                 {"drive", Drive(letter)},
+                 {"result", kResults[static_cast<int>(outcome.result)]},
+                 {"device", ToUtf8(outcome.device)},
+                 {"tries", outcome.tries}};
+    if (outcome.result == EjectResult::Vetoed) {
+        json["veto"] = {{"type", outcome.lastAnswer.vetoType},
+                        {"cause", ToUtf8(VetoCause(outcome.lastAnswer.vetoType))},
+                        {"by", ToUtf8(outcome.lastAnswer.vetoName)}};
+        json["holders"] = Holders(holdersAfterVeto.holders);
+        json["uninspected"] = holdersAfterVeto.uninspected;
+    }
+    return json;
+}
+
+}  // namespace varnel::holders

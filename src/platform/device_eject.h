@@ -1,0 +1,24 @@
+// The device behind a drive letter and the system's answer to a request to eject it.
+#pragma once
+
+#include <string>
+
+namespace varnel {
+
+struct EjectAnswer {
+    bool accepted = false;
+    int vetoType = 0;         // PNP_VETO_TYPE when refused
+    std::u16string vetoName;  // the device or service that refused, as the system names it
+};
+
+class DeviceEject {
+public:
+    virtual ~DeviceEject() = default;
+    // The instance id of the device to eject for the drive (the parent of its disk, CD-ROM or
+    // floppy device); empty when the drive has no such device.
+    virtual std::u16string FindDevice(char16_t letter) = 0;
+    // One request to eject the device. Throws PlatformError when it cannot be made at all.
+    virtual EjectAnswer RequestEject(const std::u16string& device) = 0;
+};
+
+}  // namespace varnel

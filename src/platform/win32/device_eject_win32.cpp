@@ -1,0 +1,167 @@
+#include "platform/win32/device_eject_win32.h"
+
+#include <windows.h>
+// windows.h first: the device headers rely on its types.
+#include <cfgmgr32.h>
+#include <setupapi.h>
+#include <winioctl.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform_error.h"
+#include "platform/win32/scoped_handle.h"
+#include "platform/win32/text.h"
+
+namespace varnel::win32 {
+namespace {
+
+// The device interface classes of disks, CD-ROMs and floppies (ntddstor.h).
+constexpr GUID kDiskInterface = {
+    0x53f56307, 0xb6bf, 0x11d0, {0x94, 0xf2, 0x00, 0xa0, 0xc9, 0x1e, 0xfb, 0x8b}};
+constexpr GUID kCdRomInterface = {
+    0x53f56308, 0xb6bf, 0x11d0, {0x94, 0xf2, 0x00, 0xa0, 0xc9, 0x1e, 0xfb, 0x8b}};
+constexpr GUID kFloppyInterface = {
+    0x53f56311, 0xb6bf, 0x11d0, {0x94, 0xf2, 0x00, 0xa0, 0xc9, 0x1e, 0xfb, 0x8b}};
+
+// cfgmgr32 is no KnownDLL: it is loaded from System32 by full search rule, never from beside
+// the program. Only the functions used here are looked up.
+struct ConfigManager {
+    decltype(&CM_Get_Parent) getParent = nullptr;
+    decltype(&CM_Get_Device_IDW) getDeviceId = nullptr;
+    decltype(&CM_Locate_DevNodeW) locate = nullptr;
+    decltype(&CM_Request_Device_EjectW) requestEject = nullptr;
+};
+
+template <typename Function>
+Function Find(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+const ConfigManager& Cfgmgr() {
+    static const ConfigManager functions = [] {
+        ConfigManager found;
+        const HMODULE module =
+            LoadLibraryExW(L"cfgmgr32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        if (module != nullptr) {
+            found.getParent = Find<decltype(found.getParent)>(module, "CM_Get_Parent");
+            found.getDeviceId = Find<decltype(found.getDeviceId)>(module, "CM_Get_Device_IDW");
+            found.locate = Find<decltype(found.locate)>(module, "CM_Locate_DevNodeW");
+            found.requestEject =
+                Find<decltype(found.requestEject)>(module, "CM_Request_Device_EjectW");
+        }
+        return found;
+    }();
+    if (!functions.getParent || !functions.getDeviceId || !functions.locate ||
+        !functions.requestEject) {
+        throw PlatformError(u"LoadLibraryExW(cfgmgr32.dll)", SystemErrorText(GetLastError()));
+    }
+    return functions;
+}
+
+std::optional<STORAGE_DEVICE_NUMBER> DeviceNumber(const wchar_t* path) {
+    const ScopedHandle device(CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    STORAGE_DEVICE_NUMBER number{};
+    DWORD returned = 0;
+    if (!device.Valid() || !DeviceIoControl(device.Get(), IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr,
+                                            0, &number, sizeof(number), &returned, nullptr)) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+// The device node of the interface of one class whose device number is the drive's.
+std::optional<DEVINST> FindInterface(const GUID& interfaceClass,
+                                     const STORAGE_DEVICE_NUMBER& wanted) {
+    const HDEVINFO set = SetupDiGetClassDevsW(&interfaceClass, nullptr, nullptr,
+                                              DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    std::optional<DEVINST> found;
+    SP_DEVICE_INTERFACE_DATA interfaceData{};
+    interfaceData.cbSize = sizeof(interfaceData);
+    for (DWORD i = 0;
+         !found && SetupDiEnumDeviceInterfaces(set, nullptr, &interfaceClass, i, &interfaceData);
+         ++i) {
+        DWORD size = 0;
+        SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, nullptr, 0, &size, nullptr);
+        if (size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) || size > 64 * 1024) {
+            continue;
+        }
+        std::vector<unsigned char> buffer(size);
+        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.data());
+        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+        SP_DEVINFO_DATA device{};
+        device.cbSize = sizeof(device);
+        if (!SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, detail, size, nullptr,
+                                              &device)) {
+            continue;
+        }
+        const std::optional<STORAGE_DEVICE_NUMBER> number = DeviceNumber(detail->DevicePath);
+        if (number && number->DeviceType == wanted.DeviceType &&
+            number->DeviceNumber == wanted.DeviceNumber) {
+            found = device.DevInst;
+        }
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return found;
+}
+
+}  // namespace
+
+std::u16string DeviceEjectWin32::FindDevice(char16_t letter) {
+    const wchar_t volume[] = {L'\\', L'\\', L'.', L'\\', static_cast<wchar_t>(letter), L':', 0};
+    const std::optional<STORAGE_DEVICE_NUMBER> number = DeviceNumber(volume);
+    if (!number) {
+        return {};
+    }
+    const wchar_t root[] = {static_cast<wchar_t>(letter), L':', L'\\', 0};
+    const UINT type = GetDriveTypeW(root);
+    std::vector<const GUID*> classes = {&kDiskInterface};
+    if (type == DRIVE_CDROM) {
+        classes = {&kCdRomInterface};
+    } else if (type == DRIVE_REMOVABLE) {
+        classes.push_back(&kFloppyInterface);
+    }
+    std::optional<DEVINST> disk;
+    for (const GUID* interfaceClass : classes) {
+        disk = disk ? disk : FindInterface(*interfaceClass, *number);
+    }
+    if (!disk) {
+        return {};
+    }
+    const ConfigManager& cm = Cfgmgr();
+    DEVINST parent = 0;
+    wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
+    if (cm.getParent(&parent, *disk, 0) != CR_SUCCESS ||
+        cm.getDeviceId(parent, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) {
+        return {};
+    }
+    return FromWide(id, wcsnlen(id, MAX_DEVICE_ID_LEN));
+}
+
+EjectAnswer DeviceEjectWin32::RequestEject(const std::u16string& device) {
+    const ConfigManager& cm = Cfgmgr();
+    DEVINST node = 0;
+    std::wstring id(reinterpret_cast<const wchar_t*>(device.c_str()), device.size());
+    const CONFIGRET located = cm.locate(&node, id.data(), CM_LOCATE_DEVNODE_NORMAL);
+    if (located != CR_SUCCESS) {
+        const std::string code = std::to_string(located);
+        throw PlatformError(u"CM_Locate_DevNodeW",
+                            u"CONFIGRET " + std::u16string(code.begin(), code.end()));
+    }
+    PNP_VETO_TYPE vetoType = PNP_VetoTypeUnknown;
+    wchar_t vetoName[MAX_PATH + 1] = {};
+    const CONFIGRET answer = cm.requestEject(node, &vetoType, vetoName, MAX_PATH, 0);
+    EjectAnswer result;
+    result.vetoType = static_cast<int>(vetoType);
+    result.vetoName = FromWide(vetoName, wcsnlen(vetoName, MAX_PATH));
+    result.accepted =
+        answer == CR_SUCCESS && vetoType == PNP_VetoTypeUnknown && result.vetoName.empty();
+    return result;
+}
+
+}  // namespace varnel::win32

@@ -1,0 +1,109 @@
+#include "platform/win32/holder_scanner_win32.h"
+
+#include <windows.h>
+// windows.h first: tlhelp32.h relies on its types.
+#include <tlhelp32.h>
+
+#include <atomic>
+#include <cwchar>
+#include <iterator>
+#include <set>
+#include <thread>
+
+#include "platform/win32/handle_scan_win32.h"
+#include "platform/win32/memory_scan_win32.h"
+#include "platform/win32/scoped_handle.h"
+#include "platform/win32/text.h"
+
+namespace varnel::win32 {
+namespace {
+
+// Under Wine each look into another process's memory is a round trip through that process, so
+// most of a walk is waiting; a few walks side by side overlap the waits.
+constexpr unsigned kMemoryWalkers = 4;
+
+double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
+}
+
+std::vector<ProcessView> RunningProcesses() {
+    const ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot.Valid()) {
+        ThrowLastError(u"CreateToolhelp32Snapshot");
+    }
+    std::vector<ProcessView> processes;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+         more = Process32NextW(snapshot.Get(), &entry)) {
+        if (entry.th32ProcessID == 0) {
+            continue;  // the idle process holds nothing
+        }
+        ProcessView view;
+        view.pid = entry.th32ProcessID;
+        view.imageName =
+            FromWide(entry.szExeFile, wcsnlen(entry.szExeFile, std::size(entry.szExeFile)));
+        processes.push_back(std::move(view));
+    }
+    return processes;
+}
+
+void EnableDebugPrivilege() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token)) {
+        return;
+    }
+    const ScopedHandle owned(token);
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    // A token without the privilege (a standard user) simply stays as it is.
+    if (LookupPrivilegeValueW(nullptr, SE_DEBUG_NAME, &privileges.Privileges[0].Luid)) {
+        AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    }
+}
+
+}  // namespace
+
+HolderScannerWin32::HolderScannerWin32() {
+    EnableDebugPrivilege();
+}
+
+std::vector<ProcessView> HolderScannerWin32::Scan() {
+    std::vector<ProcessView> processes = RunningProcesses();
+    std::set<uint32_t> pids;
+    for (const ProcessView& process : processes) {
+        pids.insert(process.pid);
+    }
+    LARGE_INTEGER start, middle, end;
+    QueryPerformanceCounter(&start);
+    HandleScan handles = ScanHandles(pids);
+    QueryPerformanceCounter(&middle);
+    for (ProcessView& process : processes) {
+        process.handlesRead = handles.unreadable.count(process.pid) == 0;
+        process.files = std::move(handles.files[process.pid]);
+    }
+    std::atomic<size_t> next{0};
+    auto walk = [&] {
+        for (size_t i = next++; i < processes.size(); i = next++) {
+            ScanMemory(processes[i].pid, processes[i]);
+        }
+    };
+    std::vector<std::thread> walkers;
+    for (unsigned i = 1; i < kMemoryWalkers; ++i) {
+        walkers.emplace_back(walk);
+    }
+    walk();
+    for (std::thread& walker : walkers) {
+        walker.join();
+    }
+    QueryPerformanceCounter(&end);
+    handleMs_ = Milliseconds(start, middle);
+    memoryMs_ = Milliseconds(middle, end);
+    return processes;
+}
+
+}  // namespace varnel::win32

@@ -1,0 +1,70 @@
+// The few ntdll functions the holder scan needs, found at run time (ntdll is in every process
+// but has no import library entry in a plain MinGW link), and the layouts they answer with.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace varnel::win32::nt {
+
+using Status = LONG;
+constexpr Status kInfoLengthMismatch = static_cast<Status>(0xC0000004L);
+constexpr ULONG kSystemExtendedHandleInformation = 64;
+constexpr ULONG kObjectNameInformation = 1;
+constexpr ULONG kObjectTypeInformation = 2;
+constexpr ULONG kProcessBasicInformation = 0;
+constexpr ULONG kProcessBreakOnTermination = 29;
+
+struct CountedString {  // UNICODE_STRING
+    USHORT length;      // in bytes
+    USHORT maximumLength;
+    PWSTR buffer;
+};
+
+struct HandleEntry {  // SYSTEM_HANDLE_TABLE_ENTRY_INFO_EX
+    PVOID object;
+    ULONG_PTR processId;
+    ULONG_PTR handleValue;
+    ULONG grantedAccess;
+    USHORT creatorBackTraceIndex;
+    USHORT objectTypeIndex;
+    ULONG handleAttributes;
+    ULONG reserved;
+};
+
+struct HandleTable {  // SYSTEM_HANDLE_INFORMATION_EX
+    ULONG_PTR count;
+    ULONG_PTR reserved;
+    HandleEntry handles[1];
+};
+
+struct ProcessBasics {  // PROCESS_BASIC_INFORMATION
+    Status exitStatus;
+    PVOID pebBaseAddress;
+    ULONG_PTR affinityMask;
+    LONG basePriority;
+    ULONG_PTR uniqueProcessId;
+    ULONG_PTR parentProcessId;
+};
+
+// Offsets in a 64-bit process's PEB and RTL_USER_PROCESS_PARAMETERS.
+constexpr size_t kPebImageBase = 0x10;
+constexpr size_t kPebProcessParameters = 0x20;
+constexpr size_t kParametersCurrentDirectory = 0x38;  // CURDIR: UNICODE_STRING, then HANDLE
+constexpr size_t kParametersCurrentDirectoryHandle = 0x48;
+
+using QuerySystemInformation = Status(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
+using QueryObject = Status(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+using QueryInformationProcess = Status(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+
+struct Functions {
+    QuerySystemInformation querySystemInformation = nullptr;
+    QueryObject queryObject = nullptr;
+    QueryInformationProcess queryInformationProcess = nullptr;
+};
+
+// Looked up once; throws PlatformError when ntdll lacks one of them.
+const Functions& Ntdll();
+
+}  // namespace varnel::win32::nt
