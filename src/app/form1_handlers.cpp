@@ -59,7 +59,7 @@ void MainWindow::Form_Load() {
 
 bool MainWindow::Form_QueryUnload() {
     int answer = kAnswerNo;
-    Run([&] { answer = boxes_.Show(u"是否确定退出软件?", kBoxTitle, kStyleInfoYesNo); });
+    Run([&] { answer = services_.boxes.Show(u"是否确定退出软件?", kBoxTitle, kStyleInfoYesNo); });
     return answer == kAnswerYes;
 }
 
@@ -92,7 +92,8 @@ void MainWindow::use_Click() {
     const int length = GetWindowTextLengthW(Control(kLabel1));
     std::vector<wchar_t> caption(static_cast<size_t>(length) + 1);
     const int copied = GetWindowTextW(Control(kLabel1), caption.data(), length + 1);
-    boxes_.Show(FromWide(caption.data(), static_cast<size_t>(copied)), kBoxTitle, kStyleInfoOk);
+    services_.boxes.Show(FromWide(caption.data(), static_cast<size_t>(copied)), kBoxTitle,
+                         kStyleInfoOk);
 }
 
 void MainWindow::tuichu_Click() {
@@ -101,13 +102,13 @@ void MainWindow::tuichu_Click() {
 
 // Web addresses are opened by the shell, minimized; it hands them to the user's browser.
 void MainWindow::varnow_Click() {
-    starter_.Start(SystemProgram::Shell, std::u16string(u"explorer.exe ") + VARNEL_BRAND_SITE,
-                   kShowMinimized);
+    services_.starter.Start(SystemProgram::Shell,
+                            std::u16string(u"explorer.exe ") + VARNEL_BRAND_SITE, kShowMinimized);
 }
 
 void MainWindow::ostride_Click() {
-    starter_.Start(SystemProgram::Shell, std::u16string(u"explorer.exe ") + VARNEL_PARTNER_SITE,
-                   kShowMinimized);
+    services_.starter.Start(SystemProgram::Shell,
+                            std::u16string(u"explorer.exe ") + VARNEL_PARTNER_SITE, kShowMinimized);
 }
 
 void MainWindow::Timer1_Timer() {

@@ -1,10 +1,19 @@
-// Entry point: the main window and its message loop.
+// Entry point and composition root: the real system services, the main window built on them,
+// and the message loop.
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include "app/controls_win32.h"
 #include "app/main_window.h"
+#include "platform/win32/ansi_code_page_win32.h"
+#include "platform/win32/clipboard_win32.h"
+#include "platform/win32/clock_win32.h"
+#include "platform/win32/event_pump_win32.h"
 #include "platform/win32/message_loop.h"
+#include "platform/win32/program_starter_win32.h"
+#include "platform/win32/toolhelp_processes.h"
+#include "platform/win32/winhttp_transport.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // DLLs come from the system folder only, never from the program's folder or the current
@@ -15,15 +24,29 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
 
-    varnel::win32::MainWindow form1;
+    using namespace varnel::win32;
+    ToolhelpProcessTable processes;
+    Win32Clipboard clipboard;
+    Win32ProgramStarter starter;
+    TickClock clock;
+    Win32EventPump pump;
+    WinHttpTransport transport{&pump};
+    Win32AnsiCodePage codePage;
+    HWND owner = nullptr;  // the main window, once it exists
+    OwnedMessageBoxes boxes{owner};
+    UserTimeOfDay timeOfDay;
+    ImmediateExit exit;
+    MainWindow form1{
+        {processes, clipboard, starter, clock, pump, transport, codePage, boxes, timeOfDay, exit}};
     if (!form1.Create(instance)) {
         return 1;
     }
-    varnel::win32::SetDialogWindow(form1.Handle());
+    owner = form1.Handle();
+    SetDialogWindow(form1.Handle());
 
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        varnel::win32::TranslateAndDispatch(message);
+        TranslateAndDispatch(message);
     }
     form1.OnExit();
     return static_cast<int>(message.wParam);

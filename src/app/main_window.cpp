@@ -29,7 +29,7 @@ COLORREF ToColorRef(uint32_t rgb) {
 
 }  // namespace
 
-MainWindow::MainWindow() = default;
+MainWindow::MainWindow(const Services& services) : services_(services) {}
 
 MainWindow::~MainWindow() {
     if (font_ != nullptr)
@@ -54,7 +54,7 @@ bool MainWindow::Create(HINSTANCE instance) {
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kClassName;
-    if (RegisterClassExW(&windowClass) == 0) {
+    if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
         return false;
     }
     CreateMenus();
@@ -412,16 +412,20 @@ LRESULT MainWindow::OnControlColor(HDC dc, HWND control) {
 }
 
 void MainWindow::Run(const std::function<void()>& handler) {
+    std::u16string text;
     try {
         handler();
+        return;
     } catch (const PlatformError& failure) {
-        MessageBoxW(IsOpen() ? window_ : nullptr, Wide(FailureText(failure)), Text(kBoxTitle),
-                    MB_ICONERROR | MB_OK);
+        text = FailureText(failure);
     } catch (const std::exception& failure) {
         const std::string what = failure.what();
-        const std::u16string text = u"内部错误：" + std::u16string(what.begin(), what.end());
-        MessageBoxW(IsOpen() ? window_ : nullptr, Wide(text), Text(kBoxTitle),
-                    MB_ICONERROR | MB_OK);
+        text = u"内部错误：" + std::u16string(what.begin(), what.end());
+    }
+    try {
+        services_.boxes.Show(text, kBoxTitle, kStyleErrorOk);
+    } catch (const PlatformError&) {
+        // No box can be shown either: there is no one left to tell, and the program goes on.
     }
 }
 

@@ -11,15 +11,9 @@
 
 #include "app/controls_win32.h"
 #include "app/layout.h"
+#include "app/services.h"
 #include "build_config.h"
 #include "log/activity_log.h"
-#include "platform/win32/ansi_code_page_win32.h"
-#include "platform/win32/clipboard_win32.h"
-#include "platform/win32/clock_win32.h"
-#include "platform/win32/event_pump_win32.h"
-#include "platform/win32/program_starter_win32.h"
-#include "platform/win32/toolhelp_processes.h"
-#include "platform/win32/winhttp_transport.h"
 #include "platform/window_services.h"
 #include "repair/one_click_repair.h"
 #include "repair/responsive_wait.h"
@@ -31,12 +25,13 @@ namespace varnel::win32 {
 
 class MainWindow : public WindowPresence {
 public:
-    MainWindow();
+    explicit MainWindow(const Services& services);
     ~MainWindow() override;
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
     // Creates the window with its controls, runs Form_Load and shows it centred on the screen.
+    // The window class is registered by the first window and kept for later ones.
     bool Create(HINSTANCE instance);
     HWND Handle() const { return window_; }
     bool IsOpen() const override { return window_ != nullptr && IsWindow(window_); }
@@ -103,29 +98,25 @@ private:
     PushButton command3_{Control(kCommand3)};
     PushButton command4_{Control(kCommand4)};
     PushButton command5_{Control(kCommand5)};
-    OwnedMessageBoxes boxes_{window_};
-    UserTimeOfDay timeOfDay_;
-    ActivityLog log_{list1_, s1_, timeOfDay_};
-
-    ToolhelpProcessTable processes_;
-    Win32Clipboard clipboard_;
-    Win32ProgramStarter starter_;
-    TickClock clock_;
-    Win32EventPump pump_;
-    ResponsiveWait wait_{clock_, pump_};
-    SingleActions singleActions_{log_, processes_, clipboard_, starter_, command3_};
-    OneClickRepair oneClickRepair_{log_,   processes_, clipboard_, starter_,
-                                   boxes_, command4_,  wait_,      *this};
-
-    WinHttpTransport transport_{&pump_};
-    Win32AnsiCodePage codePage_;
-    FormPoster poster_{transport_, codePage_};
-    ImmediateExit exit_;
+    Services services_;
+    ActivityLog log_{list1_, s1_, services_.timeOfDay};
+    ResponsiveWait wait_{services_.clock, services_.pump};
+    SingleActions singleActions_{log_, services_.processes, services_.clipboard, services_.starter,
+                                 command3_};
+    OneClickRepair oneClickRepair_{log_,
+                                   services_.processes,
+                                   services_.clipboard,
+                                   services_.starter,
+                                   services_.boxes,
+                                   command4_,
+                                   wait_,
+                                   *this};
+    FormPoster poster_{services_.transport, services_.codePage};
     VersionCheck versionCheck_{poster_,
-                               boxes_,
+                               services_.boxes,
                                log_,
-                               starter_,
-                               exit_,
+                               services_.starter,
+                               services_.exit,
                                *this,
                                [this] { EnableButtons(); },
                                [this] { StopTimer1(); },
