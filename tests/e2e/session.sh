@@ -6,6 +6,9 @@
 #                                    up-to-date answer when there is none; no service at all when
 #                                    scenarios/NAME.down exists; extra service options in
 #                                    scenarios/NAME.args)
+#   session.sh gtest BUILD_DIR TARGET FILTER [SCENARIO]
+#                                    run the GoogleTest program build/tests/TARGET.exe under Wine
+#                                    with that filter, and the service as for `run SCENARIO`
 #   session.sh stop BUILD_DIR        end Wine and Xvfb
 set -uo pipefail
 source "$(dirname "$0")/../../scripts/lib/setup.sh"
@@ -71,6 +74,21 @@ run)
     for bmp in "$state/shots/$name"*.bmp; do
         [ -e "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
     done
+    exit $rc
+    ;;
+gtest)
+    target=$3 filter=$4 scenario=${5:-}
+    export DISPLAY
+    DISPLAY=$(cat "$state/display")
+    out="$state/$target-$scenario.log"
+    service_pid=
+    [ -n "$scenario" ] && { start_service "$scenario" || exit 1; }
+    # The tests find the service's port and records here.
+    export VARNEL_TEST_SERVICE="$state/service" VARNEL_TEST_SCENARIO="$scenario"
+    wine "$bin/tests/$target.exe" --gtest_color=no "--gtest_filter=$filter" >"$out" 2>&1 </dev/null
+    rc=$?
+    [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null
+    cat "$out"
     exit $rc
     ;;
 stop)
