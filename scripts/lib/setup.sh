@@ -8,7 +8,7 @@ VARNEL_PACKAGES=(
     cmake make g++ python3 openssl locales
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
     wine wine64 fonts-wine xvfb x11-utils imagemagick fonts-wqy-microhei
-    nlohmann-json3-dev libgtest-dev clang clang-format libclang-rt-14-dev
+    nlohmann-json3-dev libutfcpp-dev libgtest-dev clang clang-format libclang-rt-14-dev
 )
 
 log() { printf '== %s\n' "$*" >&2; }
