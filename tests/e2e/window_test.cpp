@@ -63,7 +63,30 @@ void PressKeys(HWND window, std::initializer_list<WPARAM> keys) {
 // Alt on its own: the menu bar takes the keyboard, its first menu selected.
 void EnterMenuBar(const App& app) {
     PostMessageW(app.Main(), WM_SYSCOMMAND, SC_KEYMENU, 0);
-    Sleep(200);
+    E2E_CHECK(WaitUntil([&] { return InMenuMode(app.Main()); }, 5000));
+}
+
+// A menu opened from the keyboard is drawn with its first item highlighted.
+bool MenuDrawn(const App& app) {
+    HWND popup = app.PopupMenu();
+    RECT area{};
+    if (popup == nullptr || !GetWindowRect(popup, &area)) {
+        return false;
+    }
+    const std::vector<COLORREF> pixels = ScreenPixels(area);
+    return std::find(pixels.begin(), pixels.end(), GetSysColor(COLOR_MENUHILIGHT)) !=
+               pixels.end() ||
+           std::find(pixels.begin(), pixels.end(), GetSysColor(COLOR_HIGHLIGHT)) != pixels.end();
+}
+
+// Keys typed into the menu loop, then a wait until a menu is open and drawn (or none is open).
+// The loop takes posted keys in order, so only the state they lead to needs a wait.
+void MenuKeys(const App& app, std::initializer_list<WPARAM> keys, bool menuOpenAfter) {
+    for (WPARAM key : keys) {
+        PostMessageW(app.Main(), WM_KEYDOWN, key, 0);
+    }
+    E2E_CHECK(WaitUntil([&] { return menuOpenAfter ? MenuDrawn(app) : app.PopupMenu() == nullptr; },
+                        5000));
 }
 
 }  // namespace
@@ -130,16 +153,20 @@ E2E_TEST(window_frame_and_controls) {
 E2E_TEST(menu_bar_holds_two_menus) {
     App app;
     EnterMenuBar(app);
-    PressKeys(app.Main(), {VK_RIGHT, VK_RIGHT, VK_DOWN});
+    MenuKeys(app, {VK_RIGHT, VK_RIGHT, VK_DOWN}, true);
     Screenshot(L"system-menu");
-    PressKeys(app.Main(), {VK_ESCAPE, VK_RIGHT, VK_DOWN});
+    MenuKeys(app, {VK_ESCAPE}, false);
+    E2E_CHECK(InMenuMode(app.Main()));
+    MenuKeys(app, {VK_RIGHT, VK_DOWN}, true);
     Screenshot(L"about-menu");
     PostMessageW(app.Main(), WM_KEYDOWN, VK_RETURN, 0);
     app.WaitForBoxSaying(kUsage).Press(IDOK);
 
     // The about menu: its third entry (past the separator) is the exit item.
     EnterMenuBar(app);
-    PressKeys(app.Main(), {VK_DOWN, VK_UP, VK_RETURN});
+    MenuKeys(app, {VK_DOWN}, true);
+    PostMessageW(app.Main(), WM_KEYDOWN, VK_UP, 0);
+    PostMessageW(app.Main(), WM_KEYDOWN, VK_RETURN, 0);
     app.WaitForBoxSaying(kCloseQuestion).Press(IDNO);
     E2E_CHECK(app.Running());
 }
