@@ -57,7 +57,7 @@ HWND FindVisibleWindow(const wchar_t* caption) {
 // until the last reading before it exits. Its own report goes to `report`.
 Figures WaitBench(const wchar_t* mode, const std::wstring& folder, const Wineserver& server,
                   std::string& report) {
-    const std::wstring program = e2e::BuildDirectory() + L"\\tools\\busy_wait_bench.exe";
+    const std::wstring program = e2e::BuildDirectory() + L"\\bench\\busy_wait_bench.exe";
     const std::wstring output = folder + L"\\" + mode + L".txt";
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     HANDLE file = CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,

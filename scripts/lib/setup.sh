@@ -8,7 +8,7 @@ VARNEL_PACKAGES=(
     cmake make g++ python3 openssl locales
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
     wine wine64 fonts-wine xvfb x11-utils imagemagick fonts-wqy-microhei
-    nlohmann-json3-dev libgtest-dev clang clang-format libclang-rt-14-dev
+    nlohmann-json3-dev libutfcpp-dev libgtest-dev clang clang-format libclang-rt-14-dev
 )
 
 log() { printf '== %s\n' "$*" >&2; }
@@ -73,29 +73,31 @@ varnel_prefix() {
     fi
 }
 
-# Starts Xvfb on a free display unless one is given; sets DISPLAY and VARNEL_XVFB_PID.
+# Starts Xvfb on a free display unless one is given; sets DISPLAY and VARNEL_XVFB_PID. Xvfb
+# chooses the display itself (-displayfd): it skips every number whose lock file or socket another
+# server holds, and writes the one it took once it accepts connections.
 varnel_display() {
     VARNEL_XVFB_PID=
     if [ -n "${DISPLAY:-}" ]; then
         return 0
     fi
-    local n
-    for n in $(seq 91 140); do
-        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-            Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$VARNEL_BUILD/xvfb.log" 2>&1 &
-            VARNEL_XVFB_PID=$!
-            export DISPLAY=":$n"
-            local i
-            for i in $(seq 1 50); do
-                xdpyinfo >/dev/null 2>&1 && return 0
-                sleep 0.1
-            done
-            log "Xvfb did not start"
-            return 1
-        fi
-    done
-    log "no free X display"
-    return 1
+    local fifo_dir n=
+    fifo_dir=$(mktemp -d)
+    mkfifo "$fifo_dir/display"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo_dir/display" \
+        >"$VARNEL_BUILD/xvfb.log" 2>&1 </dev/null &
+    VARNEL_XVFB_PID=$!
+    # Ends with the number, or empty when Xvfb exits first or takes longer than 30 s.
+    read -r -t 30 n <"$fifo_dir/display" || true
+    rm -rf "$fifo_dir"
+    if ! [[ "$n" =~ ^[0-9]+$ ]] || ! xdpyinfo -display ":$n" >/dev/null 2>&1; then
+        log "Xvfb did not come up (display '${n}'); its log, $VARNEL_BUILD/xvfb.log:"
+        cat "$VARNEL_BUILD/xvfb.log" >&2
+        varnel_display_stop
+        VARNEL_XVFB_PID=
+        return 1
+    fi
+    export DISPLAY=":$n"
 }
 
 varnel_display_stop() {

@@ -8,7 +8,8 @@ namespace varnel {
 
 std::string ToUtf8(const std::u16string& text);
 
-// Expects well-formed UTF-8; any malformed sequence becomes U+FFFD.
+// Expects well-formed UTF-8; each malformed sequence (a stray or truncated sequence, an overlong
+// form, an encoded surrogate, a value over U+10FFFF) becomes one U+FFFD.
 std::u16string FromUtf8(const std::string& bytes);
 
 }  // namespace varnel

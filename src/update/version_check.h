@@ -9,12 +9,13 @@
 #include "platform/processes.h"
 #include "platform/window_services.h"
 #include "update/post_form.h"
+#include "varnel_version.h"
 
 namespace varnel {
 
 class VersionCheck {
 public:
-    static constexpr char16_t kCurrentVersion[] = u"3.0.0";
+    static constexpr char16_t kCurrentVersion[] = VARNEL_VERSION_U16;
     static constexpr char16_t kSoftwareId[] = u"kesto";
     static constexpr char16_t kServicePath[] = u"/index.php/Index/soft_version";
     static constexpr char16_t kDownloadPath[] = u"/index.php/Works/detail/sid/";

@@ -908,3 +908,14 @@ int wmain(int argc, wchar_t** argv) {
     std::fflush(stdout);
     return 0;
 }
+
+namespace e2e {
+
+bool InMenuMode(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
+           (info.flags & GUI_INMENUMODE) != 0 && info.hwndMenuOwner == window;
+}
+
+}  // namespace e2e

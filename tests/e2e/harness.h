@@ -303,4 +303,8 @@ inline const App::Beside kPlanted = {{L"recorder.exe", L"explorer.exe"},
                                      {L"recorder.exe", L"RUNDLL32.EXE"}};
 std::wstring PlantedDirectory();
 
+// Whether the thread that owns `window` is in a menu loop for it: its menu bar or a menu opened
+// from the bar has the keyboard.
+bool InMenuMode(HWND window);
+
 }  // namespace e2e

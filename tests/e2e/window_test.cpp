@@ -52,18 +52,53 @@ RECT ControlRect(const App& app, int id) {
     return rect;
 }
 
-// Keys as a menu loop reads them, with time for each to take effect.
+// Keys as a menu loop reads them: in the order posted, each after the one before has taken
+// effect. The caller waits for the state they lead to.
 void PressKeys(HWND window, std::initializer_list<WPARAM> keys) {
     for (WPARAM key : keys) {
         PostMessageW(window, WM_KEYDOWN, key, 0);
-        Sleep(150);
     }
+}
+
+// Waits until the program has handled every message posted to it so far, and whatever they
+// started at once. Its thread handles posted messages in order, so a button state posted after
+// them shows once they are through; a window destroyed meanwhile never shows it.
+bool PostedMessagesHandled(const App& app) {
+    HWND marker = app.Control(kCommand1);
+    PostMessageW(marker, BM_SETSTATE, TRUE, 0);
+    const bool handled = WaitUntil(
+        [&] { return (SendMessageW(marker, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0; }, 5000);
+    PostMessageW(marker, BM_SETSTATE, FALSE, 0);
+    return handled;
 }
 
 // Alt on its own: the menu bar takes the keyboard, its first menu selected.
 void EnterMenuBar(const App& app) {
     PostMessageW(app.Main(), WM_SYSCOMMAND, SC_KEYMENU, 0);
-    Sleep(200);
+    E2E_CHECK(WaitUntil([&] { return InMenuMode(app.Main()); }, 5000));
+}
+
+// A menu opened from the keyboard is drawn with its first item highlighted.
+bool MenuDrawn(const App& app) {
+    HWND popup = app.PopupMenu();
+    RECT area{};
+    if (popup == nullptr || !GetWindowRect(popup, &area)) {
+        return false;
+    }
+    const std::vector<COLORREF> pixels = ScreenPixels(area);
+    return std::find(pixels.begin(), pixels.end(), GetSysColor(COLOR_MENUHILIGHT)) !=
+               pixels.end() ||
+           std::find(pixels.begin(), pixels.end(), GetSysColor(COLOR_HIGHLIGHT)) != pixels.end();
+}
+
+// Keys typed into the menu loop, then a wait until a menu is open and drawn (or none is open).
+// The loop takes posted keys in order, so only the state they lead to needs a wait.
+void MenuKeys(const App& app, std::initializer_list<WPARAM> keys, bool menuOpenAfter) {
+    for (WPARAM key : keys) {
+        PostMessageW(app.Main(), WM_KEYDOWN, key, 0);
+    }
+    E2E_CHECK(WaitUntil([&] { return menuOpenAfter ? MenuDrawn(app) : app.PopupMenu() == nullptr; },
+                        5000));
 }
 
 }  // namespace
@@ -130,16 +165,20 @@ E2E_TEST(window_frame_and_controls) {
 E2E_TEST(menu_bar_holds_two_menus) {
     App app;
     EnterMenuBar(app);
-    PressKeys(app.Main(), {VK_RIGHT, VK_RIGHT, VK_DOWN});
+    MenuKeys(app, {VK_RIGHT, VK_RIGHT, VK_DOWN}, true);
     Screenshot(L"system-menu");
-    PressKeys(app.Main(), {VK_ESCAPE, VK_RIGHT, VK_DOWN});
+    MenuKeys(app, {VK_ESCAPE}, false);
+    E2E_CHECK(InMenuMode(app.Main()));
+    MenuKeys(app, {VK_RIGHT, VK_DOWN}, true);
     Screenshot(L"about-menu");
     PostMessageW(app.Main(), WM_KEYDOWN, VK_RETURN, 0);
     app.WaitForBoxSaying(kUsage).Press(IDOK);
 
     // The about menu: its third entry (past the separator) is the exit item.
     EnterMenuBar(app);
-    PressKeys(app.Main(), {VK_DOWN, VK_UP, VK_RETURN});
+    MenuKeys(app, {VK_DOWN}, true);
+    PostMessageW(app.Main(), WM_KEYDOWN, VK_UP, 0);
+    PostMessageW(app.Main(), WM_KEYDOWN, VK_RETURN, 0);
     app.WaitForBoxSaying(kCloseQuestion).Press(IDNO);
     E2E_CHECK(app.Running());
 }
@@ -172,7 +211,7 @@ E2E_TEST(close_question_no_keeps_yes_ends) {
     E2E_CHECK(box.HasButton(IDYES) && box.HasButton(IDNO));
     Screenshot(L"question");
     box.Press(IDNO);
-    Sleep(300);
+    E2E_CHECK(PostedMessagesHandled(app));
     E2E_CHECK(app.Running());
     E2E_CHECK(IsWindowVisible(app.Main()));
 
@@ -186,7 +225,7 @@ E2E_TEST(exit_menu_asks_the_same_question) {
     App app;
     app.Menu(kMenuTuichu);
     app.WaitForBoxSaying(kCloseQuestion).Press(IDNO);
-    Sleep(300);
+    E2E_CHECK(PostedMessagesHandled(app));
     E2E_CHECK(app.Running());
     app.Menu(kMenuTuichu);
     app.WaitForBox().Press(IDYES);
@@ -215,7 +254,8 @@ E2E_TEST(log_popup_opens_on_right_button_only) {
     PostMessageW(list, WM_LBUTTONUP, 0, at);
     PostMessageW(list, WM_MBUTTONDOWN, MK_MBUTTON, at);
     PostMessageW(list, WM_MBUTTONUP, 0, at);
-    E2E_CHECK(!WaitUntil([&] { return app.PopupMenu() != nullptr; }, 800));
+    E2E_CHECK(PostedMessagesHandled(app));
+    E2E_CHECK(app.PopupMenu() == nullptr);
 
     // The right button opens it on the way down, before any release.
     PostMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, at);
@@ -232,7 +272,8 @@ E2E_TEST(log_popup_opens_on_right_button_only) {
     // The mouse's context-menu message that follows the release shows no second menu; the
     // keyboard's (Shift+F10, the menu key) shows it.
     PostMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(400, 400));
-    E2E_CHECK(!WaitUntil([&] { return app.PopupMenu() != nullptr; }, 800));
+    E2E_CHECK(PostedMessagesHandled(app));
+    E2E_CHECK(app.PopupMenu() == nullptr);
     PostMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), -1);
     E2E_CHECK(WaitUntil([&] { return (popup = app.PopupMenu()) != nullptr; }, 3000));
     PressKeys(popup, {VK_ESCAPE});
@@ -316,7 +357,7 @@ E2E_TEST(click_on_a_disabled_button_does_nothing) {
                      reinterpret_cast<LPARAM>(named));
     }
     PostMessageW(app.Main(), WM_DPICHANGED, MAKEWPARAM(144, 144), 0);
-    E2E_CHECK(app.RoundTripMs() < 2000);
+    E2E_CHECK(PostedMessagesHandled(app));
     E2E_CHECK(app.Running());
     E2E_CHECK_EQ(app.LogLines().size(), 0u);
     E2E_CHECK_EQ(app.StatusText(kMessagePanel), kChecking);

@@ -5,48 +5,37 @@
 namespace varnel {
 namespace {
 
-constexpr char16_t kFull[] = uR"({"result":1,"info":{"version":"3.1.0","sid":"42","must":"0"}})";
+struct AcceptedAnswer {
+    std::u16string text;
+    std::u16string result, version, sid, must;
+};
 
 TEST(ParseVersionAnswer, ReadsTheFourValuesAsText) {
-    const auto answer = ParseVersionAnswer(kFull);
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->result, u"1");
-    EXPECT_EQ(answer->version, u"3.1.0");
-    EXPECT_EQ(answer->sid, u"42");
-    EXPECT_EQ(answer->must, u"0");
-}
-
-TEST(ParseVersionAnswer, StringsAreTakenAsTheyAreAndWholeNumbersAsDecimalDigits) {
-    const auto answer = ParseVersionAnswer(
-        uR"( {"result":"0","info":{"version":"3.0.0 ","sid":18446744073709551615,"must":-1}} )");
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->result, u"0");
-    EXPECT_EQ(answer->version, u"3.0.0 ");  // nothing trimmed
-    EXPECT_EQ(answer->sid, u"18446744073709551615");
-    EXPECT_EQ(answer->must, u"-1");
-
-    const auto numbers =
-        ParseVersionAnswer(uR"({"result":0,"info":{"version":3,"sid":7,"must":0}})");
-    ASSERT_TRUE(numbers);
-    EXPECT_EQ(numbers->result, u"0");
-    EXPECT_EQ(numbers->version, u"3");
-    EXPECT_EQ(numbers->must, u"0");
-}
-
-TEST(ParseVersionAnswer, NonAsciiAndEscapedStringsComeBackAsUtf16) {
-    const auto answer = ParseVersionAnswer(
-        uR"({"result":"成功","info":{"version":"3.1\u00e9","sid":"\ud83d\ude00","must":"0"}})");
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->result, u"成功");
-    EXPECT_EQ(answer->version, u"3.1é");
-    EXPECT_EQ(answer->sid, u"😀");
-}
-
-TEST(ParseVersionAnswer, ExtraFieldsAreIgnoredAndTheLastOfDuplicateNamesCounts) {
-    const auto answer = ParseVersionAnswer(
-        uR"({"x":[1,{}],"result":0,"result":2,"info":{"version":"1","sid":"s","must":"1","y":null}})");
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->result, u"2");
+    const AcceptedAnswer rows[] = {
+        {uR"({"result":1,"info":{"version":"3.1.0","sid":"42","must":"0"}})", u"1", u"3.1.0", u"42",
+         u"0"},
+        // Strings are taken as they are, whole numbers as their decimal digits.
+        {uR"( {"result":"0","info":{"version":"3.0.0 ","sid":18446744073709551615,"must":-1}} )",
+         u"0", u"3.0.0 ", u"18446744073709551615", u"-1"},
+        {uR"({"result":0,"info":{"version":3,"sid":7,"must":-9223372036854775808}})", u"0", u"3",
+         u"7", u"-9223372036854775808"},
+        // Non-ASCII and escaped strings come back as UTF-16.
+        {uR"({"result":"成功","info":{"version":"3.1\u00e9","sid":"\ud83d\ude00","must":"0"}})",
+         u"成功", u"3.1é", u"😀", u"0"},
+        // Extra fields are ignored; the last of duplicate names counts.
+        {uR"({"x":[1,{}],"result":0,"result":2,"info":{"version":"1","sid":"s","must":"1","y":null}})",
+         u"2", u"1", u"s", u"1"},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE("row " + std::to_string(i));
+        const AcceptedAnswer& row = rows[i];
+        const auto answer = ParseVersionAnswer(row.text);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->result, row.result);
+        EXPECT_EQ(answer->version, row.version);
+        EXPECT_EQ(answer->sid, row.sid);
+        EXPECT_EQ(answer->must, row.must);
+    }
 }
 
 // The text form chosen for kinds other than strings and whole numbers: none. Such a value makes
