@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -49,15 +50,28 @@ std::wstring W(const std::u16string& text) {
     return std::wstring(text.begin(), text.end());
 }
 
+// The system's own message boxes, owned by the window, with every text shown recorded.
+class RecordingBoxes : public MessageBoxes {
+public:
+    int Show(const std::u16string& text, const std::u16string& title, unsigned style) override {
+        texts.push_back(text);
+        return real.Show(text, title, style);
+    }
+    HWND owner = nullptr;
+    OwnedMessageBoxes real{owner};
+    std::vector<std::u16string> texts;
+};
+
 // One start of the program: the window on fakes, created and shown.
 struct Form {
-    Form() {
+    explicit Form(bool systemBoxes = false) : systemBoxes(systemBoxes) {
         INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
         InitCommonControlsEx(&controls);
         processes.running = {{11, u"rundll32.exe"}, {22, u"explorer.exe"}};
         transport.answer = {200, kUpToDate};
         EXPECT_TRUE(form.Create(GetModuleHandleW(nullptr)));
         window = form.Handle();
+        recorded.owner = window;
     }
     ~Form() {
         if (IsWindow(window))
@@ -119,10 +133,12 @@ struct Form {
     FakeTransport transport;
     TableCodePage codePage{{}};
     FakeMessageBoxes boxes;
+    RecordingBoxes recorded;
+    bool systemBoxes;
     FakeTimeOfDay timeOfDay;
     NoExit exit;
-    MainWindow form{
-        {processes, clipboard, starter, clock, pump, transport, codePage, boxes, timeOfDay, exit}};
+    MainWindow form{{processes, clipboard, starter, clock, pump, transport, codePage,
+                     systemBoxes ? static_cast<MessageBoxes&>(recorded) : boxes, timeOfDay, exit}};
     HWND window = nullptr;
 };
 
@@ -430,6 +446,74 @@ TEST(MainWindow, AtExitTheShellCommand3StoppedComesBack) {
     f.form.OnExit();
     EXPECT_EQ(f.starter.started,
               (std::vector<FakeProgramStarter::Started>{{u"explorer.exe", kShowMinimized}}));
+}
+
+// While `run` runs, each message box of this thread that appears is handed to `answer` once.
+void AnswerBoxes(const std::function<void(HWND box, const std::wstring& text)>& answer,
+                 const std::function<void()>& run) {
+    static const std::function<void(HWND, const std::wstring&)>* current;
+    static std::vector<HWND> answered;
+    current = &answer;
+    answered.clear();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR, DWORD) {
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND box, LPARAM) -> BOOL {
+                wchar_t name[16] = {};
+                GetClassNameW(box, name, 16);
+                if (std::wstring(name) == L"#32770" && IsWindowVisible(box) &&
+                    std::find(answered.begin(), answered.end(), box) == answered.end()) {
+                    answered.push_back(box);
+                    wchar_t text[512] = {};
+                    GetDlgItemTextW(box, 0xFFFF, text, 512);
+                    (*current)(box, text);
+                }
+                return TRUE;
+            },
+            0);
+    });
+    run();
+    KillTimer(nullptr, timer);
+}
+
+void Press(HWND box, int button) {
+    PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
+}
+
+// Closing while one of the program's own boxes is open: after Yes the window goes, and the box
+// that went with it is no failure to report.
+TEST(MainWindow, ClosingWithABoxOpenEndsWithoutAFailureBox) {
+    {
+        Form f(true);
+        f.transport.fail = true;
+        AnswerBoxes(
+            [&](HWND box, const std::wstring& text) {
+                if (text == kCloseQuestion)
+                    Press(box, IDYES);
+                else
+                    PostMessageW(f.window, WM_CLOSE, 0, 0);  // another program closes it
+            },
+            [&] { f.Tick(); });
+        EXPECT_EQ(f.recorded.texts, (std::vector<std::u16string>{u"检测失败,请先使用当前版本",
+                                                                 u"是否确定退出软件?"}));
+        EXPECT_FALSE(IsWindow(f.window));
+    }
+    {
+        Form f(true);
+        f.Tick();
+        AnswerBoxes(
+            [&](HWND box, const std::wstring& text) {
+                if (text == kCloseQuestion) {
+                    Press(box, IDYES);
+                } else if (SendMessageW(f.window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF)) {
+                    SendMessageW(f.window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+                }
+            },
+            [&] { f.Menu(kMenuUse); });
+        ASSERT_EQ(f.recorded.texts.size(), 2u);
+        EXPECT_EQ(f.recorded.texts[1], u"是否确定退出软件?");
+        EXPECT_FALSE(IsWindow(f.window));
+    }
 }
 
 }  // namespace
