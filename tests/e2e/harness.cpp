@@ -71,13 +71,8 @@ std::wstring CopyTool(const std::wstring& tool, const std::wstring& to) {
     return Copy(BuildDirectory() + L"\\tools\\" + tool, to);
 }
 
-// Copies the program and the test programs to put beside it into the folder; returns the
-// program's path there.
-std::wstring PlaceProgram(const std::wstring& directory, const App::Options& options) {
-    for (const auto& [tool, name] : options.beside)
-        CopyTool(tool, directory + L"\\" + name);
-    if (!options.skin.empty())
-        WriteFileBytes(directory + L"\\skinh.she", options.skin);
+// Copies the program into the folder; returns its path there.
+std::wstring PlaceProgram(const std::wstring& directory) {
     return Copy(BuildDirectory() + L"\\varnel-unplug.exe", directory + L"\\varnel-unplug.exe");
 }
 
@@ -367,9 +362,6 @@ bool AnyRunning(const std::vector<DWORD>& pids) {
     });
 }
 
-std::vector<DWORD> ProcessesNamed(const std::wstring& imageName) {
-    return ProcessesWhere([&](const wchar_t* image) { return imageName == image; });
-}
 
 std::vector<DWORD> ProcessesNamedAnyCase(const std::wstring& imageName) {
     return ProcessesWhere([&](const wchar_t* image) {
@@ -457,27 +449,6 @@ double LinuxCpuMs(unsigned pid) {
     return ticks * 10.0;
 }
 
-int ConnectionsTo(unsigned port) {
-    int count = 0;
-    for (const wchar_t* table : {L"Z:\\proc\\net\\tcp", L"Z:\\proc\\net\\tcp6"}) {
-        std::istringstream lines(ReadFileBytes(table));
-        std::string line;
-        std::getline(lines, line);  // the heading
-        while (std::getline(lines, line)) {
-            // "  0: 0100007F:B8A3 0100007F:D2F3 01 ...": local, remote, state (01 established).
-            std::istringstream fields(line);
-            std::string slot, local, remote, state;
-            fields >> slot >> local >> remote >> state;
-            auto portOf = [](const std::string& address) {
-                return static_cast<unsigned>(
-                    std::strtoul(address.substr(address.find(':') + 1).c_str(), nullptr, 16));
-            };
-            if (state == "01" && (portOf(local) == port || portOf(remote) == port))
-                ++count;
-        }
-    }
-    return count;
-}
 
 ToolCopy::ToolCopy(const std::wstring& tool, const std::wstring& path)
     : Process(CopyTool(tool, path), Parent(path)), path_(path) {}
@@ -508,19 +479,7 @@ std::vector<Recorded> RecorderLog(const std::wstring& directory) {
     return starts;
 }
 
-unsigned ServicePort() {
-    return static_cast<unsigned>(
-        std::atoi(ReadFileBytes(BuildDirectory() + L"\\e2e\\service\\port").c_str()));
-}
 
-std::vector<std::string> Request::HeaderNamesLike(const std::string& name) const {
-    std::vector<std::string> found;
-    for (const auto& [header, value] : headers) {
-        if (_stricmp(header.c_str(), name.c_str()) == 0)
-            found.push_back(header);
-    }
-    return found;
-}
 
 std::vector<Request> ServiceRequests() {
     const std::string text =
@@ -536,10 +495,6 @@ std::vector<Request> ServiceRequests() {
         request.method = record.value("method", "");
         request.path = record.value("path", "");
         request.body = record.value("body", "");
-        request.unixSeconds = record.value("time", 0.0);
-        for (const auto& header : record.at("headers"))
-            request.headers.emplace_back(header.at(0).get<std::string>(),
-                                         header.at(1).get<std::string>());
         requests.push_back(std::move(request));
     }
     return requests;
@@ -566,19 +521,7 @@ void PutClipboardText(const std::wstring& text) {
         throw Failure{"the driver cannot put text on the clipboard"};
 }
 
-HeldClipboard::HeldClipboard()
-    : owner_(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                             nullptr)) {
-    if (!WaitUntil([this] { return OpenClipboard(owner_) != FALSE; }, 2000)) {
-        DestroyWindow(owner_);
-        throw Failure{"the driver cannot open the clipboard"};
-    }
-}
 
-HeldClipboard::~HeldClipboard() {
-    CloseClipboard();
-    DestroyWindow(owner_);
-}
 
 std::wstring LogMessage(const std::wstring& line, int seconds) {
     const size_t close = line.find(L" ]");
@@ -660,6 +603,10 @@ void SwappedFile::Restore(const std::wstring& path) {
     MoveFileW(aside.c_str(), path.c_str());
 }
 
+std::wstring WindowsFolder() {
+    return Folder(GetWindowsDirectoryW);
+}
+
 std::wstring Recorded::Summary() const {
     const std::wstring windows = WindowsFolder() + L"\\";
     const std::wstring where =
@@ -670,18 +617,7 @@ std::wstring Recorded::Summary() const {
     return where + L" show=" + show + L" args=" + args;
 }
 
-std::wstring PlantedDirectory() {
-    const std::wstring directory = BuildDirectory() + L"\\e2e\\planted";
-    for (const auto& [tool, name] : kPlanted) {
-        if (GetFileAttributesW((directory + L"\\" + name).c_str()) == INVALID_FILE_ATTRIBUTES)
-            CopyTool(tool, directory + L"\\" + name);
-    }
-    return directory;
-}
 
-std::wstring WindowsFolder() {
-    return Folder(GetWindowsDirectoryW);
-}
 std::wstring SystemFolder() {
     return Folder(GetSystemDirectoryW);
 }
@@ -702,8 +638,8 @@ App::App(const Options& options)
           }
           return swapped;
       }()),
-      process_(PlaceProgram(directory_, options),
-               options.currentDirectory.empty() ? directory_ : options.currentDirectory) {
+      process_(PlaceProgram(directory_),
+               directory_) {
     const DWORD pid = Pid();
     if (!WaitUntil([&] { return (main_ = FindTopLevel(pid, L"VarnelUnplugForm1")) != nullptr; },
                    15000)) {
@@ -730,10 +666,6 @@ bool App::AnyButtonEnabled() const {
                        [this](int id) { return Enabled(id); });
 }
 
-bool App::AllButtonsEnabled() const {
-    return std::all_of(std::begin(kButtons), std::end(kButtons),
-                       [this](int id) { return Enabled(id); });
-}
 
 std::wstring App::StatusText(int panel) const {
     // SB_GETTEXTW carries a pointer: the buffer has to live in the program's process.
@@ -782,9 +714,6 @@ int App::LogSelection() const {
     return static_cast<int>(SendMessageW(Control(kList1), LB_GETCURSEL, 0, 0));
 }
 
-HWND App::PopupMenu() const {
-    return FindTopLevel(Pid(), L"#32768");
-}
 
 void App::Click(int id) const {
     if (!Enabled(id)) {
@@ -809,20 +738,6 @@ DWORD App::RoundTripMs(DWORD limitMs) const {
     return static_cast<DWORD>(GetTickCount64() - start);
 }
 
-Lines App::BoxesUntilExit(DWORD timeoutMs) const {
-    Lines seen;
-    const DWORD pid = Pid();
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (Running() && GetTickCount64() < end) {
-        FindTopLevel(pid, L"#32770", [&](HWND box) {
-            const std::wstring text = Box{box}.Text();
-            if (std::find(seen.begin(), seen.end(), text) == seen.end())
-                seen.push_back(text);
-            return false;  // look at them all
-        });
-    }
-    return seen;
-}
 
 bool App::BoxOpen() const {
     return FindTopLevel(Pid(), L"#32770") != nullptr;
@@ -863,20 +778,7 @@ void App::WaitReady(DWORD timeoutMs) const {
     }
 }
 
-void App::WaitForStatus(const std::wstring& text, DWORD timeoutMs) const {
-    if (!WaitUntil([&] { return StatusText(kMessagePanel) == text; }, timeoutMs)) {
-        throw Failure{"the status bar says " + Show(StatusText(kMessagePanel)) + ", not " +
-                      Show(text) + ", after " + std::to_string(timeoutMs) + " ms"};
-    }
-}
 
-void App::ClearLog(DWORD timeoutMs) const {
-    Menu(kMenuQk);
-    if (!WaitUntil([&] { return LogLines().empty() && StatusText(kMessagePanel) == kLogCleared; },
-                   timeoutMs)) {
-        throw Failure{"the log was not cleared within " + std::to_string(timeoutMs) + " ms"};
-    }
-}
 
 }  // namespace e2e
 
@@ -911,11 +813,5 @@ int wmain(int argc, wchar_t** argv) {
 
 namespace e2e {
 
-bool InMenuMode(HWND window) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
-           (info.flags & GUI_INMENUMODE) != 0 && info.hwndMenuOwner == window;
-}
 
 }  // namespace e2e

@@ -75,18 +75,14 @@ struct Registrar {
 // The main window's controls and menu items, by id.
 constexpr int kFrame1 = 100, kCommand1 = 101, kCommand2 = 102, kCommand3 = 103, kCommand4 = 104,
               kCommand5 = 105, kFrame2 = 106, kS1 = 107, kLabel1 = 108, kList1 = 109;
-constexpr int kMenuUse = 201, kMenuTuichu = 203, kMenuVarnow = 205, kMenuOstride = 207,
-              kMenuQk = 209;
+
+constexpr int kMenuUse = 201;
 constexpr int kButtons[] = {kCommand1, kCommand2, kCommand3, kCommand4, kCommand5};
 constexpr int kMessagePanel = 2;  // of the status bar, counted from 1
 
 // Texts the user meets in more than one area.
 inline const std::wstring kBoxTitle = L"提示";
 inline const std::wstring kCloseQuestion = L"是否确定退出软件?";
-inline const std::wstring kChecking = L"正在检测是否有最新版本..";
-inline const std::wstring kCheckFailed = L"检测失败,请先使用当前版本";
-inline const std::wstring kLogCleared = L"已清空日志...";
-inline const std::wstring kProcessesCleared = L"已清除相关进程,您可尝试移除移动设备...";
 
 // Polls until the condition holds or the time is up; returns whether it held.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs = 20);
@@ -109,9 +105,6 @@ bool AnyRunning(const std::vector<DWORD>& pids);
 // advance; Linux's /proc does.
 unsigned LinuxPidOf(const std::wstring& path);
 double LinuxCpuMs(unsigned pid);
-// Open TCP connections (established, either end) to a port of this machine, from /proc.
-int ConnectionsTo(unsigned port);
-std::vector<DWORD> ProcessesNamed(const std::wstring& imageName);  // exact, case-sensitive
 std::vector<DWORD> ProcessesNamedAnyCase(const std::wstring& imageName);
 
 // A program started in a folder, ended when the object goes unless it has ended before. The full
@@ -165,29 +158,11 @@ struct Request {
     std::string method;
     std::string path;
     std::string body;
-    std::vector<std::pair<std::string, std::string>> headers;
-    double unixSeconds = 0;
-
-    std::vector<std::string> HeaderNamesLike(const std::string& name) const;  // any case
 };
 std::vector<Request> ServiceRequests();  // in order
-unsigned ServicePort();                  // where this test's stand-in service listens
 
 // The clipboard as another program uses it: text put there by a window of the driver's own.
 void PutClipboardText(const std::wstring& text);
-
-// The clipboard held open by a window of the driver's own for the life of the object, as a
-// program that forgets to close it would.
-class HeldClipboard {
-public:
-    HeldClipboard();
-    ~HeldClipboard();
-    HeldClipboard(const HeldClipboard&) = delete;
-    HeldClipboard& operator=(const HeldClipboard&) = delete;
-
-private:
-    HWND owner_;
-};
 
 // A log line "[ <time> ]<message>": returns the message once the time text has been found to be
 // the user's long time format of a moment within the last `seconds` seconds; fails the test
@@ -222,26 +197,16 @@ private:
     std::wstring path_;
 };
 
-// The prefix's Windows and system folders, and the shell and rundll32 the program starts there.
-std::wstring WindowsFolder();
-std::wstring SystemFolder();
-std::wstring ShellPath();     // <Windows folder>\explorer.exe
-std::wstring Rundll32Path();  // <system folder>\rundll32.exe
 
 // The program under test, started from a copy in the test's scenario folder
 // (build/<preset>/e2e/run/<test>, made empty first).
 class App {
 public:
-    // Test programs put beside the program before it starts: {tool exe, name to give it}.
-    using Beside = std::vector<std::pair<std::wstring, std::wstring>>;
     struct Options {
         bool waitReady = true;  // wait until the start-up check has enabled the buttons
         // Recorders in place of the system's explorer.exe and rundll32.exe while the app lives;
         // they log to recorder.log in the scenario folder.
         bool recorders = false;
-        Beside beside = {};
-        std::string skin = {};  // when not empty, written beside the program as its skin file
-        std::wstring currentDirectory = {};  // the program's, when not its own folder
     };
     App() : App(Options{}) {}
     explicit App(const Options& options);
@@ -261,12 +226,10 @@ public:
     std::wstring ControlText(int id) const;
     bool Enabled(int id) const;
     bool AnyButtonEnabled() const;             // of Command1..Command5
-    bool AllButtonsEnabled() const;            // of Command1..Command5
     std::wstring StatusText(int panel) const;  // panels count from 1
     Lines LogLines() const;
     Lines LogMessages() const;  // the lines' messages, each line's time checked by LogMessage
     int LogSelection() const;
-    HWND PopupMenu() const;  // the program's open popup menu, if any
 
     // What the user does. Click fails the test when the button is disabled.
     void Click(int id) const;
@@ -275,19 +238,11 @@ public:
     Box WaitForBox(DWORD timeoutMs = 5000) const;
     Box WaitForBoxSaying(const std::wstring& text, DWORD timeoutMs = 5000) const;  // or fails
     bool BoxOpen() const;
-    // Watches, as closely as the driver can, until the program has ended or the time is up, and
-    // returns the text of every message box seen meanwhile: a box that flashes up while the
-    // program winds down is caught too.
-    Lines BoxesUntilExit(DWORD timeoutMs) const;
     // How long the window took to answer a WM_NULL sent to it; a hung window counts as the whole
     // limit.
     DWORD RoundTripMs(DWORD limitMs = 2000) const;
     // Waits until the buttons are enabled: the start-up check is over.
     void WaitReady(DWORD timeoutMs = 15000) const;
-    // Waits until the status bar's message panel shows `text`.
-    void WaitForStatus(const std::wstring& text, DWORD timeoutMs = 5000) const;
-    // Empties the log through its menu item and waits until it is empty and says so.
-    void ClearLog(DWORD timeoutMs = 5000) const;
 
 private:
     std::wstring directory_;
@@ -295,16 +250,5 @@ private:
     Process process_;
     HWND main_ = nullptr;
 };
-
-// Recorder copies named like the programs the app starts, beside it (kPlanted) and in a folder to
-// use as its current directory (PlantedDirectory(), filled on first use), where a search order
-// would find them first.
-inline const App::Beside kPlanted = {{L"recorder.exe", L"explorer.exe"},
-                                     {L"recorder.exe", L"RUNDLL32.EXE"}};
-std::wstring PlantedDirectory();
-
-// Whether the thread that owns `window` is in a menu loop for it: its menu bar or a menu opened
-// from the bar has the keyboard.
-bool InMenuMode(HWND window);
 
 }  // namespace e2e
