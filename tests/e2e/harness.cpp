@@ -362,7 +362,6 @@ bool AnyRunning(const std::vector<DWORD>& pids) {
     });
 }
 
-
 std::vector<DWORD> ProcessesNamedAnyCase(const std::wstring& imageName) {
     return ProcessesWhere([&](const wchar_t* image) {
         return CompareStringOrdinal(imageName.c_str(), -1, image, -1, TRUE) == CSTR_EQUAL;
@@ -449,7 +448,6 @@ double LinuxCpuMs(unsigned pid) {
     return ticks * 10.0;
 }
 
-
 ToolCopy::ToolCopy(const std::wstring& tool, const std::wstring& path)
     : Process(CopyTool(tool, path), Parent(path)), path_(path) {}
 
@@ -478,8 +476,6 @@ std::vector<Recorded> RecorderLog(const std::wstring& directory) {
     }
     return starts;
 }
-
-
 
 std::vector<Request> ServiceRequests() {
     const std::string text =
@@ -520,8 +516,6 @@ void PutClipboardText(const std::wstring& text) {
     if (!set)
         throw Failure{"the driver cannot put text on the clipboard"};
 }
-
-
 
 std::wstring LogMessage(const std::wstring& line, int seconds) {
     const size_t close = line.find(L" ]");
@@ -617,7 +611,6 @@ std::wstring Recorded::Summary() const {
     return where + L" show=" + show + L" args=" + args;
 }
 
-
 std::wstring SystemFolder() {
     return Folder(GetSystemDirectoryW);
 }
@@ -638,8 +631,7 @@ App::App(const Options& options)
           }
           return swapped;
       }()),
-      process_(PlaceProgram(directory_),
-               directory_) {
+      process_(PlaceProgram(directory_), directory_) {
     const DWORD pid = Pid();
     if (!WaitUntil([&] { return (main_ = FindTopLevel(pid, L"VarnelUnplugForm1")) != nullptr; },
                    15000)) {
@@ -665,7 +657,6 @@ bool App::AnyButtonEnabled() const {
     return std::any_of(std::begin(kButtons), std::end(kButtons),
                        [this](int id) { return Enabled(id); });
 }
-
 
 std::wstring App::StatusText(int panel) const {
     // SB_GETTEXTW carries a pointer: the buffer has to live in the program's process.
@@ -714,7 +705,6 @@ int App::LogSelection() const {
     return static_cast<int>(SendMessageW(Control(kList1), LB_GETCURSEL, 0, 0));
 }
 
-
 void App::Click(int id) const {
     if (!Enabled(id)) {
         throw Failure{"button " + std::to_string(id) + " is disabled: a user could not click it"};
@@ -737,7 +727,6 @@ DWORD App::RoundTripMs(DWORD limitMs) const {
         return limitMs;
     return static_cast<DWORD>(GetTickCount64() - start);
 }
-
 
 bool App::BoxOpen() const {
     return FindTopLevel(Pid(), L"#32770") != nullptr;
@@ -778,8 +767,6 @@ void App::WaitReady(DWORD timeoutMs) const {
     }
 }
 
-
-
 }  // namespace e2e
 
 int wmain(int argc, wchar_t** argv) {
@@ -811,7 +798,4 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
 }
 
-namespace e2e {
-
-
-}  // namespace e2e
+namespace e2e {}  // namespace e2e
