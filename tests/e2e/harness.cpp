@@ -125,91 +125,8 @@ HWND FindTopLevel(DWORD pid, const std::wstring& className,
     return context.found;
 }
 
-// The colours `draw` leaves on a width x height canvas, row by row from the top.
-std::vector<COLORREF> Draw(int width, int height, const std::function<void(HDC)>& draw) {
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    draw(memory);
-    GdiFlush();
-    // A 32-bit DIB holds 0x00RRGGBB; a COLORREF is 0x00BBGGRR.
-    const auto* raw = static_cast<const DWORD*>(bits);
-    std::vector<COLORREF> pixels(static_cast<size_t>(width) * height);
-    for (size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = RGB(GetBValue(raw[i]), GetGValue(raw[i]), GetRValue(raw[i]));
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
 
-// A system icon as drawn at that size over one background colour.
-std::vector<COLORREF> IconPixels(LPCWSTR id, int width, int height, COLORREF background) {
-    return Draw(width, height, [&](HDC canvas) {
-        HBRUSH brush = CreateSolidBrush(background);
-        RECT all{0, 0, width, height};
-        FillRect(canvas, &all, brush);
-        DeleteObject(brush);
-        DrawIconEx(canvas, 0, 0, LoadIconW(nullptr, id), width, height, 0, nullptr, DI_NORMAL);
-    });
-}
 
-// Which of the system's box icons the box shows, judged from the screen: an icon handle means
-// nothing outside the program's process.
-std::wstring IconOf(HWND box) {
-    HWND picture = nullptr;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM param) -> BOOL {
-            wchar_t name[16] = {};
-            GetClassNameW(child, name, 16);
-            const LONG style = GetWindowLongW(child, GWL_STYLE);
-            if (_wcsicmp(name, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON &&
-                IsWindowVisible(child)) {
-                *reinterpret_cast<HWND*>(param) = child;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&picture));
-    if (picture == nullptr)
-        return L"none";
-    RECT area{};
-    GetClientRect(picture, &area);
-    MapWindowPoints(picture, nullptr, reinterpret_cast<POINT*>(&area), 2);
-    const int width = area.right - area.left, height = area.bottom - area.top;
-    if (width <= 0 || height <= 0)
-        return L"none";
-    const auto shown = ScreenPixels(area);
-    const std::pair<const wchar_t*, LPCWSTR> kinds[] = {{L"information", IDI_INFORMATION},
-                                                        {L"question", IDI_QUESTION},
-                                                        {L"warning", IDI_WARNING},
-                                                        {L"error", IDI_ERROR}};
-    std::wstring best = L"unclear";
-    double bestDifference = 24.0;  // mean difference per channel that still counts as the same
-    for (const auto& [kind, id] : kinds) {
-        const auto drawn = IconPixels(id, width, height, shown[0]);
-        double difference = 0;
-        for (size_t i = 0; i < drawn.size(); ++i) {
-            for (int shift : {0, 8, 16}) {
-                const int a = static_cast<int>((shown[i] >> shift) & 0xFF);
-                const int b = static_cast<int>((drawn[i] >> shift) & 0xFF);
-                difference += a > b ? a - b : b - a;
-            }
-        }
-        difference /= static_cast<double>(drawn.size() * 3);
-        if (difference < bestDifference) {
-            bestDifference = difference;
-            best = kind;
-        }
-    }
-    return best;
-}
 
 std::vector<DWORD> ProcessesWhere(const std::function<bool(const wchar_t* image)>& matches) {
     std::vector<DWORD> pids;
@@ -309,12 +226,14 @@ std::wstring ReadTextFile(const std::wstring& path) {
 }
 
 std::vector<COLORREF> ScreenPixels(const RECT& area) {
-    return Draw(area.right - area.left, area.bottom - area.top, [&](HDC canvas) {
-        HDC screen = GetDC(nullptr);
-        BitBlt(canvas, 0, 0, area.right - area.left, area.bottom - area.top, screen, area.left,
-               area.top, SRCCOPY);
-        ReleaseDC(nullptr, screen);
-    });
+    std::vector<COLORREF> pixels;
+    HDC screen = GetDC(nullptr);
+    for (LONG y = area.top; y < area.bottom; ++y) {
+        for (LONG x = area.left; x < area.right; ++x)
+            pixels.push_back(GetPixel(screen, x, y));
+    }
+    ReleaseDC(nullptr, screen);
+    return pixels;
 }
 
 void Screenshot(const std::wstring& suffix) {
@@ -568,12 +487,6 @@ void Box::Press(int id) const {
     }
 }
 
-std::wstring Box::Icon() const {
-    // Until the box has been painted, the screen shows what was behind it.
-    std::wstring icon;
-    WaitUntil([&] { return (icon = IconOf(window)) != L"unclear" && icon != L"none"; }, 3000, 100);
-    return icon;
-}
 
 SwappedFile::SwappedFile(std::wstring path, const std::wstring& standIn) : path_(std::move(path)) {
     Restore(path_);

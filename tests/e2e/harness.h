@@ -176,9 +176,6 @@ struct Box {
     std::wstring Title() const;
     bool HasButton(int id) const;
     void Press(int id) const;  // IDOK, IDYES, IDNO
-    // Which of the system's icons it shows, judged from the screen once painted: "information",
-    // "question", "warning", "error", "none", or "unclear".
-    std::wstring Icon() const;
 };
 
 // A file of the Wine prefix moved aside (to "<path>.e2e") for the life of the object, and put

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "build_config.h"
@@ -147,7 +148,16 @@ TEST(MainWindow, StartsCheckingWithTheButtonsOffAndTheCheckEnablesThemOnce) {
     EXPECT_EQ(f.EnabledButtons(), 0);
     EXPECT_EQ(f.Status(1), L"提示");
     EXPECT_EQ(f.Status(), L"正在检测是否有最新版本..");
+    EXPECT_NE(f.Status(3).find(L':'), std::wstring::npos);  // the clock
     EXPECT_TRUE(f.Log().empty());
+    // Two menus in the bar; the log's menu is not among them.
+    const HMENU bar = GetMenu(f.window);
+    ASSERT_EQ(GetMenuItemCount(bar), 2);
+    for (const auto& [index, caption] : {std::pair{0, L"关于软件"}, std::pair{1, L"官方网站"}}) {
+        wchar_t text[64] = {};
+        GetMenuStringW(bar, static_cast<UINT>(index), text, 64, MF_BYPOSITION);
+        EXPECT_STREQ(text, caption);
+    }
 
     f.Tick();
     f.Tick();
@@ -243,6 +253,22 @@ TEST(MainWindow, EachButtonAndMenuItemStartsItsOwnAction) {
         c.check(f);
         EXPECT_TRUE(IsWindow(f.window));
     }
+}
+
+// What the user does during a pause runs there and then: a single action between the sequence's
+// lines, and a cleared log that the sequence writes on from its first position.
+TEST(MainWindow, ActionsInAOneClickPauseRunInsideIt) {
+    Form f;
+    f.Tick();
+    f.boxes.replies = {kAnswerYes};
+    PostMessageW(f.Item(kCommand2), BM_CLICK, 0, 0);
+    PostMessageW(f.window, WM_COMMAND, kMenuQk, 0);
+    f.Click(kCommand4);
+    EXPECT_EQ(f.processes.terminated, (std::vector<uint32_t>{11, 11, 22}));
+    const std::vector<std::wstring> log = f.Log();
+    ASSERT_EQ(log.size(), 6u);
+    EXPECT_EQ(log[0], L"[ 14:03:27 ]已清空剪贴板...");
+    EXPECT_EQ(SendMessageW(f.Item(kList1), LB_GETCURSEL, 0, 0), 5);
 }
 
 TEST(MainWindow, ButtonsThatAreOffStartNothingWhateverTheMessageNames) {
@@ -372,6 +398,7 @@ TEST(MainWindow, TabVisitsTheControlsInTheirOrder) {
     EXPECT_EQ(order,
               (std::vector<int>{kCommand1, kCommand2, kCommand3, kList1, kCommand5, kCommand4}));
     EXPECT_EQ(at, f.Item(kCommand1));
+    EXPECT_EQ(GetNextDlgTabItem(f.window, at, TRUE), f.Item(kCommand4));  // Shift+Tab goes back
 }
 
 // The skin file beside the program, for the life of the object.
