@@ -125,9 +125,6 @@ HWND FindTopLevel(DWORD pid, const std::wstring& className,
     return context.found;
 }
 
-
-
-
 std::vector<DWORD> ProcessesWhere(const std::function<bool(const wchar_t* image)>& matches) {
     std::vector<DWORD> pids;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -486,7 +483,6 @@ void Box::Press(int id) const {
         throw Failure{"the message box stayed open after a button was pressed"};
     }
 }
-
 
 SwappedFile::SwappedFile(std::wstring path, const std::wstring& standIn) : path_(std::move(path)) {
     Restore(path_);

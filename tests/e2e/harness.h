@@ -194,7 +194,6 @@ private:
     std::wstring path_;
 };
 
-
 // The program under test, started from a copy in the test's scenario folder
 // (build/<preset>/e2e/run/<test>, made empty first).
 class App {

@@ -32,17 +32,6 @@ TEST(TwipsToPixels, RoundsLikeMulDivAtCommonDpis) {
     EXPECT_EQ(TwipsToPixels(-15, 96), -1);
 }
 
-TEST(Layout, GroupBoxChildrenSitAtTheBoxOriginPlusTheirOffset) {
-    const TwipRect command1 = WindowTwips(ControlById(kCommand1));
-    EXPECT_EQ(command1.left, 240 + 120);
-    EXPECT_EQ(command1.top, 240 + 360);
-    const TwipRect list = WindowTwips(ControlById(kList1));
-    EXPECT_EQ(list.left, 240 + 120);
-    EXPECT_EQ(list.top, 1680 + 360);
-    const TwipRect command4 = WindowTwips(ControlById(kCommand4));
-    EXPECT_EQ(command4.left, 5640);  // on the window itself
-}
-
 class LayoutAtDpi : public ::testing::TestWithParam<unsigned> {};
 
 TEST_P(LayoutAtDpi, NoTwoControlsOverlapAndAllButTheLabelFitTheClientArea) {
@@ -90,48 +79,6 @@ TEST_P(LayoutAtDpi, StatusPanelsKeepTheirWidthsAndTheMiddleOneSprings) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpis, LayoutAtDpi, ::testing::Values(96u, 120u, 144u, 192u));
-
-TEST(Layout, CreationOrderIsTheTabOrderAndOnlyButtonsAndTheListTakeFocus) {
-    const auto controls = Controls();
-    ASSERT_EQ(controls.size(), 10u);
-    for (size_t i = 0; i < controls.size(); ++i) {
-        EXPECT_EQ(controls[i].tabIndex, static_cast<int>(i));
-    }
-    const std::vector<ControlId> expected = {kFrame1, kCommand1, kCommand2, kCommand3, kFrame2,
-                                             kS1,     kLabel1,   kList1,    kCommand5, kCommand4};
-    for (size_t i = 0; i < controls.size(); ++i) {
-        EXPECT_EQ(controls[i].id, expected[i]);
-    }
-    for (const ControlSpec& control : controls) {
-        const bool button = control.kind == ControlKind::Button;
-        EXPECT_EQ(control.enabled, !button) << "every repair button starts disabled";
-    }
-}
-
-TEST(Menus, TheBarHoldsAboutAndWebsitesWhileTheLogMenuStaysHidden) {
-    std::vector<std::u16string_view> bar, hidden;
-    for (const MenuSpec& menu : Menus()) {
-        if (!menu.parent)
-            (menu.inMenuBar ? bar : hidden).push_back(menu.caption);
-    }
-    EXPECT_EQ(bar, (std::vector<std::u16string_view>{u"关于软件", u"官方网站"}));
-    EXPECT_EQ(hidden, (std::vector<std::u16string_view>{u"清空日志"}));
-
-    std::vector<std::u16string_view> items;
-    for (const MenuSpec& menu : Menus()) {
-        if (menu.parent)
-            items.push_back(menu.caption);
-    }
-    EXPECT_EQ(items,
-              (std::vector<std::u16string_view>{u"使用说明", u"-", u"退出软件", u"Varnel官网", u"-",
-                                                u"Ostrid公司官网", u"清空日志"}));
-    // Every item's id is unique: the dispatch tells them apart by it.
-    std::vector<int> ids;
-    for (const MenuSpec& menu : Menus())
-        ids.push_back(menu.id);
-    std::sort(ids.begin(), ids.end());
-    EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
-}
 
 }  // namespace
 }  // namespace varnel
