@@ -41,9 +41,9 @@ void MainWindow::Form_Load() {
     AttachSkin(SkinFilePath(ProgramPath()), u"");  // the native look stays when there is none
     if (const SkinColors* skin = ActiveSkin()) {
         if (skin->window)
-            windowBrush_ = CreateSolidBrush(ToColorRef(*skin->window));
+            windowBrush_.reset(CreateSolidBrush(ToColorRef(*skin->window)));
         if (skin->list)
-            listBrush_ = CreateSolidBrush(ToColorRef(*skin->list));
+            listBrush_.reset(CreateSolidBrush(ToColorRef(*skin->list)));
         if (skin->statusBar) {
             SendMessageW(Control(kS1), SB_SETBKCOLOR, 0,
                          static_cast<LPARAM>(ToColorRef(*skin->statusBar)));
@@ -81,7 +81,7 @@ void MainWindow::List1_MouseDown(int button) {
 }
 
 void MainWindow::ShowLogMenu(POINT at) {
-    TrackPopupMenu(qingkong_, 0, at.x, at.y, 0, window_, nullptr);
+    TrackPopupMenu(qingkong_.get(), 0, at.x, at.y, 0, window_, nullptr);
 }
 
 void MainWindow::qk_Click() {

@@ -31,16 +31,7 @@ COLORREF ToColorRef(uint32_t rgb) {
 
 MainWindow::MainWindow(const Services& services) : services_(services) {}
 
-MainWindow::~MainWindow() {
-    if (font_ != nullptr)
-        DeleteObject(font_);
-    if (windowBrush_ != nullptr)
-        DeleteObject(windowBrush_);
-    if (listBrush_ != nullptr)
-        DeleteObject(listBrush_);
-    if (qingkong_ != nullptr)
-        DestroyMenu(qingkong_);
-}
+MainWindow::~MainWindow() = default;
 
 HWND& MainWindow::Control(ControlId id) {
     return controls_[static_cast<size_t>(id - kFrame1)];
@@ -95,7 +86,7 @@ void MainWindow::CreateMenus() {
                 AppendMenuW(menuBar_, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(current),
                             Text(item.caption));
             } else {
-                qingkong_ = current;
+                qingkong_.reset(current);
             }
         } else if (item.caption == u"-") {
             AppendMenuW(current, MF_SEPARATOR, 0, nullptr);
@@ -160,9 +151,7 @@ void MainWindow::ApplyFont(unsigned dpi) {
     for (HWND control : controls_) {
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
-    if (font_ != nullptr)
-        DeleteObject(font_);
-    font_ = font;
+    font_.reset(font);  // after the controls have the new one
 }
 
 void MainWindow::ApplyDpi(unsigned dpi) {
@@ -288,7 +277,7 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (windowBrush_ != nullptr) {
                 RECT client{};
                 GetClientRect(window_, &client);
-                FillRect(reinterpret_cast<HDC>(wParam), &client, windowBrush_);
+                FillRect(reinterpret_cast<HDC>(wParam), &client, windowBrush_.get());
                 return 1;
             }
             break;
@@ -401,13 +390,13 @@ LRESULT MainWindow::OnControlColor(HDC dc, HWND control) {
         if (listBrush_ != nullptr) {
             SetBkColor(dc, ToColorRef(*skin.list));
             SetBkMode(dc, OPAQUE);
-            return reinterpret_cast<LRESULT>(listBrush_);
+            return reinterpret_cast<LRESULT>(listBrush_.get());
         }
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
     }
     if (skin.text)
         SetTextColor(dc, ToColorRef(*skin.text));
-    return reinterpret_cast<LRESULT>(windowBrush_ != nullptr ? windowBrush_
+    return reinterpret_cast<LRESULT>(windowBrush_ != nullptr ? windowBrush_.get()
                                                              : GetSysColorBrush(COLOR_BTNFACE));
 }
 

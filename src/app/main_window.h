@@ -10,10 +10,11 @@
 #include <string>
 
 #include "app/controls_win32.h"
-#include "app/layout.h"
 #include "app/services.h"
 #include "build_config.h"
+#include "layout/layout.h"
 #include "log/activity_log.h"
+#include "platform/win32/scoped_gdi.h"
 #include "platform/window_services.h"
 #include "repair/one_click_repair.h"
 #include "repair/responsive_wait.h"
@@ -84,10 +85,10 @@ private:
 
     HWND window_ = nullptr;
     HMENU menuBar_ = nullptr;
-    HMENU qingkong_ = nullptr;  // the log's popup menu, never in the bar
-    HFONT font_ = nullptr;
-    HBRUSH windowBrush_ = nullptr;
-    HBRUSH listBrush_ = nullptr;
+    ScopedMenu qingkong_;  // the log's popup menu, never in the bar
+    ScopedGdiObject<HFONT> font_;
+    ScopedGdiObject<HBRUSH> windowBrush_;
+    ScopedGdiObject<HBRUSH> listBrush_;
     unsigned dpi_ = 96;
     std::array<HWND, 10> controls_{};  // indexed by ControlId - kFrame1
 

@@ -1,4 +1,4 @@
-#include "app/layout.h"
+#include "layout/layout.h"
 
 #include <algorithm>
 #include <cstdlib>
