@@ -15,6 +15,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using services::Utf8;
 using varnel::SystemProgram;
 
 fs::path Folder(UINT(WINAPI* query)(LPWSTR, UINT)) {
@@ -35,14 +36,6 @@ std::vector<std::map<std::string, std::string>> Recorded(const fs::path& log) {
         }
     }
     return starts;
-}
-
-std::string Utf8(const std::u16string& text) {
-    std::string bytes(text.size() * 3, '\0');
-    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<const wchar_t*>(text.data()),
-                                     static_cast<int>(text.size()), bytes.data(),
-                                     static_cast<int>(bytes.size()), nullptr, nullptr));
-    return bytes;
 }
 
 class ProgramStarter : public testing::Test {

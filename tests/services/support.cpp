@@ -24,6 +24,14 @@ std::string ReadBytes(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
+std::string Utf8(const std::u16string& text) {
+    std::string bytes(text.size() * 3, '\0');
+    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<const wchar_t*>(text.data()),
+                                     static_cast<int>(text.size()), bytes.data(),
+                                     static_cast<int>(bytes.size()), nullptr, nullptr));
+    return bytes;
+}
+
 fs::path BuildFolder() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);

@@ -18,6 +18,7 @@ namespace services {
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
 std::string ReadBytes(const std::filesystem::path& path);  // empty when missing
+std::string Utf8(const std::u16string& text);              // for test messages and records
 
 // The build folder (build/<preset>): the one above the test program's own.
 std::filesystem::path BuildFolder();

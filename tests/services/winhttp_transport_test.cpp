@@ -50,8 +50,9 @@ TEST(TransportAnswers, EachAnswerAsTheServiceGaveIt) {
                 WinHttpTransport().Post(services::ServiceUrl(), kForm, form);
             EXPECT_EQ(answer.status, row.status) << row.name;
             EXPECT_TRUE(answer.body == row.body) << row.name;
-        } catch (const varnel::PlatformError&) {
-            EXPECT_EQ(row.status, 0) << row.name << " failed";
+        } catch (const varnel::PlatformError& error) {
+            EXPECT_EQ(row.status, 0) << row.name << ": " << services::Utf8(error.Operation()) << " "
+                                     << services::Utf8(error.Detail());
         }
     }
 
