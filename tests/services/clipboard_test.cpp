@@ -1,4 +1,5 @@
-// The system clipboard emptied for real, and held open by another window.
+// The system clipboard emptied for real, and held open by another thread's
+// window.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -11,36 +12,31 @@
 
 namespace {
 
-HWND MessageWindow() {
-    return CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                           nullptr);
-}
-
 TEST(Clipboard, EmptyRemovesTheTextOnIt) {
-    const HWND owner = MessageWindow();
+    const HWND owner = services::MessageWindow(DefWindowProcW, L"ServicesClipboardOwner");
     ASSERT_TRUE(services::WaitUntil([&] { return OpenClipboard(owner) != FALSE; }, 2000));
     EmptyClipboard();
     const wchar_t text[] = L"剪贴板上的文字";
     const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof text);
     std::memcpy(GlobalLock(memory), text, sizeof text);
     GlobalUnlock(memory);
-    ASSERT_NE(SetClipboardData(CF_UNICODETEXT, memory), nullptr);
+    EXPECT_NE(SetClipboardData(CF_UNICODETEXT, memory), nullptr);
     CloseClipboard();
-    DestroyWindow(owner);
     ASSERT_TRUE(IsClipboardFormatAvailable(CF_UNICODETEXT));
 
     varnel::win32::Win32Clipboard().Empty();
 
-    EXPECT_FALSE(IsClipboardFormatAvailable(CF_UNICODETEXT));
     EXPECT_EQ(CountClipboardFormats(), 0);
+    DestroyWindow(owner);
 }
 
 TEST(Clipboard, HeldOpenByAnotherWindowFailsToOpen) {
-    // Another thread's window keeps the clipboard open until the test has had its answer.
-    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // The other thread's window keeps the clipboard open until the test has had
+    // its answer.
+    const HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread holder([&] {
-        const HWND owner = MessageWindow();
+        const HWND owner = services::MessageWindow(DefWindowProcW, L"ServicesClipboardHolder");
         if (services::WaitUntil([&] { return OpenClipboard(owner) != FALSE; }, 2000)) {
             SetEvent(held);
             WaitForSingleObject(done, 10000);

@@ -1,11 +1,13 @@
-// The responsive wait over the real clock and message queue. A timer of the waiting thread's own
-// window acts during the wait: it posts a message, or posts the quit request.
+// The responsive wait over the real clock and message queue. A timer of the
+// waiting thread's own window acts during the wait: it posts a message to the
+// window, or posts the quit request.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include "platform/win32/clock_win32.h"
 #include "platform/win32/event_pump_win32.h"
 #include "repair/responsive_wait.h"
+#include "support.h"
 
 namespace {
 
@@ -21,52 +23,39 @@ LRESULT CALLBACK TimerWindow(HWND window, UINT message, WPARAM wParam, LPARAM lP
         } else {
             PostQuitMessage(kQuitCode);
         }
-        return 0;
     }
-    if (message == WM_APP) {
-        handled = true;
-        return 0;
-    }
+    handled = handled || message == WM_APP;
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-struct Row {
-    const char* name;
-    UINT_PTR timer;
-    int16_t waitMs;
-    bool returns;
-    DWORD minMs, maxMs;  // the wait's length
-};
-
 TEST(EventWait, WaitsItsTimeDispatchingMessagesAndEndsEarlyOnQuit) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = TimerWindow;
-    windowClass.lpszClassName = L"ServicesTimerWindow";
-    RegisterClassW(&windowClass);
-    const HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0,
-                                        HWND_MESSAGE, nullptr, nullptr, nullptr);
+    const HWND window = services::MessageWindow(TimerWindow, L"ServicesTimerWindow");
     ASSERT_NE(window, nullptr);
-    const Row rows[] = {
+    const struct {
+        const char* name;
+        UINT_PTR timer;
+        int16_t waitMs;
+        bool returns;
+        ULONGLONG minMs, maxMs;  // the wait's length
+    } rows[] = {
         {"a posted message is dispatched", kPostTimer, 300, true, 300, 1000},
         {"a quit ends the wait", kQuitTimer, 5000, false, 90, 2000},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         handled = false;
         varnel::win32::TickClock clock;
         varnel::win32::Win32EventPump pump;
         SetTimer(window, row.timer, 100, nullptr);
         const ULONGLONG start = GetTickCount64();
-        const bool returned = varnel::ResponsiveWait(clock, pump).WaitMs(row.waitMs);
+        EXPECT_EQ(varnel::ResponsiveWait(clock, pump).WaitMs(row.waitMs), row.returns) << row.name;
         const ULONGLONG elapsed = GetTickCount64() - start;
-
-        EXPECT_EQ(returned, row.returns) << row.name;
         EXPECT_GE(elapsed, row.minMs) << row.name;
         EXPECT_LE(elapsed, row.maxMs) << row.name;
         EXPECT_EQ(handled, row.timer == kPostTimer) << row.name;
         MSG quit{};
         const bool quitLeft = PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
         EXPECT_EQ(quitLeft, !row.returns) << row.name << ": the quit is left for the main loop";
-        EXPECT_EQ(quit.wParam, quitLeft ? static_cast<WPARAM>(kQuitCode) : 0) << row.name;
+        EXPECT_EQ(quit.wParam, quitLeft ? WPARAM{kQuitCode} : 0) << row.name;
     }
     DestroyWindow(window);
 }

@@ -1,9 +1,7 @@
-// KillProcess through the Tool Help process table, against real running copies of a sleeper.
+// KillProcess through the Tool Help process table, against real running copies
+// of a sleeper.
 #include <gtest/gtest.h>
 #include <windows.h>
-
-#include <memory>
-#include <vector>
 
 #include "platform/win32/toolhelp_processes.h"
 #include "repair/kill_process.h"
@@ -11,35 +9,49 @@
 
 namespace {
 
-namespace fs = std::filesystem;
+// A copy of the sleeper started from its full path, ended with the object if
+// still running.
+struct Sleeper {
+    explicit Sleeper(const services::fs::path& path) {
+        services::CopyTool(L"sleeper.exe", path);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &started);
+        CloseHandle(started.hThread);
+        process = started.hProcess;
+    }
+    ~Sleeper() {
+        TerminateProcess(process, 1);
+        CloseHandle(process);
+    }
+    bool EndsWithin(DWORD ms) const { return WaitForSingleObject(process, ms) == WAIT_OBJECT_0; }
+    HANDLE process = nullptr;
+};
 
 TEST(Processes, KillProcessEndsEveryCaseOfTheNameAndSparesLookAlikes) {
     struct Row {
-        const wchar_t* name;
+        const char* name;
         bool ends;
-    };
-    const Row rows[] = {
-        {L"rundll32.exe", true},
-        {L"RunDll32.EXE", true},
-        {L"myrundll32.exe", false},
-        {L"rundll32.exe.bak", false},
-    };
-    const fs::path root = services::BuildFolder() / "services" / "processes";
-    std::vector<std::unique_ptr<services::Started>> copies;
+    } rows[] = {{"rundll32.exe", true},
+                {"RunDll32.EXE", true},
+                {"myrundll32.exe", false},
+                {"rundll32.exe.bak", false}};
+    const services::fs::path root = services::BuildFolder() / "services" / "processes";
+    std::vector<std::unique_ptr<Sleeper>> copies;
     for (size_t i = 0; i < std::size(rows); ++i) {
-        // Each in a folder of its own: one file system folder cannot hold two case variants.
-        const fs::path path = root / std::to_wstring(i) / rows[i].name;
-        services::CopyTool(L"sleeper.exe", path);
-        copies.push_back(std::make_unique<services::Started>(path));
-        ASSERT_TRUE(copies.back()->Running()) << fs::path(rows[i].name).string();
+        // A folder each: one folder cannot hold two spellings of a name.
+        copies.push_back(std::make_unique<Sleeper>(root / std::to_string(i) / rows[i].name));
+        ASSERT_FALSE(copies[i]->EndsWithin(0)) << rows[i].name << " did not start";
     }
 
     varnel::win32::ToolhelpProcessTable table;
     varnel::KillProcess(table, u"rundll32.exe");
 
     for (size_t i = 0; i < std::size(rows); ++i) {
-        const bool ended = copies[i]->WaitForExit(rows[i].ends ? 5000 : 0);
-        EXPECT_EQ(ended, rows[i].ends) << fs::path(rows[i].name).string();
+        // The look-alikes are looked at last, when the others have had time to end.
+        EXPECT_EQ(copies[i]->EndsWithin(rows[i].ends ? 5000 : 0), rows[i].ends) << rows[i].name;
     }
 }
 
