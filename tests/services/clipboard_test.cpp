@@ -1,5 +1,4 @@
-// The system clipboard emptied for real, and held open by another thread's
-// window.
+// The system clipboard emptied for real, and held open by another thread's window.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -31,8 +30,7 @@ TEST(Clipboard, EmptyRemovesTheTextOnIt) {
 }
 
 TEST(Clipboard, HeldOpenByAnotherWindowFailsToOpen) {
-    // The other thread's window keeps the clipboard open until the test has had
-    // its answer.
+    // The other thread's window keeps the clipboard open until the test has had its answer.
     const HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread holder([&] {

@@ -1,6 +1,5 @@
-// The responsive wait over the real clock and message queue. A timer of the
-// waiting thread's own window acts during the wait: it posts a message to the
-// window, or posts the quit request.
+// The responsive wait over the real clock and message queue. A timer of the waiting thread's own
+// window acts during the wait: it posts a message to the window, or posts the quit request.
 #include <gtest/gtest.h>
 #include <windows.h>
 

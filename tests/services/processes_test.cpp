@@ -1,5 +1,4 @@
-// KillProcess through the Tool Help process table, against real running copies
-// of a sleeper.
+// KillProcess through the Tool Help process table, against real running copies of a sleeper.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,8 +8,7 @@
 
 namespace {
 
-// A copy of the sleeper started from its full path, ended with the object if
-// still running.
+// A copy of the sleeper started from its full path, ended with the object if still running.
 struct Sleeper {
     explicit Sleeper(const services::fs::path& path) {
         services::CopyTool(L"sleeper.exe", path);

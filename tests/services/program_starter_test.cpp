@@ -1,6 +1,6 @@
-// The program starter runs the system folders' programs, never copies a search
-// order would find first. Recorder copies stand in for the prefix's
-// explorer.exe and rundll32.exe and log each start.
+// The program starter runs the system folders' programs, never copies a search order would find
+// first. Recorder copies stand in for the prefix's explorer.exe and rundll32.exe and log each
+// start.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -16,8 +16,7 @@ namespace fs = services::fs;
 using services::Utf8;
 using varnel::SystemProgram;
 
-// The starts the recorders logged, each as its fields (path, show, args,
-// cmdline).
+// The starts the recorders logged, each as its fields (path, show, args, cmdline).
 std::vector<std::map<std::string, std::string>> Recorded(const fs::path& log) {
     std::vector<std::map<std::string, std::string>> starts;
     std::istringstream lines(services::ReadBytes(log));
@@ -34,9 +33,8 @@ std::vector<std::map<std::string, std::string>> Recorded(const fs::path& log) {
 class ProgramStarter : public testing::Test {
 protected:
     void SetUp() override {
-        // Recorders named like the programs beside the test program and in its
-        // current directory, where the search order looks before the system
-        // folders.
+        // Recorders named like the programs beside the test program and in its current directory,
+        // where the search order looks before the system folders.
         for (const fs::path& folder : {services::BuildFolder() / "tests", planted_}) {
             for (const wchar_t* name : {L"explorer.exe", L"RUNDLL32.EXE"}) {
                 services::CopyTool(L"recorder.exe", folder / name);

@@ -1,6 +1,5 @@
-// Helpers of the Win32 services tests: waiting for a state, files, the stand-in
-// service's port and records, the machine's TCP connections, and files of the
-// Wine prefix swapped for a test.
+// Helpers of the Win32 services tests: waiting for a state, files, the stand-in service's port and
+// records, the machine's TCP connections, and files of the Wine prefix swapped for a test.
 #pragma once
 
 #include <windows.h>
@@ -69,9 +68,8 @@ inline HWND MessageWindow(WNDPROC procedure, const wchar_t* className) {
                            nullptr);
 }
 
-// The folder session.sh gave the service (a Linux path; Wine shows the root as
-// drive Z:), the service's port there, and the requests it has recorded so far,
-// in order.
+// The folder session.sh gave the service (a Linux path; Wine shows the root as drive Z:), the
+// service's port there, and the requests it has recorded so far, in order.
 inline fs::path ServiceFile(const std::string& name) {
     const char* folder = std::getenv("VARNEL_TEST_SERVICE");
     return fs::path("Z:" + std::string(folder ? folder : "") + "/" + name).make_preferred();
@@ -96,8 +94,7 @@ inline std::vector<nlohmann::json> ServiceRequests() {
     return requests;
 }
 
-// Established TCP connections (either end) to a port of this machine, from
-// Linux's /proc.
+// Established TCP connections (either end) to a port of this machine, from Linux's /proc.
 inline int ConnectionsTo(unsigned port) {
     int count = 0;
     for (const char* table : {"Z:\\proc\\net\\tcp", "Z:\\proc\\net\\tcp6"}) {
@@ -105,8 +102,7 @@ inline int ConnectionsTo(unsigned port) {
         std::string line, slot, local, remote, state;
         std::getline(lines, line);  // the heading
         while (std::getline(lines, line)) {
-            // "0: 0100007F:B8A3 0100007F:D2F3 01 ...": local, remote, state (01
-            // established).
+            // "0: 0100007F:B8A3 0100007F:D2F3 01 ...": local, remote, state (01 established).
             std::istringstream(line) >> slot >> local >> remote >> state;
             const auto portOf = [](const std::string& address) {
                 return std::strtoul(address.substr(address.find(':') + 1).c_str(), nullptr, 16);
@@ -117,10 +113,9 @@ inline int ConnectionsTo(unsigned port) {
     return count;
 }
 
-// A file moved aside to "<path>.e2e" for the life of the object, with a copy of
-// a test program in its place when one is named. The e2e harness uses the same
-// suffix, so each tier puts back what an interrupted run of the other left
-// aside.
+// A file moved aside to "<path>.e2e" for the life of the object, with a copy of a test program in
+// its place when one is named. The e2e harness uses the same suffix, so each tier puts back what an
+// interrupted run of the other left aside.
 class SwappedFile {
 public:
     SwappedFile(fs::path path, const wchar_t* standIn) : path_(std::move(path)) {

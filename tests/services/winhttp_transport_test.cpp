@@ -1,6 +1,5 @@
-// The WinHTTP transport over real HTTPS against the stand-in service. Each
-// group runs against its own service configuration
-// (tests/e2e/scenarios/services_*), named in CMakeLists.txt.
+// The WinHTTP transport over real HTTPS against the stand-in service. Each group runs against its
+// own service configuration (tests/e2e/scenarios/services_*), named in CMakeLists.txt.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -25,8 +24,8 @@ long long MsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-// services_answers: the service answers request n with step n of its scenario,
-// so the rows run in that order, one request each.
+// services_answers: the service answers request n with step n of its scenario, so the rows run in
+// that order, one request each.
 TEST(TransportAnswers, EachAnswerAsTheServiceGaveIt) {
     const struct {
         const char* name;
@@ -78,8 +77,8 @@ TEST(TransportAnswers, EachAnswerAsTheServiceGaveIt) {
     EXPECT_EQ(requests[8]["body_hex"], first["body_hex"]);
 }
 
-// services_untrusted and services_tls_1_0 run this: the handshake fails, so
-// nothing reaches the service, which would otherwise answer.
+// services_untrusted and services_tls_1_0 run this: the handshake fails, so nothing reaches the
+// service, which would otherwise answer.
 TEST(TransportRefuses, TheServersHandshake) {
     EXPECT_THROW(WinHttpTransport().Post(services::ServiceUrl(), kForm, "sn=kesto"),
                  varnel::PlatformError);
@@ -106,9 +105,8 @@ TEST(TransportHang, WithAPumpTheThreadAnswersAndAQuitEndsThePost) {
     const DWORD testThread = GetCurrentThreadId();
     long long roundTripMs = -1;
     DWORD_PTR echoed = 0;
-    // Once the request is at the service, Post is waiting: a message sent from
-    // here is answered by the test thread's window, then a quit request ends the
-    // wait.
+    // Once the request is at the service, Post is waiting: a message sent from here is answered by
+    // the test thread's window, then a quit request ends the wait.
     std::thread other([&] {
         if (services::WaitUntil([&] { return services::ServiceRequests().size() > before; },
                                 5000)) {
