@@ -33,6 +33,9 @@ std::vector<std::map<std::string, std::string>> Recorded(const fs::path& log) {
 class ProgramStarter : public testing::Test {
 protected:
     void SetUp() override {
+        // An interrupted run may have left the system's programs aside.
+        services::SwappedFile::Restore(windows_ / "explorer.exe");
+        services::SwappedFile::Restore(system_ / "rundll32.exe");
         // Recorders named like the programs beside the test program and in its current directory,
         // where the search order looks before the system folders.
         for (const fs::path& folder : {services::BuildFolder() / "tests", planted_}) {

@@ -129,8 +129,8 @@ public:
     SwappedFile(const SwappedFile&) = delete;
     SwappedFile& operator=(const SwappedFile&) = delete;
 
-private:
     static fs::path Aside(const fs::path& path) { return path.wstring() + L".e2e"; }
+    // Puts back a file that a test left aside, if one did.
     static void Restore(const fs::path& path) {
         if (fs::exists(Aside(path))) {
             // A stand-in may still be on its way out.
@@ -138,6 +138,8 @@ private:
             MoveFileW(Aside(path).c_str(), path.c_str());
         }
     }
+
+private:
     fs::path path_;
 };
 
