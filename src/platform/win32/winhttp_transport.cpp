@@ -64,13 +64,20 @@ using InternetHandle = std::unique_ptr<void, InternetCloser>;
     Fail(operation, GetLastError());
 }
 
-void Cancel(Exchange& exchange) {
+// Closes the request handle if neither side has yet. Cancelling also stops the exchange: no
+// further request (a redirect's) may start. The worker's own close of a finished request does
+// not, or no redirect could be followed.
+void CloseRequest(Exchange& exchange, bool cancel) {
     const std::lock_guard lock(exchange.mutex);
-    exchange.cancelled = true;
+    exchange.cancelled = exchange.cancelled || cancel;
     if (exchange.request != nullptr) {
         WinHttp().CloseHandle(exchange.request);
         exchange.request = nullptr;
     }
+}
+
+void Cancel(Exchange& exchange) {
+    CloseRequest(exchange, true);
 }
 
 // The worker's request, shared with the waiting side so that it can be cancelled.
@@ -87,7 +94,7 @@ public:
         }
         exchange_.request = request;
     }
-    ~SharedRequest() { Cancel(exchange_); }
+    ~SharedRequest() { CloseRequest(exchange_, false); }
     SharedRequest(const SharedRequest&) = delete;
     SharedRequest& operator=(const SharedRequest&) = delete;
 
