@@ -223,13 +223,25 @@ std::wstring ReadTextFile(const std::wstring& path) {
 }
 
 std::vector<COLORREF> ScreenPixels(const RECT& area) {
-    std::vector<COLORREF> pixels;
+    // One copy of the area, read back as 32-bit pixels (0x00RRGGBB): pixel by pixel, each read
+    // would be a round trip to the X server.
+    const int width = area.right - area.left, height = area.bottom - area.top;
     HDC screen = GetDC(nullptr);
-    for (LONG y = area.top; y < area.bottom; ++y) {
-        for (LONG x = area.left; x < area.right; ++x)
-            pixels.push_back(GetPixel(screen, x, y));
-    }
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<DWORD> raw(static_cast<size_t>(width) * height);
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), raw.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+    std::vector<COLORREF> pixels;
+    for (const DWORD p : raw)
+        pixels.push_back(RGB(GetBValue(p), GetGValue(p), GetRValue(p)));
     return pixels;
 }
 
