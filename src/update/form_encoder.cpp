@@ -28,11 +28,12 @@ std::u16string EncodeFormText(const std::u16string& text, const AnsiCodePage& co
             result.push_back(unit);
             continue;
         }
-        const uint32_t unsignedCode = static_cast<uint32_t>(code < 0 ? code + 65536 : code);
+        // The code's two bytes: a negative code is read back as the unsigned 16-bit value.
+        const uint32_t bytes = static_cast<uint16_t>(code);
         // The high part divides by 255, not 256: it equals the lead byte for every lead byte a
         // double-byte code page has, and a single byte 255 comes out as "%0%FF".
-        const uint32_t high = (unsignedCode & 0xFF00u) / 255u;
-        const uint32_t low = unsignedCode & 0xFFu;
+        const uint32_t high = (bytes & 0xFF00u) / 255u;
+        const uint32_t low = bytes & 0xFFu;
         result += u"%" + Hex(high) + u"%" + Hex(low);
     }
     return result;

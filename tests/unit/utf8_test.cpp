@@ -43,6 +43,8 @@ TEST(ToUtf8, EncodesEachCodePointAndReplacesLoneSurrogates) {
          u"x\xDFFF",
          "\xEF\xBF\xBDx\xEF\xBF\xBD"},
         {"low before high", u"\xDE00\xD83D", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"two highs", u"\xDBFF\xDBFF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"two lows", u"\xDC00\xDC00", "\xEF\xBF\xBD\xEF\xBF\xBD"},
         {"high before a pair", u"\xD83D\xD83D\xDE00", "\xEF\xBF\xBD\xF0\x9F\x98\x80"},
     };
     for (const auto& row : rows) {
