@@ -8,6 +8,8 @@
 #include <span>
 #include <string_view>
 
+#include "varnel_version.h"
+
 namespace varnel {
 
 enum class ControlKind { Button, GroupBox, ListBox, StatusBar, Label };
@@ -71,7 +73,8 @@ inline constexpr int kClientHeightTwips = 8430;
 inline constexpr int kStatusPanelTwips = 1440;  // panels 1 and 3; panel 2 takes the rest
 inline constexpr unsigned kTimer1Interval = 1000;
 
-inline constexpr std::u16string_view kFormCaption = u"Varnel解决U盘无法拔出工具 V3.0.0";
+inline constexpr std::u16string_view kFormCaption =
+    u"Varnel解决U盘无法拔出工具 V" VARNEL_VERSION_U16;
 inline constexpr std::u16string_view kCommand3Stop = u"清除Explorer";
 inline constexpr std::u16string_view kCommand3Restart = u"重启Explorer";
 inline constexpr std::u16string_view kStatusPanel1 = u"提示";
