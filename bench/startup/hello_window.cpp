@@ -1,12 +1,10 @@
 // The smallest useful window, built as the program is: the yardstick for its start-up time.
 // Built a second time with VARNEL_SAME_DLLS, it also loads what the program needs before its
-// window exists (common controls 6 through the program's manifest, WinHTTP, winmm), which shows
-// how much of the program's start-up is its own work.
+// window exists (common controls 6 through the program's manifest; WinHTTP waits for the version
+// check), which shows how much of the program's start-up is its own work.
 #include <windows.h>
 #ifdef VARNEL_SAME_DLLS
 #include <commctrl.h>
-#include <mmsystem.h>
-#include <winhttp.h>
 #endif
 
 static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -21,10 +19,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 #ifdef VARNEL_SAME_DLLS
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    if (GetTickCount64() == 0) {  // never true: the calls only make the imports
-        WinHttpCloseHandle(nullptr);
-        timeGetTime();
-    }
 #endif
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = Procedure;
