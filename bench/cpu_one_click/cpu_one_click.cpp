@@ -38,6 +38,46 @@ Wineserver ReadWineserver() {
     return server;
 }
 
+// The Linux process running the Windows program at `path` (0 when none), and its CPU time so far
+// in ms (negative once it has gone). Under Wine, GetProcessTimes of another process does not
+// advance; Linux's /proc does.
+unsigned LinuxPidOf(const std::wstring& path) {
+    unsigned found = 0;
+    WIN32_FIND_DATAW entry{};
+    HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        const unsigned pid = static_cast<unsigned>(std::wcstoul(entry.cFileName, nullptr, 10));
+        if (pid == 0)
+            continue;
+        const std::string commandLine =
+            ReadFileBytes(L"Z:\\proc\\" + std::wstring(entry.cFileName) + L"\\cmdline");
+        const std::wstring program = e2e::Widen(commandLine.substr(0, commandLine.find('\0')));
+        if (CompareStringOrdinal(program.c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL)
+            found = pid;
+    } while (found == 0 && FindNextFileW(search, &entry));
+    FindClose(search);
+    return found;
+}
+
+double LinuxCpuMs(unsigned pid) {
+    const std::string stat = ReadFileBytes(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\stat");
+    const size_t name = stat.rfind(')');
+    if (name == std::string::npos)
+        return -1;
+    // After the name: state, ppid, ... utime is the 12th field, stime the 13th, in the clock
+    // ticks of the Linux ABI (100 a second).
+    std::istringstream fields(stat.substr(name + 1));
+    std::string field;
+    double ticks = 0;
+    for (int index = 1; index <= 13 && fields >> field; ++index) {
+        if (index == 12 || index == 13)
+            ticks += std::atof(field.c_str());
+    }
+    return ticks * 10.0;
+}
+
 struct Figures {
     double wallMs = 0, cpuMs = 0, serverMs = 0;
 };
@@ -77,15 +117,15 @@ Figures WaitBench(const wchar_t* mode, const std::wstring& folder, const Wineser
     CloseHandle(process.hThread);
 
     unsigned pid = 0;
-    e2e::WaitUntil([&] { return (pid = e2e::LinuxPidOf(program)) != 0; }, 10000, 5);
+    e2e::WaitUntil([&] { return (pid = LinuxPidOf(program)) != 0; }, 10000, 5);
     e2e::WaitUntil([] { return FindVisibleWindow(L"busy_wait_bench") != nullptr; }, 10000, 5);
     const ULONGLONG start = GetTickCount64();
-    const double cpuStart = e2e::LinuxCpuMs(pid);
-    const double serverStart = e2e::LinuxCpuMs(server.pid);
+    const double cpuStart = LinuxCpuMs(pid);
+    const double serverStart = LinuxCpuMs(server.pid);
     Figures figures;
     while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
-        const double cpu = e2e::LinuxCpuMs(pid);
-        const double serverCpu = e2e::LinuxCpuMs(server.pid);
+        const double cpu = LinuxCpuMs(pid);
+        const double serverCpu = LinuxCpuMs(server.pid);
         if (cpu < 0)
             break;
         figures = {static_cast<double>(GetTickCount64() - start), cpu - cpuStart,
@@ -109,22 +149,22 @@ E2E_TEST(one_click_cpu) {
     if (app.BoxOpen())
         app.WaitForBox().Press(IDOK);
     app.WaitReady();
-    const unsigned pid = e2e::LinuxPidOf(app.Directory() + L"\\varnel-unplug.exe");
+    const unsigned pid = LinuxPidOf(app.Directory() + L"\\varnel-unplug.exe");
     E2E_CHECK(pid != 0);
     Sleep(1000);  // let the start settle
 
     app.Click(kCommand4);
     e2e::Box question = app.WaitForBox();
-    const double cpuStart = e2e::LinuxCpuMs(pid);
-    const double serverStart = e2e::LinuxCpuMs(server.pid);
+    const double cpuStart = LinuxCpuMs(pid);
+    const double serverStart = LinuxCpuMs(server.pid);
     const ULONGLONG start = GetTickCount64();
     question.Press(IDYES);
     // Polled slowly and without messages to the program, so the driver costs it nothing.
     E2E_CHECK(e2e::WaitUntil(
         [&] { return app.Enabled(kCommand4) && e2e::RecorderLog(app.Directory()).size() == 2; },
         30000, 100));
-    Figures run{static_cast<double>(GetTickCount64() - start), e2e::LinuxCpuMs(pid) - cpuStart,
-                e2e::LinuxCpuMs(server.pid) - serverStart};
+    Figures run{static_cast<double>(GetTickCount64() - start), LinuxCpuMs(pid) - cpuStart,
+                LinuxCpuMs(server.pid) - serverStart};
     E2E_CHECK_EQ(app.LogLines().size(), 7u);
 
     std::string busyReport, eventReport;

@@ -339,43 +339,6 @@ DWORD Process::ExitCode() const {
     return code;
 }
 
-unsigned LinuxPidOf(const std::wstring& path) {
-    unsigned found = 0;
-    WIN32_FIND_DATAW entry{};
-    HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        const unsigned pid = static_cast<unsigned>(std::wcstoul(entry.cFileName, nullptr, 10));
-        if (pid == 0)
-            continue;
-        const std::string commandLine =
-            ReadFileBytes(L"Z:\\proc\\" + std::wstring(entry.cFileName) + L"\\cmdline");
-        const std::wstring program = Widen(commandLine.substr(0, commandLine.find('\0')));
-        if (CompareStringOrdinal(program.c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL)
-            found = pid;
-    } while (found == 0 && FindNextFileW(search, &entry));
-    FindClose(search);
-    return found;
-}
-
-double LinuxCpuMs(unsigned pid) {
-    const std::string stat = ReadFileBytes(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\stat");
-    const size_t name = stat.rfind(')');
-    if (name == std::string::npos)
-        return -1;
-    // After the name: state, ppid, ... utime is the 12th field, stime the 13th, in the clock
-    // ticks of the Linux ABI (100 a second).
-    std::istringstream fields(stat.substr(name + 1));
-    std::string field;
-    double ticks = 0;
-    for (int index = 1; index <= 13 && fields >> field; ++index) {
-        if (index == 12 || index == 13)
-            ticks += std::atof(field.c_str());
-    }
-    return ticks * 10.0;
-}
-
 ToolCopy::ToolCopy(const std::wstring& tool, const std::wstring& path)
     : Process(CopyTool(tool, path), Parent(path)), path_(path) {}
 

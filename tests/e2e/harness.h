@@ -100,11 +100,6 @@ void Screenshot(const std::wstring& suffix);
 
 // Processes.
 bool AnyRunning(const std::vector<DWORD>& pids);
-// The Linux process running the Windows program at `path` (0 when none), and its CPU time so far
-// in ms (negative once it has gone). Under Wine, GetProcessTimes of another process does not
-// advance; Linux's /proc does.
-unsigned LinuxPidOf(const std::wstring& path);
-double LinuxCpuMs(unsigned pid);
 std::vector<DWORD> ProcessesNamedAnyCase(const std::wstring& imageName);
 
 // A program started in a folder, ended when the object goes unless it has ended before. The full
