@@ -414,39 +414,26 @@ struct SkinFile {
     std::wstring path;
 };
 
-COLORREF BrushColour(LRESULT brush) {
+// The colour of the brush the window gives a control to paint its background with.
+COLORREF BackgroundOf(const Form& f, UINT message, int id) {
+    const HDC dc = GetDC(nullptr);
+    const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
+        f.window, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(f.Item(id))));
+    ReleaseDC(nullptr, dc);
     LOGBRUSH logical{};
-    GetObjectW(reinterpret_cast<HBRUSH>(brush), sizeof logical, &logical);
+    GetObjectW(brush, sizeof logical, &logical);
     return logical.lbColor;
 }
 
 TEST(MainWindow, ASkinFileColoursTheWindowAndTheLogAndABrokenOneIsIgnored) {
-    const HDC dc = GetDC(nullptr);
-    {
-        const SkinFile skin("window = #102030\nlist = #405060\n");
+    for (const bool broken : {false, true}) {
+        SCOPED_TRACE(broken ? "broken" : "valid");
+        const SkinFile skin(broken ? "window = #102030\nlist = blue\n"
+                                   : "window = #102030\nlist = #405060\n");
         Form f;
-        EXPECT_EQ(
-            BrushColour(SendMessageW(f.window, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(dc),
-                                     reinterpret_cast<LPARAM>(f.Item(kList1)))),
-            RGB(0x40, 0x50, 0x60));
-        EXPECT_EQ(
-            BrushColour(SendMessageW(f.window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                     reinterpret_cast<LPARAM>(f.Item(kFrame1)))),
-            RGB(0x10, 0x20, 0x30));
+        EXPECT_EQ(BackgroundOf(f, WM_CTLCOLORLISTBOX, kList1) == RGB(0x40, 0x50, 0x60), !broken);
+        EXPECT_EQ(BackgroundOf(f, WM_CTLCOLORSTATIC, kFrame1) == RGB(0x10, 0x20, 0x30), !broken);
     }
-    {
-        const SkinFile skin("window = #102030\nlist = blue\n");
-        Form f;
-        EXPECT_NE(
-            BrushColour(SendMessageW(f.window, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(dc),
-                                     reinterpret_cast<LPARAM>(f.Item(kList1)))),
-            RGB(0x40, 0x50, 0x60));
-        EXPECT_NE(
-            BrushColour(SendMessageW(f.window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                     reinterpret_cast<LPARAM>(f.Item(kFrame1)))),
-            RGB(0x10, 0x20, 0x30));
-    }
-    ReleaseDC(nullptr, dc);
 }
 
 TEST(MainWindow, AFailureIsShownAndTheWindowGoesOn) {
