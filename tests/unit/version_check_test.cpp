@@ -179,6 +179,27 @@ TEST(VersionCheck, AnAnswerArrivingAfterTheWindowClosedIsIgnored) {
     }
 }
 
+TEST(IsPlainText, RefusesControlsAndOverlongTextAtEveryEdge) {
+    struct Row {
+        char16_t unit;
+        bool plain;
+    };
+    const std::vector<Row> rows{
+        {0x0000, false}, {0x001F, false}, {0x0020, true},  {0x007E, true},  {0x007F, false},
+        {0x009F, false}, {0x00A0, true},  {0x061B, true},  {0x061C, false}, {0x061D, true},
+        {0x200D, true},  {0x200E, false}, {0x200F, false}, {0x2010, true},  {0x2027, true},
+        {0x2028, false}, {0x2029, false}, {0x202A, false}, {0x202E, false}, {0x202F, true},
+        {0x2065, true},  {0x2066, false}, {0x2069, false}, {0x206A, true},  {0x4E2D, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.unit));
+        EXPECT_EQ(IsPlainText(u"3." + std::u16string(1, row.unit), 3), row.plain);
+    }
+    EXPECT_TRUE(IsPlainText(u"abc", 3));
+    EXPECT_FALSE(IsPlainText(u"abcd", 3));
+    EXPECT_TRUE(IsPlainText(u"", 0));
+}
+
 TEST(PercentEncode, KeepsUnreservedBytesAndEscapesEveryOtherUtf8Byte) {
     EXPECT_EQ(PercentEncode(u"AZaz09-._~"), u"AZaz09-._~");
     EXPECT_EQ(PercentEncode(u"\"&%+ /?#\t\r\n"), u"%22%26%25%2B%20%2F%3F%23%09%0D%0A");
