@@ -324,7 +324,7 @@ E2E_TEST(update_offer_accepted_opens_download_page) {
     ExpectEndsAtOnce(app);
 
     WaitUntil([&] { return !RecorderLog(app.Directory()).empty(); }, 10000);
-    Sleep(300);
+    Sleep(500);  // a second start, had there been one, would have logged by now
     const std::vector<Recorded> started = RecorderLog(app.Directory());
     E2E_CHECK_EQ(started.size(), 1u);
     E2E_CHECK_EQ(started[0].Summary(),
