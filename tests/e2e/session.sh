@@ -25,8 +25,9 @@ port=${port:-47443}
 mkdir -p "$state/service"
 varnel_prefix
 # The tests put a recorder in place of system32's rundll32.exe; Wine would run its built-in
-# rundll32 instead of a file of that name in the system folder unless told otherwise.
-export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;rundll32.exe=n,b"
+# rundll32 instead of a file of that name in the system folder unless told otherwise. A test
+# program that crashes ends at once instead of waiting in Wine's debugger.
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;rundll32.exe=n,b;winedbg.exe=d"
 
 start_service() {
     local name=$1
