@@ -374,6 +374,7 @@ TEST(MainWindow, FollowsADpiChangeAndIgnoresOneWithoutItsRectangle) {
     };
     const int before = width(kCommand1);
     const int fontBefore = fontHeight();
+    EXPECT_GT(fontBefore, 0) << "the controls carry the system's message font";
     SendMessageW(f.window, WM_DPICHANGED, MAKEWPARAM(96, 96), 0);
     EXPECT_EQ(width(kCommand1), before);
 
