@@ -55,7 +55,7 @@ TEST(HoldersFreePolicy, AsksPolitelyAndEndsNothingWithoutKill) {
     EXPECT_EQ(rig.pacer.now, 3000u);  // waited the whole time for the stubborn one, no longer
 }
 
-TEST(HoldersFreePolicy, KillEndsAfterAskingButSparesSelfCriticalAndUnidentified) {
+TEST(HoldersFreePolicy, KillEndsAfterAskingButSparesSelfCriticalUnidentifiedAndUnkillable) {
     FreeRig rig;
     rig.control.self = 1;
     rig.Hold(1, u"unplug.exe");
@@ -64,10 +64,13 @@ TEST(HoldersFreePolicy, KillEndsAfterAskingButSparesSelfCriticalAndUnidentified)
     rig.control.critical = {5};
     rig.Hold(6, u"");
     rig.Hold(7, u"stubborn.exe");
+    rig.Hold(9, u"guarded.exe");  // cannot be ended
+    rig.control.unkillable = {9};
 
     const FreeOutcome outcome = rig.Free(true);
 
-    EXPECT_EQ(rig.control.journal, (std::vector<std::u16string>{u"ask 7", u"end 7"}));
+    EXPECT_EQ(rig.control.journal,
+              (std::vector<std::u16string>{u"ask 7", u"ask 9", u"end 7", u"end 9"}));
     EXPECT_EQ(Pids(outcome.ended), std::vector<uint32_t>{7});
     std::vector<std::pair<uint32_t, SpareReason>> left;
     for (const LeftHolder& holder : outcome.left) {
@@ -76,7 +79,8 @@ TEST(HoldersFreePolicy, KillEndsAfterAskingButSparesSelfCriticalAndUnidentified)
     const std::vector<std::pair<uint32_t, SpareReason>> expected = {{1, SpareReason::Self},
                                                                     {4, SpareReason::Critical},
                                                                     {5, SpareReason::Critical},
-                                                                    {6, SpareReason::Unidentified}};
+                                                                    {6, SpareReason::Unidentified},
+                                                                    {9, SpareReason::None}};
     EXPECT_EQ(left, expected);
     EXPECT_FALSE(outcome.shellEnded);
 }
@@ -98,15 +102,6 @@ TEST(HoldersFreePolicy, RestartsTheShellOnlyWhenItWentAway) {
     EXPECT_EQ(killed.control.journal,
               (std::vector<std::u16string>{u"ask 8", u"end 8", u"start shell"}));
     EXPECT_TRUE(outcome.left.empty());
-}
-
-TEST(HoldersFreePolicy, AProcessThatCannotBeEndedIsLeft) {
-    FreeRig rig;
-    rig.Hold(9, u"guarded.exe");
-    rig.control.unkillable = {9};
-    const FreeOutcome outcome = rig.Free(true, 0);
-    EXPECT_TRUE(outcome.ended.empty());
-    EXPECT_EQ(outcome.left.size(), 1u);
 }
 
 TEST(HoldersFreePolicy, DoesNotWaitForAProcessWithoutWindows) {
