@@ -30,6 +30,7 @@ TEST(HoldersDriveMatch, PlacesEachFormOfName) {
         {u"T:\\dir\\", Placement::OnDrive, u"T:\\dir\\"},
         {u"\\??\\TX:\\a.txt", Placement::Elsewhere, u""},
         {u"\\??\\C:\\a.txt", Placement::Elsewhere, u""},
+        {u"C:\\a.txt", Placement::Elsewhere, u""},
         {u"\\Device\\NamedPipe\\x", Placement::Elsewhere, u""},
         {u"", Placement::Elsewhere, u""},
     };
@@ -60,10 +61,11 @@ TEST(HoldersDriveMatch, ReadsDriveLetters) {
 
 TEST(HoldersCollect, NamesEachKindOnceAndCountsUninspected) {
     using testing::Process;
-    ProcessView editor = Process(10, u"editor.exe",
-                                 {u"\\??\\T:\\doc.txt", u"\\??\\T:\\doc.txt", u"\\??\\T:\\photos",
-                                  u"\\??\\C:\\windows\\win.ini", u"\\??\\T:"});
+    ProcessView editor = Process(
+        10, u"editor.exe",
+        {u"\\??\\T:\\doc.txt", u"\\??\\T:\\doc.txt", u"\\??\\C:\\windows\\win.ini", u"\\??\\T:"});
     editor.files.push_back({0x44, u"\\??\\T:\\work"});
+    editor.files.push_back({0x48, u"\\??\\T:\\"});
     editor.currentDirectory = u"T:\\work\\";
     editor.currentDirectoryHandle = 0x44;
     editor.mappings = {{MappingKind::Program, u"\\Device\\HarddiskVolume1\\editor.exe"},
@@ -76,15 +78,17 @@ TEST(HoldersCollect, NamesEachKindOnceAndCountsUninspected) {
 
     const HolderReport report =
         CollectHolders({editor, bystander, guarded}, kVolume1,
-                       [](const std::u16string& path) { return path == u"T:\\photos"; });
+                       [](const std::u16string& path) { return path == u"T:\\"; });
 
     ASSERT_EQ(report.holders.size(), 1u);
     EXPECT_EQ(report.holders[0].pid, 10u);
-    const std::vector<Hold> expected = {
-        {HoldKind::CurrentDirectory, u"T:\\work"}, {HoldKind::File, u"T:\\doc.txt"},
-        {HoldKind::Folder, u"T:\\photos"},         {HoldKind::Volume, u"T:"},
-        {HoldKind::Program, u"T:\\editor.exe"},    {HoldKind::Dll, u"T:\\lib\\x.dll"},
-        {HoldKind::MappedFile, u"T:\\big.bin"}};
+    const std::vector<Hold> expected = {{HoldKind::CurrentDirectory, u"T:\\work"},
+                                        {HoldKind::File, u"T:\\doc.txt"},
+                                        {HoldKind::Volume, u"T:"},
+                                        {HoldKind::Folder, u"T:\\"},
+                                        {HoldKind::Program, u"T:\\editor.exe"},
+                                        {HoldKind::Dll, u"T:\\lib\\x.dll"},
+                                        {HoldKind::MappedFile, u"T:\\big.bin"}};
     EXPECT_EQ(report.holders[0].holds, expected);
     EXPECT_EQ(report.uninspected, 1);
 }

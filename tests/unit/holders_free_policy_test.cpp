@@ -113,5 +113,15 @@ TEST(HoldersFreePolicy, DoesNotWaitForAProcessWithoutWindows) {
     EXPECT_EQ(rig.control.journal, (std::vector<std::u16string>{u"ask 2", u"end 2"}));
 }
 
+TEST(HoldersFreePolicy, GivesAnEndedProcessTwoSecondsToGo) {
+    FreeRig rig;
+    rig.Hold(2, u"slow.exe");
+    rig.control.lingering = {2};
+    const FreeOutcome outcome = rig.Free(true, 0);
+    EXPECT_EQ(rig.pacer.now, 2000u);
+    ASSERT_EQ(outcome.left.size(), 1u);  // still there after the grace, so still holding
+    EXPECT_EQ(outcome.left[0].holder.pid, 2u);
+}
+
 }  // namespace
 }  // namespace varnel::holders

@@ -34,7 +34,7 @@ public:
 };
 
 // Running processes: a process asked to close goes away when it is in `polite`; ending one
-// always works unless it is in `unkillable`.
+// always works unless it is in `unkillable`, and one in `lingering` keeps running after it.
 class FakeProcessControl : public ProcessControl {
 public:
     uint32_t SelfId() override { return self; }
@@ -52,7 +52,9 @@ public:
         if (unkillable.count(pid) != 0) {
             return false;
         }
-        running.erase(pid);
+        if (lingering.count(pid) == 0) {
+            running.erase(pid);
+        }
         return true;
     }
     bool StartShell() override {
@@ -60,7 +62,7 @@ public:
         return true;
     }
     uint32_t self = 1;
-    std::set<uint32_t> running, polite, critical, unkillable, windowless;
+    std::set<uint32_t> running, polite, critical, unkillable, windowless, lingering;
     std::vector<std::u16string> journal;
 };
 
