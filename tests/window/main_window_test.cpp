@@ -150,6 +150,8 @@ TEST(MainWindow, StartsCheckingWithTheButtonsOffAndTheCheckEnablesThemOnce) {
     EXPECT_EQ(f.Status(), L"正在检测是否有最新版本..");
     EXPECT_NE(f.Status(3).find(L':'), std::wstring::npos);  // the clock
     EXPECT_TRUE(f.Log().empty());
+    for (const int frame : {kFrame1, kFrame2})
+        EXPECT_EQ(GetWindowLongW(f.Item(frame), GWL_STYLE) & BS_TYPEMASK, BS_GROUPBOX);
     // Two menus in the bar; the log's menu is not among them.
     const HMENU bar = GetMenu(f.window);
     ASSERT_EQ(GetMenuItemCount(bar), 2);
@@ -429,11 +431,15 @@ COLORREF BackgroundOf(const Form& f, UINT message, int id) {
 TEST(MainWindow, ASkinFileColoursTheWindowAndTheLogAndABrokenOneIsIgnored) {
     for (const bool broken : {false, true}) {
         SCOPED_TRACE(broken ? "broken" : "valid");
-        const SkinFile skin(broken ? "window = #102030\nlist = blue\n"
-                                   : "window = #102030\nlist = #405060\n");
+        const SkinFile skin(broken ? "window = #102030\nlist = blue\nstatusbar = #708090\n"
+                                   : "window = #102030\nlist = #405060\nstatusbar = #708090\n");
         Form f;
         EXPECT_EQ(BackgroundOf(f, WM_CTLCOLORLISTBOX, kList1) == RGB(0x40, 0x50, 0x60), !broken);
         EXPECT_EQ(BackgroundOf(f, WM_CTLCOLORSTATIC, kFrame1) == RGB(0x10, 0x20, 0x30), !broken);
+        // The status bar answers a new colour with the one it had.
+        const auto statusBar = static_cast<COLORREF>(
+            SendMessageW(f.Item(kS1), SB_SETBKCOLOR, 0, static_cast<LPARAM>(CLR_DEFAULT)));
+        EXPECT_EQ(statusBar == RGB(0x70, 0x80, 0x90), !broken);
     }
 }
 
