@@ -27,10 +27,6 @@ std::u16string ProgramPath() {
     }
 }
 
-COLORREF ToColorRef(uint32_t rgb) {
-    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
-
 }  // namespace
 
 void MainWindow::Form_Load() {

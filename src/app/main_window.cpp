@@ -23,10 +23,6 @@ const wchar_t* Text(std::u16string_view text) {
     return reinterpret_cast<const wchar_t*>(text.data());
 }
 
-COLORREF ToColorRef(uint32_t rgb) {
-    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
-
 }  // namespace
 
 MainWindow::MainWindow(const Services& services) : services_(services) {}
