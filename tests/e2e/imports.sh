@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# The program file imports only DLLs that Windows loads from System32 whatever lies beside the
+# The program files import only DLLs that Windows loads from System32 whatever lies beside the
 # program: the KnownDLLs, and comctl32, which the manifest binds to its side-by-side assembly.
 # Every other DLL is loaded at run time from System32 by name.
 #   imports.sh OBJDUMP PROGRAM.exe...
-set -euo pipefail
+set -uo pipefail
 objdump=$1
 shift
 allowed=" kernel32.dll user32.dll gdi32.dll msvcrt.dll advapi32.dll shell32.dll ole32.dll
@@ -11,17 +11,11 @@ allowed=" kernel32.dll user32.dll gdi32.dll msvcrt.dll advapi32.dll shell32.dll 
   sechost.dll rpcrt4.dll combase.dll comctl32.dll "
 status=0
 for program in "$@"; do
-    mapfile -t dlls < <("$objdump" -p "$program" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
-    if [ "${#dlls[@]}" -eq 0 ]; then
-        echo "$program: no import table read" >&2
-        status=1
-    fi
-    for dll in "${dlls[@]}"; do
-        case "$allowed" in
-        *" $dll "*) echo "$(basename "$program"): $dll" ;;
-        *) echo "$(basename "$program"): imports $dll, which a copy beside it could replace" >&2
-           status=1 ;;
-        esac
+    dlls=$("$objdump" -p "$program" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
+    [ -n "$dlls" ] || { echo "$program: no import table read" >&2; status=1; }
+    for dll in $dlls; do
+        echo "$(basename "$program"): $dll"
+        [[ "$allowed" == *" $dll "* ]] || { echo "  which a copy beside it could replace" >&2; status=1; }
     done
 done
 exit $status

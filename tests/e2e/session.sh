@@ -1,22 +1,18 @@
 #!/usr/bin/env bash
-# The Wine session shared by the end-to-end tests: one prefix, one virtual display.
+# The Wine session shared by the tests of the real program and the other Wine tiers: one prefix,
+# one virtual display.
 #   session.sh start BUILD_DIR       prepare the prefix, test certificates and Xvfb
-#   session.sh run BUILD_DIR NAME    run one test of the driver, with the stand-in version
-#                                    service answering as scenarios/NAME.json says (the
-#                                    up-to-date answer when there is none; no service at all when
-#                                    scenarios/NAME.down exists; extra service options in
-#                                    scenarios/NAME.args)
 #   session.sh gtest BUILD_DIR TARGET FILTER [SCENARIO]
 #                                    run the GoogleTest program build/tests/TARGET.exe under Wine
-#                                    with that filter, and the service as for `run SCENARIO`
+#                                    with that filter; with a scenario, the stand-in version
+#                                    service answers as scenarios/SCENARIO.json says (the
+#                                    up-to-date answer when there is none), with the extra
+#                                    options of scenarios/SCENARIO.args
 #   session.sh stop BUILD_DIR        end Wine and Xvfb
 set -uo pipefail
 source "$(dirname "$0")/../../scripts/lib/setup.sh"
 
-action=$1
-bin=$2
-state="$bin/e2e"
-service="$VARNEL_ROOT/tools/version_service.py"
+action=$1 bin=$2 state="$2/e2e"
 scenarios="$VARNEL_ROOT/tests/e2e/scenarios"
 # The port the build asks for the version service on (its VARNEL_VERSION_SERVICE).
 port=$(sed -n 's#^VARNEL_VERSION_SERVICE:STRING=https://localhost:\([0-9]*\).*#\1#p' \
@@ -29,25 +25,12 @@ varnel_prefix
 # program that crashes ends at once instead of waiting in Wine's debugger.
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;rundll32.exe=n,b;winedbg.exe=d"
 
-start_service() {
-    local name=$1
-    [ -e "$scenarios/$name.down" ] && { rm -f "$state/service/$name.requests.jsonl"; return 0; }
-    local source=(--scenario '{"body": "{\"result\":1,\"info\":{\"version\":\"3.0.0\",\"sid\":\"1\",\"must\":\"0\"}}"}')
-    [ -f "$scenarios/$name.json" ] && source=(--scenario-file "$scenarios/$name.json")
-    local extra=()
-    [ -f "$scenarios/$name.args" ] && read -r -a extra <"$scenarios/$name.args"
-    varnel_service "$state/certs" "$state/service" "$name" "$port" --lifetime 300 \
-        "${extra[@]}" "${source[@]}" || return 1
-    service_pid=$VARNEL_SERVICE_PID
-}
-
 case "$action" in
 start)
-    if [ -f "$state/display" ] && xdpyinfo -display "$(cat "$state/display")" >/dev/null 2>&1; then
-        exit 0
-    fi
+    [ -f "$state/display" ] && xdpyinfo -display "$(cat "$state/display")" >/dev/null 2>&1 && exit 0
     if [ ! -f "$state/certs/ca.pem" ]; then
-        python3 "$service" make-certs "$state/certs" >"$state/certs.log" 2>&1 || exit 1
+        python3 "$VARNEL_ROOT/tools/version_service.py" make-certs "$state/certs" \
+            >"$state/certs.log" 2>&1 || exit 1
         sh "$VARNEL_ROOT/tools/trust_test_ca.sh" "$WINEPREFIX" "$state/certs/ca.pem" || exit 1
     fi
     unset DISPLAY
@@ -58,34 +41,23 @@ start)
     wine cmd /c exit >"$state/warm.log" 2>&1 </dev/null
     echo "wine session on $DISPLAY"
     ;;
-run)
-    name=$3
-    export DISPLAY
-    DISPLAY=$(cat "$state/display")
-    out="$state/$name.log"
-    rm -f "$out"
-    mkdir -p "$state/shots"
-    service_pid=
-    start_service "$name" || exit 1
-    # Wine's output goes to a file: programs started by the test would keep a pipe open.
-    wine "$bin/tools/e2e_driver.exe" "$name" >"$out" 2>&1 </dev/null
-    rc=$?
-    [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null
-    cat "$out"
-    for bmp in "$state/shots/$name"*.bmp; do
-        [ -e "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
-    done
-    exit $rc
-    ;;
 gtest)
     target=$3 filter=$4 scenario=${5:-}
-    export DISPLAY
-    DISPLAY=$(cat "$state/display")
-    out="$state/$target-$scenario.log"
+    export DISPLAY="$(cat "$state/display")"
     service_pid=
-    [ -n "$scenario" ] && { start_service "$scenario" || exit 1; }
+    if [ -n "$scenario" ]; then
+        answer=(--scenario '{"body": "{\"result\":1,\"info\":{\"version\":\"3.0.0\",\"sid\":\"1\",\"must\":\"0\"}}"}')
+        [ -f "$scenarios/$scenario.json" ] && answer=(--scenario-file "$scenarios/$scenario.json")
+        extra=()
+        [ -f "$scenarios/$scenario.args" ] && read -r -a extra <"$scenarios/$scenario.args"
+        varnel_service "$state/certs" "$state/service" "$scenario" "$port" --lifetime 300 \
+            "${extra[@]}" "${answer[@]}" || exit 1
+        service_pid=$VARNEL_SERVICE_PID
+    fi
     # The tests find the service's port and records here.
     export VARNEL_TEST_SERVICE="$state/service" VARNEL_TEST_SCENARIO="$scenario"
+    # Wine's output goes to a file: programs started by the tests would keep a pipe open.
+    out="$state/$target-$scenario.log"
     wine "$bin/tests/$target.exe" --gtest_color=no "--gtest_filter=$filter" >"$out" 2>&1 </dev/null
     rc=$?
     [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null
@@ -94,10 +66,8 @@ gtest)
     ;;
 stop)
     wineserver -k 2>/dev/null
-    if [ -f "$state/xvfb.pid" ]; then
-        kill "$(cat "$state/xvfb.pid")" 2>/dev/null
-        rm -f "$state/xvfb.pid" "$state/display"
-    fi
+    [ -f "$state/xvfb.pid" ] && kill "$(cat "$state/xvfb.pid")" 2>/dev/null
+    rm -f "$state/xvfb.pid" "$state/display"
     exit 0
     ;;
 esac

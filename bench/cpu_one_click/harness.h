@@ -1,4 +1,4 @@
-// The end-to-end driver's toolkit: start the real program in a folder of its own, find its
+// The CPU benchmark's driver toolkit: start the real program in a folder of its own, find its
 // window and controls, read what the user would read, click, choose menus, answer boxes.
 #pragma once
 
@@ -62,7 +62,7 @@ std::string Show(const T& value) {
     return out.str();
 }
 
-// Registration of tests: E2E_TEST(name) { ... } at the start of a line (CMake reads these).
+// Registration of tests: E2E_TEST(name) { ... }; the driver runs the one its argument names.
 using TestFunction = void (*)();
 struct Registrar {
     Registrar(const char* name, TestFunction function);
