@@ -4,8 +4,7 @@
 # Every other DLL is loaded at run time from System32 by name.
 #   imports.sh OBJDUMP PROGRAM.exe...
 set -uo pipefail
-objdump=$1
-shift
+objdump=$1 && shift
 allowed=" kernel32.dll user32.dll gdi32.dll msvcrt.dll advapi32.dll shell32.dll ole32.dll
   oleaut32.dll shlwapi.dll comdlg32.dll ws2_32.dll setupapi.dll psapi.dll imm32.dll
   sechost.dll rpcrt4.dll combase.dll comctl32.dll "

@@ -15,8 +15,7 @@ source "$(dirname "$0")/../../scripts/lib/setup.sh"
 action=$1 bin=$2 state="$2/e2e"
 scenarios="$VARNEL_ROOT/tests/e2e/scenarios"
 # The port the build asks for the version service on (its VARNEL_VERSION_SERVICE).
-port=$(sed -n 's#^VARNEL_VERSION_SERVICE:STRING=https://localhost:\([0-9]*\).*#\1#p' \
-    "$bin/CMakeCache.txt")
+port=$(sed -n 's#^VARNEL_VERSION_SERVICE:STRING=.*:\([0-9]*\).*#\1#p' "$bin/CMakeCache.txt")
 port=${port:-47443}
 mkdir -p "$state/service"
 varnel_prefix
@@ -29,14 +28,12 @@ case "$action" in
 start)
     [ -f "$state/display" ] && xdpyinfo -display "$(cat "$state/display")" >/dev/null 2>&1 && exit 0
     if [ ! -f "$state/certs/ca.pem" ]; then
-        python3 "$VARNEL_ROOT/tools/version_service.py" make-certs "$state/certs" \
-            >"$state/certs.log" 2>&1 || exit 1
-        sh "$VARNEL_ROOT/tools/trust_test_ca.sh" "$WINEPREFIX" "$state/certs/ca.pem" || exit 1
+        python3 "$VARNEL_ROOT/tools/version_service.py" make-certs "$state/certs" >"$state/certs.log" 2>&1 &&
+            sh "$VARNEL_ROOT/tools/trust_test_ca.sh" "$WINEPREFIX" "$state/certs/ca.pem" || exit 1
     fi
     unset DISPLAY
     varnel_display || exit 1
-    echo "$DISPLAY" >"$state/display"
-    echo "$VARNEL_XVFB_PID" >"$state/xvfb.pid"
+    echo "$DISPLAY" >"$state/display" && echo "$VARNEL_XVFB_PID" >"$state/xvfb.pid"
     # Warm the prefix so that the first test does not pay for Wine's start.
     wine cmd /c exit >"$state/warm.log" 2>&1 </dev/null
     echo "wine session on $DISPLAY"
@@ -44,7 +41,6 @@ start)
 gtest)
     target=$3 filter=$4 scenario=${5:-}
     export DISPLAY="$(cat "$state/display")"
-    service_pid=
     if [ -n "$scenario" ]; then
         answer=(--scenario '{"body": "{\"result\":1,\"info\":{\"version\":\"3.0.0\",\"sid\":\"1\",\"must\":\"0\"}}"}')
         [ -f "$scenarios/$scenario.json" ] && answer=(--scenario-file "$scenarios/$scenario.json")
@@ -60,7 +56,7 @@ gtest)
     out="$state/$target-$scenario.log"
     wine "$bin/tests/$target.exe" --gtest_color=no "--gtest_filter=$filter" >"$out" 2>&1 </dev/null
     rc=$?
-    [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null
+    [ -n "${service_pid:-}" ] && kill "$service_pid" 2>/dev/null
     cat "$out"
     exit $rc
     ;;
@@ -68,6 +64,5 @@ stop)
     wineserver -k 2>/dev/null
     [ -f "$state/xvfb.pid" ] && kill "$(cat "$state/xvfb.pid")" 2>/dev/null
     rm -f "$state/xvfb.pid" "$state/display"
-    exit 0
     ;;
 esac

@@ -9,7 +9,6 @@
 #include <process.h>
 #include <tlhelp32.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,49 +17,39 @@
 #include <string>
 #include <vector>
 
+#include "layout/layout.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-using Lines = std::vector<std::wstring>;
 
-// The main window's controls and menu items, by id; the buttons are Command1 to Command5.
-constexpr int kCommand1 = 101, kCommand3 = 103, kCommand4 = 104, kCommand5 = 105, kS1 = 107,
-              kList1 = 109, kMenuUse = 201;
+using namespace varnel;  // the main window's control and menu ids
 const std::wstring kBoxTitle = L"提示", kCloseQuestion = L"是否确定退出软件?";
 const std::string kWindows = std::getenv("windir");
 // The system's programs that recorders (build/tools) stand in for during every test, so that
 // each start is logged and nothing real opens. The originals wait aside in "<path>.e2e" (a name
 // the services tier uses too: each tier puts back what an interrupted run of the other left).
 const fs::path kRecorded[] = {kWindows + "\\explorer.exe", kWindows + "\\system32\\rundll32.exe"};
-// The shell started minimized, as the recorder logs it before the arguments.
-const std::string kShellMinimized =
-    "path=" + kWindows + "\\explorer.exe\texe=explorer.exe\tshow=2\targs=";
-const fs::path kBuild = [] {  // build/<preset>, the folder above the test program's
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return fs::path(path).parent_path().parent_path();
-}();
+// build/<preset>, the folder above the test program's.
+const fs::path kBuild = fs::path(_pgmptr).parent_path().parent_path();
 
 // Polls until the condition holds or the time is up; returns whether it held.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !condition(); Sleep(20)) {
+    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !condition(); Sleep(20))
         if (GetTickCount64() >= end)
             return false;
-    }
     return true;
 }
 
 std::vector<DWORD> ProcessesNamed(const wchar_t* image) {  // in any case
     std::vector<DWORD> pids;
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    const HANDLE all = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry)) {
+    for (BOOL more = Process32FirstW(all, &entry); more; more = Process32NextW(all, &entry))
         if (CompareStringOrdinal(image, -1, entry.szExeFile, -1, TRUE) == CSTR_EQUAL)
             pids.push_back(entry.th32ProcessID);
-    }
-    CloseHandle(snapshot);
+    CloseHandle(all);
     return pids;
 }
 
@@ -68,11 +57,10 @@ std::vector<DWORD> ProcessesNamed(const wchar_t* image) {  // in any case
 // it), the shell running, the desktop at its default DPI, the clipboard free; and with the
 // recorders in place and an empty folder build/<preset>/e2e/run/<test> of its own, the working
 // folder of what it starts. What a test starts is ended after it.
-class E2e : public ::testing::Test {
-protected:
+struct E2e : ::testing::Test {
     void SetUp() override {
         for (const DWORD pid : ProcessesNamed(L"varnel-unplug.exe"))
-            started_.push_back(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+            started.push_back(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
         TearDown();
         GetDesktopWindow();  // Wine starts its shell, explorer.exe, for a session's first window
         ASSERT_TRUE(WaitUntil([] { return !ProcessesNamed(L"explorer.exe").empty(); }, 5000));
@@ -88,18 +76,17 @@ protected:
         SetEnvironmentVariableW(L"VARNEL_RECORDER_LOG", (dir / L"recorder.log").c_str());
     }
     void TearDown() override {
-        for (const HANDLE process : started_) {
+        for (const HANDLE process : started) {
             TerminateProcess(process, 1);
             WaitForSingleObject(process, 5000);
             CloseHandle(process);
         }
-        started_.clear();
+        started.clear();
+        // The system's programs back; a recorder may still be on its way out.
         for (const fs::path& path : kRecorded) {
             const fs::path aside = path.native() + L".e2e";
-            // A recorder may still be on its way out.
-            if (fs::exists(aside) &&
-                WaitUntil([&] { return DeleteFileW(path.c_str()) || !fs::exists(path); }, 5000))
-                MoveFileW(aside.c_str(), path.c_str());
+            for (int tries = 0; fs::exists(aside) && tries < 250; ++tries, Sleep(20))
+                MoveFileExW(aside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
         }
         RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
     }
@@ -112,11 +99,11 @@ protected:
     // Starts a copy of build/<preset>/<from> at `path`, to be ended after the test.
     HANDLE Launch(const wchar_t* from, const fs::path& path) {
         fs::create_directories(path.parent_path());
-        Need(CopyFileW((kBuild / from).c_str(), path.c_str(), FALSE), "cannot copy a program");
+        CopyFileW((kBuild / from).c_str(), path.c_str(), FALSE);
         const intptr_t process =
             _wspawnl(_P_NOWAIT, path.c_str(), (L"\"" + path.native() + L"\"").c_str(), nullptr);
-        Need(process != -1, "cannot start a program");
-        return started_.emplace_back(reinterpret_cast<HANDLE>(process));
+        Need(process != -1, "cannot copy or start a program");
+        return started.emplace_back(reinterpret_cast<HANDLE>(process));
     }
     // Starts the program from a copy in the test's folder and waits for its window; if `ready`,
     // also for the end of the start-up check, which enables the buttons.
@@ -130,24 +117,22 @@ protected:
 
     static bool Running(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
     static std::wstring Text(HWND window) {
-        wchar_t text[1024] = {};
-        GetWindowTextW(window, text, 1024);
-        return text;
+        std::wstring text(GetWindowTextLengthW(window) + 1, L'\0');
+        return text.substr(0, GetWindowTextW(window, text.data(), static_cast<int>(text.size())));
     }
     HWND Control(int id) const { return GetDlgItem(main, id); }
     bool Enabled(int id) const { return IsWindowEnabled(Control(id)); }
     bool AnyButtonEnabled() const {
-        return Enabled(kCommand1) || Enabled(102) || Enabled(kCommand3) || Enabled(kCommand4) ||
-               Enabled(kCommand5);
+        return Enabled(kCommand1) || Enabled(kCommand2) || Enabled(kCommand3) ||
+               Enabled(kCommand4) || Enabled(kCommand5);
     }
 
     // A visible top-level window of that class (only the program shows any); for a box, one
     // saying that text.
     static HWND TopLevel(const wchar_t* className, const std::wstring& text = L"") {
-        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, nullptr)) != nullptr;) {
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, nullptr)) != nullptr;)
             if (IsWindowVisible(w) && (text.empty() || Text(GetDlgItem(w, 0xFFFF)) == text))
                 return w;
-        }
         return nullptr;
     }
     static HWND WaitForBox(const std::wstring& text = L"") {
@@ -167,30 +152,14 @@ protected:
         const HANDLE process =
             OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ, FALSE, GetProcessId(program));
         std::wstring text(LOWORD(SendMessageW(Control(kS1), SB_GETTEXTLENGTHW, 1, 0)) + 1, L'\0');
-        void* remote =
-            VirtualAllocEx(process, nullptr, text.size() * 2, MEM_COMMIT, PAGE_READWRITE);
-        SendMessageW(Control(kS1), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(remote));
-        ReadProcessMemory(process, remote, text.data(), text.size() * 2, nullptr);
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+        void* at = VirtualAllocEx(process, nullptr, text.size() * 2, MEM_COMMIT, PAGE_READWRITE);
+        SendMessageW(Control(kS1), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(at));
+        ReadProcessMemory(process, at, text.data(), text.size() * 2, nullptr);
+        VirtualFreeEx(process, at, 0, MEM_RELEASE);
         CloseHandle(process);
         return text.c_str();
     }
     size_t LogCount() const { return SendMessageW(Control(kList1), LB_GETCOUNT, 0, 0); }
-    // The log's messages, each line's "[ <time> ]" checked to be one of those times.
-    Lines LogMessages(const std::set<std::wstring>& times) const {
-        Lines messages;
-        for (size_t i = 0; i < LogCount(); ++i) {
-            wchar_t line[512] = {};
-            SendMessageW(Control(kList1), LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
-            const std::wstring text = line;
-            const size_t end = text.find(L" ]");
-            Need(
-                text.starts_with(L"[ ") && end != text.npos && times.count(text.substr(2, end - 2)),
-                "a log line without its time");
-            messages.push_back(text.substr(end + 2));
-        }
-        return messages;
-    }
     // Each start the recorders logged: "path=<path>\texe=<name>\tshow=<wShowWindow>\targs=<the
     // command line after the program's name>", the whole command line left off. A line still
     // being written is not read.
@@ -205,9 +174,7 @@ protected:
     fs::path dir;
     HANDLE program = nullptr;
     HWND main = nullptr;
-
-private:
-    std::vector<HANDLE> started_;
+    std::vector<HANDLE> started;
 };
 
 // At 144 DPI the program starts to the greeting, every size grown by half (the layout is in
@@ -232,12 +199,11 @@ TEST_F(E2e, StartsAt144DpiToTheGreeting) {
     GetWindowRect(main, &frame);
     const HDC screen = GetDC(nullptr);
     int iconLike = 0;
-    for (int y = 0; y < GetSystemMetrics(SM_CYCAPTION) - 2; ++y) {
-        for (int x = frame.left + 2; x < frame.left + 22; ++x) {
-            const COLORREF c = GetPixel(screen, x, frame.top + GetSystemMetrics(SM_CYFRAME) + y);
-            const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
-            iconLike += (r > g + 60 && r > b + 60) || (g > r + 60 && g > b + 60);
-        }
+    for (int i = 0; i < 20 * (GetSystemMetrics(SM_CYCAPTION) - 2); ++i) {  // 20 pixels a row
+        const COLORREF c = GetPixel(screen, frame.left + 2 + i % 20,
+                                    frame.top + GetSystemMetrics(SM_CYFRAME) + i / 20);
+        const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+        iconLike += (r > g + 60 && r > b + 60) || (g > r + 60 && g > b + 60);
     }
     ReleaseDC(nullptr, screen);
     EXPECT_EQ(iconLike, 0);
@@ -259,8 +225,7 @@ TEST_F(E2e, StartsAt144DpiToTheGreeting) {
     UINT length = 0;
     ASSERT_TRUE(GetFileVersionInfoW(file.c_str(), 0, sizeof(version), version) &&
                 VerQueryValueW(version, L"\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(std::pair(fixed->dwFileVersionMS, fixed->dwFileVersionLS),
-              std::pair(static_cast<DWORD>(MAKELONG(0, 3)), 0ul));
+    EXPECT_EQ(std::pair(fixed->dwFileVersionMS, fixed->dwFileVersionLS), std::pair(0x30000ul, 0ul));
 }
 
 // No leaves everything as it was. Yes runs the whole sequence: seven lines, six pauses, the
@@ -295,7 +260,6 @@ TEST_F(E2e, OneClickFullRun) {
     for (const wchar_t* name : {L"a\\rundll32.exe", L"b\\RunDll32.EXE", L"myrundll32.exe"})
         related.push_back(Launch(L"tools\\sleeper.exe", dir / name));
     ASSERT_TRUE(WaitUntil([] { return ProcessesNamed(L"rundll32.exe").size() >= 2; }, 5000));
-    const std::vector<DWORD> shells = ProcessesNamed(L"explorer.exe");
 
     // What the driver sees is sampled until the run is over. A step fails only what the samples
     // prove: that it came too early, or much too late. The lines come after pauses of 2000, 2000,
@@ -332,22 +296,32 @@ TEST_F(E2e, OneClickFullRun) {
         }
         over = lines > 0 && enabled && starts == 2;
     }
-    EXPECT_EQ(LogMessages(times),
-              (Lines{L"正进行一键强力修复...", L"已清空剪贴板...", L"已清除相关进程...",
-                     L"已清除Explorer,正在重启...", L"已重启Explorer...", L"一键强力修复完毕...",
-                     L"您可以尝试移除移动设备..."}));
+    std::vector<std::wstring>
+        messages;  // each line "[ <time> ]<message>", the time one of the run's
+    for (size_t i = 0; i < LogCount(); ++i) {
+        wchar_t line[512] = {};
+        SendMessageW(Control(kList1), LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
+        const std::wstring text = line;
+        const size_t end = text.starts_with(L"[ ") ? text.find(L" ]") : text.npos;
+        EXPECT_TRUE(end != text.npos && times.count(text.substr(2, end - 2))) << "line " << i;
+        messages.push_back(text.substr(end + 2));
+    }
+    EXPECT_EQ(messages, (std::vector<std::wstring>{
+                            L"正进行一键强力修复...", L"已清空剪贴板...", L"已清除相关进程...",
+                            L"已清除Explorer,正在重启...", L"已重启Explorer...",
+                            L"一键强力修复完毕...", L"您可以尝试移除移动设备..."}));
     EXPECT_EQ(SendMessageW(Control(kList1), LB_GETCURSEL, 0, 0), 6);
     EXPECT_EQ(RecorderLog(),
               (std::vector<std::string>{
-                  kShellMinimized,
+                  "path=" + kWindows + "\\explorer.exe\texe=explorer.exe\tshow=2\targs=",
                   "path=" + kWindows +
-                      "\\system32\\rundll32.exe\texe="
-                      "rundll32.exe\tshow=1\targs=shell32.dll,Control_RunDLL hotplug.dll"}));
+                      "\\system32\\rundll32.exe\texe=rundll32.exe\tshow=1\targs="
+                      "shell32.dll,Control_RunDLL hotplug.dll"}));
     EXPECT_EQ(CountClipboardFormats(), 0);
     EXPECT_TRUE(WaitUntil([&] { return !Running(related[0]) && !Running(related[1]); }, 3000));
     EXPECT_TRUE(Running(related[2]));
-    for (const DWORD pid : ProcessesNamed(L"explorer.exe"))
-        EXPECT_EQ(std::count(shells.begin(), shells.end(), pid), 0);
+    // The shell ended, and the recorder standing in for the one started again is gone too.
+    EXPECT_TRUE(WaitUntil([] { return ProcessesNamed(L"explorer.exe").empty(); }, 3000));
     // Neither the status line nor Command3's caption belongs to the sequence.
     EXPECT_EQ(StatusMessage(), status);
     EXPECT_EQ(Text(Control(kCommand3)), L"清除Explorer");
@@ -380,9 +354,10 @@ TEST_F(E2e, UpdateOfferAcceptedOpensDownloadPage) {
         },
         10000));
     EXPECT_EQ(RecorderLog(),
-              std::vector<std::string>{kShellMinimized + "\"https://www.varnel.example/"
-                                                         "index.php/Works/detail/sid/"
-                                                         "1%22%20%2Fselect%2CC%3A%5Cx\""});
+              std::vector<std::string>{"path=" + kWindows +
+                                       "\\explorer.exe\texe=explorer.exe\tshow=2\targs=\"https://"
+                                       "www.varnel.example/index.php/Works/detail/sid/"
+                                       "1%22%20%2Fselect%2CC%3A%5Cx\""});
 }
 
 // While the service never answers, the window keeps answering and its menus work; a close asks,
@@ -391,15 +366,11 @@ TEST_F(E2e, WindowAnswersWhileTheServiceNeverAnswers) {
     StartProgram(false);
     // Once the service has the request, the window answers within 500 ms every time it is asked
     // for a while, and the buttons stay off.
+    const fs::path requests = kBuild / L"e2e\\service\\e2e_hang.requests.jsonl";  // session.sh's
     const auto expectAlive = [&](DWORD forMs) {
-        const fs::path requests = L"Z:" + fs::path(std::getenv("VARNEL_TEST_SERVICE")).native() +
-                                  L"\\e2e_hang.requests.jsonl";
-        EXPECT_TRUE(
-            WaitUntil([&] { return fs::exists(requests) && fs::file_size(requests); }, 5000));
-        for (const ULONGLONG end = GetTickCount64() + forMs; GetTickCount64() < end; Sleep(100)) {
-            DWORD_PTR result = 0;
-            EXPECT_TRUE(SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 500, &result));
-        }
+        EXPECT_TRUE(WaitUntil([&] { return std::ifstream(requests).peek() != EOF; }, 5000));
+        for (const ULONGLONG end = GetTickCount64() + forMs; GetTickCount64() < end; Sleep(100))
+            EXPECT_TRUE(SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 500, nullptr));
         EXPECT_FALSE(AnyButtonEnabled());
     };
     expectAlive(1500);
