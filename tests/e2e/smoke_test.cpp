@@ -296,8 +296,8 @@ TEST_F(E2e, OneClickFullRun) {
         }
         over = lines > 0 && enabled && starts == 2;
     }
-    std::vector<std::wstring>
-        messages;  // each line "[ <time> ]<message>", the time one of the run's
+    // Each line "[ <time> ]<message>", the time one of the run's.
+    std::vector<std::wstring> messages;
     for (size_t i = 0; i < LogCount(); ++i) {
         wchar_t line[512] = {};
         SendMessageW(Control(kList1), LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
