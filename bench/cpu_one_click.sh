@@ -19,6 +19,8 @@ if ! { [ -f "$bin/e2e/display" ] && xdpyinfo -display "$(cat "$bin/e2e/display")
 fi
 trap '[ "$started_session" = 1 ] && bash "$session" stop "$bin"' EXIT
 varnel_prefix
+# As in the tests: the recorder in system32 runs instead of Wine's built-in rundll32.
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;rundll32.exe=n,b;winedbg.exe=d"
 export DISPLAY
 DISPLAY=$(cat "$bin/e2e/display")
 
@@ -26,7 +28,7 @@ handshake="$bin/e2e/bench-wineserver.txt"
 out="$bin/e2e/bench-cpu.log"
 rm -f "$handshake"
 # Wine's output goes to a file: the programs it starts would keep a pipe open.
-wine "$bin/bench/cpu_one_click.exe" one_click_cpu >"$out" 2>&1 </dev/null &
+wine "$bin/bench/cpu_one_click.exe" >"$out" 2>&1 </dev/null &
 driver=$!
 
 # This prefix's wineserver works in /tmp/.../server-<device>-<inode> of the prefix.

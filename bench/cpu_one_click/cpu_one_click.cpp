@@ -7,23 +7,72 @@
 // answers every PeekMessage, so its CPU over the same span is shown too; bench/cpu_one_click.sh
 // writes its pid and the clock tick rate to e2e\bench-wineserver.txt in the build directory.
 //
-//   cpu_one_click.exe one_click_cpu      (run by bench/cpu_one_click.sh)
+//   cpu_one_click.exe      (run by bench/cpu_one_click.sh)
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <sstream>
+#include <stdexcept>
 #include <string>
-#include <vector>
 
-#include "harness.h"
+#include "layout/layout.h"
 
 namespace {
 
-using e2e::App;
-using e2e::kCommand4;
-using e2e::ReadFileBytes;
+namespace fs = std::filesystem;
+
+// build/<preset>, the folder above this program's.
+const fs::path kBuild = fs::path(_pgmptr).parent_path().parent_path();
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs) {
+    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !condition(); Sleep(stepMs))
+        if (GetTickCount64() >= end)
+            return false;
+    return true;
+}
+
+void Need(bool condition, const char* what) {
+    if (!condition)
+        throw std::runtime_error(what);
+}
+
+std::string ReadFileBytes(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// A system program replaced by the recorder (build/tools) while the object lives, so that the
+// repair's starts are logged and nothing real is ended or opened.
+class Recorder {
+public:
+    explicit Recorder(fs::path path) : path_(std::move(path)) {
+        Need(MoveFileW(path_.c_str(), Aside().c_str()) &&
+                 CopyFileW((kBuild / L"tools\\recorder.exe").c_str(), path_.c_str(), TRUE),
+             "cannot put a recorder in place");
+    }
+    ~Recorder() {
+        // The recorder may still be on its way out.
+        WaitUntil(
+            [&] {
+                return MoveFileExW(Aside().c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING) !=
+                       FALSE;
+            },
+            5000, 20);
+    }
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+
+private:
+    fs::path Aside() const { return path_.native() + L".e2e"; }
+    fs::path path_;
+};
 
 struct Wineserver {
     unsigned pid = 0;
@@ -31,17 +80,16 @@ struct Wineserver {
 };
 
 Wineserver ReadWineserver() {
-    const std::wstring path = e2e::BuildDirectory() + L"\\e2e\\bench-wineserver.txt";
+    const fs::path path = kBuild / L"e2e\\bench-wineserver.txt";
     Wineserver server;
-    e2e::WaitUntil([&] { return !ReadFileBytes(path).empty(); }, 10000, 100);
+    WaitUntil([&] { return !ReadFileBytes(path).empty(); }, 10000, 100);
     std::istringstream(ReadFileBytes(path)) >> server.pid >> server.ticksPerSecond;
     return server;
 }
 
-// The Linux process running the Windows program at `path` (0 when none), and its CPU time so far
-// in ms (negative once it has gone). Under Wine, GetProcessTimes of another process does not
-// advance; Linux's /proc does.
-unsigned LinuxPidOf(const std::wstring& path) {
+// The Linux process running the Windows program at `path` (0 when none). Under Wine,
+// GetProcessTimes of another process does not advance; Linux's /proc does.
+unsigned LinuxPidOf(const fs::path& path) {
     unsigned found = 0;
     WIN32_FIND_DATAW entry{};
     HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &entry);
@@ -52,15 +100,15 @@ unsigned LinuxPidOf(const std::wstring& path) {
         if (pid == 0)
             continue;
         const std::string commandLine =
-            ReadFileBytes(L"Z:\\proc\\" + std::wstring(entry.cFileName) + L"\\cmdline");
-        const std::wstring program = e2e::Widen(commandLine.substr(0, commandLine.find('\0')));
-        if (CompareStringOrdinal(program.c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL)
+            ReadFileBytes(fs::path(L"Z:\\proc\\") / entry.cFileName / L"cmdline");
+        if (lstrcmpiA(commandLine.c_str(), path.string().c_str()) == 0)
             found = pid;
     } while (found == 0 && FindNextFileW(search, &entry));
     FindClose(search);
     return found;
 }
 
+// Its CPU time so far in ms (negative once it has gone).
 double LinuxCpuMs(unsigned pid) {
     const std::string stat = ReadFileBytes(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\stat");
     const size_t name = stat.rfind(')');
@@ -76,6 +124,11 @@ double LinuxCpuMs(unsigned pid) {
             ticks += std::atof(field.c_str());
     }
     return ticks * 10.0;
+}
+
+HWND VisibleBox() {
+    const HWND box = FindWindowW(L"#32770", nullptr);
+    return box != nullptr && IsWindowVisible(box) ? box : nullptr;
 }
 
 struct Figures {
@@ -95,10 +148,10 @@ HWND FindVisibleWindow(const wchar_t* caption) {
 
 // busy_wait_bench.exe in one mode: from its window's appearing (its pauses start right after)
 // until the last reading before it exits. Its own report goes to `report`.
-Figures WaitBench(const wchar_t* mode, const std::wstring& folder, const Wineserver& server,
+Figures WaitBench(const wchar_t* mode, const fs::path& folder, const Wineserver& server,
                   std::string& report) {
-    const std::wstring program = e2e::BuildDirectory() + L"\\bench\\busy_wait_bench.exe";
-    const std::wstring output = folder + L"\\" + mode + L".txt";
+    const std::wstring program = (kBuild / L"bench\\busy_wait_bench.exe").wstring();
+    const fs::path output = folder / (std::wstring(mode) + L".txt");
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     HANDLE file = CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                               CREATE_ALWAYS, 0, nullptr);
@@ -111,14 +164,14 @@ Figures WaitBench(const wchar_t* mode, const std::wstring& folder, const Wineser
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                         folder.c_str(), &startup, &process)) {
-        throw e2e::Failure{"cannot start busy_wait_bench.exe"};
+        throw std::runtime_error("cannot start busy_wait_bench.exe");
     }
     CloseHandle(file);
     CloseHandle(process.hThread);
 
     unsigned pid = 0;
-    e2e::WaitUntil([&] { return (pid = LinuxPidOf(program)) != 0; }, 10000, 5);
-    e2e::WaitUntil([] { return FindVisibleWindow(L"busy_wait_bench") != nullptr; }, 10000, 5);
+    WaitUntil([&] { return (pid = LinuxPidOf(program)) != 0; }, 10000, 5);
+    WaitUntil([] { return FindVisibleWindow(L"busy_wait_bench") != nullptr; }, 10000, 5);
     const ULONGLONG start = GetTickCount64();
     const double cpuStart = LinuxCpuMs(pid);
     const double serverStart = LinuxCpuMs(server.pid);
@@ -136,40 +189,69 @@ Figures WaitBench(const wchar_t* mode, const std::wstring& folder, const Wineser
     return figures;
 }
 
-}  // namespace
-
-E2E_TEST(one_click_cpu) {
+// The program started from a copy in build/<preset>/e2e/run/cpu_one_click, with recorders in
+// place of the shell and rundll32.exe, through one one-click repair.
+void Run() {
     const Wineserver server = ReadWineserver();
     if (server.pid == 0)
         std::printf("no wineserver pid given: its figures are left out\n");
-
-    App app({.waitReady = false, .recorders = true});
+    const fs::path windows = _wgetenv(L"windir");
+    const Recorder shell(windows / L"explorer.exe"), rundll32(windows / L"system32\\rundll32.exe");
+    const fs::path folder = kBuild / L"e2e\\run\\cpu_one_click",
+                   copy = folder / L"varnel-unplug.exe";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    fs::copy_file(kBuild / L"varnel-unplug.exe", copy);
+    SetEnvironmentVariableW(L"VARNEL_RECORDER_LOG", (folder / L"recorder.log").c_str());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    std::wstring commandLine = L"\"" + copy.native() + L"\"";
+    Need(CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &process),
+         "cannot start the program");
+    HWND main = nullptr;
+    const auto enabled = [&] { return IsWindowEnabled(GetDlgItem(main, varnel::kCommand4)); };
+    Need(WaitUntil([&] { return (main = FindWindowW(L"VarnelUnplugForm1", nullptr)) != nullptr; },
+                   15000, 20),
+         "no main window within 15 s");
     // Without the stand-in service the check fails at once and says so; either way it ends.
-    E2E_CHECK(e2e::WaitUntil([&] { return app.BoxOpen() || app.Enabled(kCommand4); }, 15000));
-    if (app.BoxOpen())
-        app.WaitForBox().Press(IDOK);
-    app.WaitReady();
-    const unsigned pid = LinuxPidOf(app.Directory() + L"\\varnel-unplug.exe");
-    E2E_CHECK(pid != 0);
+    Need(WaitUntil([&] { return VisibleBox() != nullptr || enabled(); }, 15000, 20),
+         "the start-up check did not end");
+    if (const HWND box = VisibleBox())
+        PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    Need(WaitUntil(enabled, 15000, 20), "the buttons stayed off");
+    const unsigned pid = LinuxPidOf(copy);
+    Need(pid != 0, "the program's Linux process not found");
     Sleep(1000);  // let the start settle
 
-    app.Click(kCommand4);
-    e2e::Box question = app.WaitForBox();
-    const double cpuStart = LinuxCpuMs(pid);
-    const double serverStart = LinuxCpuMs(server.pid);
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(varnel::kCommand4, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(main, varnel::kCommand4)));
+    HWND question = nullptr;
+    Need(WaitUntil([&] { return (question = VisibleBox()) != nullptr; }, 15000, 20),
+         "no question box");
+    const double cpuStart = LinuxCpuMs(pid), serverStart = LinuxCpuMs(server.pid);
     const ULONGLONG start = GetTickCount64();
-    question.Press(IDYES);
+    PostMessageW(GetDlgItem(question, IDYES), BM_CLICK, 0, 0);
     // Polled slowly and without messages to the program, so the driver costs it nothing.
-    E2E_CHECK(e2e::WaitUntil(
-        [&] { return app.Enabled(kCommand4) && e2e::RecorderLog(app.Directory()).size() == 2; },
-        30000, 100));
-    Figures run{static_cast<double>(GetTickCount64() - start), LinuxCpuMs(pid) - cpuStart,
-                LinuxCpuMs(server.pid) - serverStart};
-    E2E_CHECK_EQ(app.LogLines().size(), 7u);
+    const auto starts = [&] {
+        const std::string log = ReadFileBytes(folder / L"recorder.log");
+        return std::count(log.begin(), log.end(), '\n');
+    };
+    Need(WaitUntil([&] { return enabled() && starts() == 2; }, 30000, 100),
+         "the repair did not end within 30 s");
+    const Figures run{static_cast<double>(GetTickCount64() - start), LinuxCpuMs(pid) - cpuStart,
+                      LinuxCpuMs(server.pid) - serverStart};
+    Need(SendMessageW(GetDlgItem(main, varnel::kList1), LB_GETCOUNT, 0, 0) == 7,
+         "the log does not hold the seven lines of a repair");
+    TerminateProcess(process.hProcess, 0);
+    WaitForSingleObject(process.hProcess, 5000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
 
     std::string busyReport, eventReport;
-    const Figures busy = WaitBench(L"busy", app.Directory(), server, busyReport);
-    const Figures event = WaitBench(L"event", app.Directory(), server, eventReport);
+    const Figures busy = WaitBench(L"busy", folder, server, busyReport);
+    const Figures event = WaitBench(L"event", folder, server, eventReport);
 
     std::printf("CPU as a share of one core over the wall time (from Z:\\proc):\n");
     Print("one-click run (program)", run);
@@ -178,4 +260,16 @@ E2E_TEST(one_click_cpu) {
     std::printf("busy_wait_bench's own figures (GetProcessTimes of itself):\n  %s  %s",
                 busyReport.c_str(), eventReport.c_str());
     std::printf("goal for the program: <= 1 %% of one core\n");
+}
+
+}  // namespace
+
+int wmain() {
+    try {
+        Run();
+        return 0;
+    } catch (const std::exception& failure) {
+        std::printf("failed: %s\n", failure.what());
+        return 1;
+    }
 }
