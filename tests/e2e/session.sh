@@ -58,6 +58,8 @@ gtest)
     rc=$?
     [ -n "${service_pid:-}" ] && kill "$service_pid" 2>/dev/null
     cat "$out"
+    # A filter that matches nothing would pass silently.
+    [ "$rc" != 0 ] || grep -q '^\[  PASSED  \] [1-9]' "$out" || { echo "no test ran: $filter"; rc=1; }
     exit $rc
     ;;
 stop)
