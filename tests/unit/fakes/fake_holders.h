@@ -3,7 +3,6 @@
 #pragma once
 
 #include <algorithm>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,14 +21,7 @@ inline ProcessView Process(uint32_t pid, std::u16string image, std::vector<std::
     return view;
 }
 
-class FakeSystem : public Drives,
-                   public HolderScanner,
-                   public ProcessControl,
-                   public DeviceEject,
-                   public Pacer,
-                   public ConsoleOutput {
-public:
-    FakeSystem() { devices[u'T'] = u"\\Device\\HarddiskVolume1"; }
+struct FakeSystem : Drives, HolderScanner, ProcessControl, DeviceEject, Pacer, ConsoleOutput {
     void Hold(uint32_t pid, const std::u16string& program, const std::u16string& name) {
         processes.push_back(Process(pid, program, {name}));
         running.insert(pid);
@@ -38,7 +30,12 @@ public:
     void Note(const std::string& what) { journal += (journal.empty() ? "" : ", ") + what; }
 
     std::vector<DriveInfo> List() override { return drives; }
-    std::u16string DeviceName(char16_t letter) override { return devices[letter]; }
+    // T: is a volume, S: a SUBST drive for a folder on C:.
+    std::u16string DeviceName(char16_t letter) override {
+        return letter == u'T'   ? u"\\Device\\HarddiskVolume1"
+               : letter == u'S' ? u"\\??\\C:\\work"
+                                : u"";
+    }
     bool IsFolder(const std::u16string& path) override { return folders.count(path) != 0; }
     // Only the processes still running; a failing scan throws as the system's would.
     std::vector<ProcessView> Scan() override {
@@ -71,7 +68,7 @@ public:
     }
     bool StartShell() override {
         Note("start shell");
-        return shellStarts;
+        return true;
     }
     std::u16string FindDevice(char16_t) override { return device; }
     // The answers in turn, the last one repeating.
@@ -84,7 +81,6 @@ public:
     void Err(const std::u16string& text) override { err += text; }
 
     std::vector<DriveInfo> drives;
-    std::map<char16_t, std::u16string> devices;
     std::set<std::u16string> folders;
     std::vector<ProcessView> processes;
     std::set<uint32_t> running, polite, critical, unkillable, windowless, lingering;
@@ -93,7 +89,7 @@ public:
     std::vector<EjectAnswer> answers{{true, 0, u""}};
     size_t requests = 0;
     uint64_t now = 0;
-    bool scanFails = false, shellStarts = true;
+    bool scanFails = false;
     holders::ConsoleServices services{*this, *this, *this, *this, *this, *this};
 };
 
