@@ -178,6 +178,9 @@ TEST(HoldersConsole, CommandsExitCodesAndStreams) {
             {"drive": "F:", "kind": "external", "label": "", "file_system": "", "size": 0},
             {"drive": "G:", "kind": "cdrom", "label": "", "file_system": "", "size": 0}]})"},
         {u"who T:", 0, 0, 0, u"没有进程占用 T:。\n"},
+        {u"who T: --json", kHeld, 1, 0,
+         uR"({"command": "who", "drive": "T:", "holders": [)" + kEditorJson +
+             uR"(], "uninspected": 0})"},
         {u"who T:", kHidden, 3, 0, u"有 1 " + kNotInspected},
         {u"free T:", kHeld, 1, 5000, u"仍占用 T: 的进程:\n" + kEditorLine + u" (未关闭)\n"},
         {u"free T: --kill", kHeld, 0, 5000, freed},
