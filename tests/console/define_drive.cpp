@@ -15,15 +15,10 @@ namespace {
 
 // Wine's own request (include/ddk/mountmgr.h), followed by the mount point's bytes.
 struct UnixDrive {
-    ULONG size;
-    ULONG type;
-    ULONG fsType;
-    DWORD serial;
+    ULONG size, type, fsType, serial;
     ULONGLONG unixDev;
     WCHAR letter;
-    USHORT mountPointOffset;
-    USHORT deviceOffset;
-    USHORT labelOffset;
+    USHORT mountPointOffset, deviceOffset, labelOffset;
 };
 
 constexpr DWORD kDefineUnixDrive =
