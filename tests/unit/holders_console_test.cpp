@@ -4,7 +4,6 @@
 
 #include "fakes/fake_holders.h"
 #include "holders/arguments.h"
-#include "holders/drive_match.h"
 #include "holders/holder_texts.h"
 #include "holders/report_json.h"
 #include "holders/report_text.h"
