@@ -171,7 +171,8 @@ TEST(HoldersConsole, CommandsExitCodesAndStreams) {
         {u"who T: --json", kHeld, 1, 0,
          uR"({"command": "who", "drive": "T:", "holders": [)" + kEditorJson +
              uR"(], "uninspected": 0})"},
-        {u"who T:", kHidden, 3, 0, u"有 1 " + kNotInspected},
+        {u"who T:", kHidden, 3, 0,
+         u"在能检查的进程中没有发现占用 T: 的进程。\n有 1 " + kNotInspected},
         {u"free T:", kHeld, 1, 5000, u"仍占用 T: 的进程:\n" + kEditorLine + u" (未关闭)\n"},
         {u"free T: --kill", kHeld, 0, 5000, freed},
         {u"free T:", kHidden, 3, 0,
