@@ -15,15 +15,10 @@ namespace {
 
 // Wine's own request (include/ddk/mountmgr.h), followed by the mount point's bytes.
 struct UnixDrive {
-    ULONG size;
-    ULONG type;
-    ULONG fsType;
-    DWORD serial;
+    ULONG size, type, fsType, serial;
     ULONGLONG unixDev;
     WCHAR letter;
-    USHORT mountPointOffset;
-    USHORT deviceOffset;
-    USHORT labelOffset;
+    USHORT mountPointOffset, deviceOffset, labelOffset;
 };
 
 constexpr DWORD kDefineUnixDrive =
@@ -56,18 +51,10 @@ int wmain(int argc, wchar_t** argv) {
     HANDLE manager =
         CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (manager == INVALID_HANDLE_VALUE) {
-        std::fprintf(stderr, "cannot open the mount manager: %lu\n", GetLastError());
-        return 1;
-    }
-    DWORD returned = 0;
-    const BOOL done =
-        DeviceIoControl(manager, kDefineUnixDrive, request.data(),
-                        static_cast<DWORD>(request.size()), nullptr, 0, &returned, nullptr);
-    const DWORD error = GetLastError();
-    CloseHandle(manager);
-    if (!done) {
-        std::fprintf(stderr, "the mount manager refused: %lu\n", error);
+    DWORD returned = 0;  // the handle and the request go with the process
+    if (!DeviceIoControl(manager, kDefineUnixDrive, request.data(),
+                         static_cast<DWORD>(request.size()), nullptr, 0, &returned, nullptr)) {
+        std::fprintf(stderr, "the mount manager refused: %lu\n", GetLastError());
         return 1;
     }
     return 0;

@@ -7,7 +7,6 @@
 //   holder.exe READY window PATH      an open file and a window that closes on WM_CLOSE
 //   holder.exe READY pipe PATH NAME   an open file and a synchronous pipe waiting for a client
 //   holder.exe READY idle             nothing (run from the drive it holds its program)
-//   holder.exe - alive PID            exit 0 when the process runs, 1 when it does not
 #include <windows.h>
 
 #include <cstdio>
@@ -79,10 +78,6 @@ void ShowWindowAndWait() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc == 4 && std::wcscmp(argv[2], L"alive") == 0) {
-        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, wcstoul(argv[3], nullptr, 10));
-        return process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT ? 0 : 1;
-    }
     if (argc < 3 || !Hold(argv[2], argc > 3 ? argv[3] : L"", argc > 4 ? argv[4] : nullptr)) {
         std::fprintf(stderr, "holder: could not hold (%lu)\n", GetLastError());
         return 2;

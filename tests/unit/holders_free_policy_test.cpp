@@ -3,124 +3,77 @@
 #include "fakes/fake_holders.h"
 #include "holders/collect_holders.h"
 #include "holders/free_policy.h"
+#include "holders/holder_texts.h"
 
 namespace varnel::holders {
 namespace {
 
-using testing::Process;
-
-struct FreeRig {
-    testing::FakeProcessControl control;
-    testing::FakePacer pacer;
-    testing::FakeScanner scanner{control};
-
-    void Hold(uint32_t pid, const std::u16string& program) {
-        scanner.processes.push_back(
-            Process(pid, program, {u"\\??\\T:\\f" + testing::PidText(pid)}));
-        control.running.insert(pid);
+// What became of each holder, in short: "2:closed 3:ended 1:self 7:still_running".
+std::string Summary(const FreeOutcome& outcome) {
+    std::string text;
+    for (const Holder& holder : outcome.closed) {
+        text += std::to_string(holder.pid) + ":closed ";
     }
-    FreeOutcome Free(bool kill, uint32_t waitSeconds = 5) {
-        const DriveNames drive{u'T', u"\\Device\\Harddisk1"};
-        return FreeDrive(
+    for (const Holder& holder : outcome.ended) {
+        text += std::to_string(holder.pid) + ":ended ";
+    }
+    for (const LeftHolder& left : outcome.left) {
+        text += std::to_string(left.holder.pid) + ":" + SpareName(left.spared) + " ";
+    }
+    if (outcome.shellEnded) {
+        text += outcome.shellRestarted ? "shell restarted" : "shell not restarted";
+    }
+    return text;
+}
+
+// The processes by id; unplug.exe itself runs as process 1.
+const std::u16string kPrograms[] = {
+    u"", u"unplug.exe",  u"editor.exe",   u"stubborn.exe", u"CSRSS.EXE",   u"service-host.exe",
+    u"", u"guarded.exe", u"Explorer.EXE", u"explorer.exe", u"service.exe", u"slow.exe"};
+
+// Asking comes before ending; only a process asked through a window is waited for, for the
+// whole limit at most; an ended one gets two seconds to go; some are never ended.
+TEST(HoldersFreePolicy, AsksWaitsEndsAndSpares) {
+    struct Row {
+        std::vector<uint32_t> holders;
+        bool kill;
+        uint32_t waitSeconds;
+        std::string outcome, journal;
+        uint64_t waitedMs;
+    };
+    const Row rows[] = {
+        {{2, 3}, false, 3, "2:closed 3:still_running ", "ask 2, ask 3", 3000},
+        {{1, 2, 3, 4, 5, 6, 7},
+         true,
+         0,
+         "2:closed 3:ended 1:self 4:critical 5:critical 6:unidentified 7:still_running ",
+         "ask 2, ask 3, ask 7, end 3, end 7",
+         0},
+        {{8}, false, 1, "8:closed shell restarted", "ask 8, start shell", 0},
+        {{9}, false, 1, "9:still_running ", "ask 9", 1000},
+        {{9}, true, 0, "9:ended shell restarted", "ask 9, end 9, start shell", 0},
+        {{10}, true, 30, "10:ended ", "ask 10, end 10", 0},
+        {{11}, true, 0, "11:ended 11:still_running ", "ask 11, end 11", 2000}};
+    for (const Row& row : rows) {
+        testing::FakeSystem system;
+        for (const uint32_t pid : row.holders) {
+            system.Hold(pid, kPrograms[pid], u"\\??\\T:\\a.txt");
+        }
+        system.polite = {2, 8};  // close when asked
+        system.critical = {5};
+        system.unkillable = {7};
+        system.windowless = {10};
+        system.lingering = {11};  // runs on for a while after being ended
+        const FreeOutcome outcome = FreeDrive(
             [&] {
-                return CollectHolders(scanner.Scan(), drive,
+                return CollectHolders(system.Scan(), {u'T', u"\\Device\\HarddiskVolume1"},
                                       [](const std::u16string&) { return false; });
             },
-            control, pacer, {kill, waitSeconds});
+            system, system, {row.kill, row.waitSeconds});
+        EXPECT_EQ(Summary(outcome), row.outcome) << row.journal;
+        EXPECT_EQ(system.journal, row.journal);
+        EXPECT_EQ(system.now, row.waitedMs) << row.journal;
     }
-};
-
-std::vector<uint32_t> Pids(const std::vector<Holder>& holders) {
-    std::vector<uint32_t> pids;
-    for (const Holder& holder : holders) {
-        pids.push_back(holder.pid);
-    }
-    return pids;
-}
-
-TEST(HoldersFreePolicy, AsksPolitelyAndEndsNothingWithoutKill) {
-    FreeRig rig;
-    rig.Hold(2, u"editor.exe");  // closes when asked
-    rig.Hold(3, u"stubborn.exe");
-    rig.control.polite = {2};
-
-    const FreeOutcome outcome = rig.Free(false, 3);
-
-    EXPECT_EQ(Pids(outcome.closed), std::vector<uint32_t>{2});
-    EXPECT_TRUE(outcome.ended.empty());
-    ASSERT_EQ(outcome.left.size(), 1u);
-    EXPECT_EQ(outcome.left[0].holder.pid, 3u);
-    EXPECT_EQ(outcome.left[0].spared, SpareReason::None);
-    EXPECT_EQ(rig.control.journal, (std::vector<std::u16string>{u"ask 2", u"ask 3"}));
-    EXPECT_EQ(rig.pacer.now, 3000u);  // waited the whole time for the stubborn one, no longer
-}
-
-TEST(HoldersFreePolicy, KillEndsAfterAskingButSparesSelfCriticalUnidentifiedAndUnkillable) {
-    FreeRig rig;
-    rig.control.self = 1;
-    rig.Hold(1, u"unplug.exe");
-    rig.Hold(4, u"CSRSS.EXE");
-    rig.Hold(5, u"service-host.exe");
-    rig.control.critical = {5};
-    rig.Hold(6, u"");
-    rig.Hold(7, u"stubborn.exe");
-    rig.Hold(9, u"guarded.exe");  // cannot be ended
-    rig.control.unkillable = {9};
-
-    const FreeOutcome outcome = rig.Free(true);
-
-    EXPECT_EQ(rig.control.journal,
-              (std::vector<std::u16string>{u"ask 7", u"ask 9", u"end 7", u"end 9"}));
-    EXPECT_EQ(Pids(outcome.ended), std::vector<uint32_t>{7});
-    std::vector<std::pair<uint32_t, SpareReason>> left;
-    for (const LeftHolder& holder : outcome.left) {
-        left.emplace_back(holder.holder.pid, holder.spared);
-    }
-    const std::vector<std::pair<uint32_t, SpareReason>> expected = {{1, SpareReason::Self},
-                                                                    {4, SpareReason::Critical},
-                                                                    {5, SpareReason::Critical},
-                                                                    {6, SpareReason::Unidentified},
-                                                                    {9, SpareReason::None}};
-    EXPECT_EQ(left, expected);
-    EXPECT_FALSE(outcome.shellEnded);
-}
-
-TEST(HoldersFreePolicy, RestartsTheShellOnlyWhenItWentAway) {
-    for (const bool shellCloses : {true, false}) {
-        FreeRig rig;
-        rig.Hold(8, u"Explorer.EXE");
-        if (shellCloses) {
-            rig.control.polite = {8};
-        }
-        const FreeOutcome outcome = rig.Free(false, 1);
-        EXPECT_EQ(outcome.shellRestarted, shellCloses);
-        EXPECT_EQ(rig.control.journal.back() == u"start shell", shellCloses);
-    }
-    FreeRig killed;
-    killed.Hold(8, u"explorer.exe");
-    const FreeOutcome outcome = killed.Free(true, 0);
-    EXPECT_EQ(killed.control.journal,
-              (std::vector<std::u16string>{u"ask 8", u"end 8", u"start shell"}));
-    EXPECT_TRUE(outcome.left.empty());
-}
-
-TEST(HoldersFreePolicy, DoesNotWaitForAProcessWithoutWindows) {
-    FreeRig rig;
-    rig.Hold(2, u"service.exe");
-    rig.control.windowless = {2};
-    rig.Free(true, 30);
-    EXPECT_EQ(rig.pacer.now, 0u);
-    EXPECT_EQ(rig.control.journal, (std::vector<std::u16string>{u"ask 2", u"end 2"}));
-}
-
-TEST(HoldersFreePolicy, GivesAnEndedProcessTwoSecondsToGo) {
-    FreeRig rig;
-    rig.Hold(2, u"slow.exe");
-    rig.control.lingering = {2};
-    const FreeOutcome outcome = rig.Free(true, 0);
-    EXPECT_EQ(rig.pacer.now, 2000u);
-    ASSERT_EQ(outcome.left.size(), 1u);  // still there after the grace, so still holding
-    EXPECT_EQ(outcome.left[0].holder.pid, 2u);
 }
 
 }  // namespace
