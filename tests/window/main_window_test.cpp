@@ -20,6 +20,7 @@
 #include "fakes/fake_update_services.h"
 #include "fakes/fake_window.h"
 #include "platform/win32/event_pump_win32.h"
+#include "platform/win32/message_loop.h"
 
 namespace varnel::win32 {
 namespace {
@@ -345,16 +346,20 @@ TEST(MainWindow, FollowsADpiChangeOrAResizeAndIgnoresADpiChangeWithoutItsRectang
     EXPECT_EQ(bar.bottom, client.bottom);
 }
 
-TEST(MainWindow, TabVisitsTheControlsInTheirOrder) {
+TEST(MainWindow, TheTabKeyVisitsTheControlsInTheirOrder) {
     Form f;
     f.Tick();
+    SetDialogWindow(f.window);  // as the program's message loop does
+    SetFocus(f.Item(kCommand1));
     std::vector<int> order;
-    HWND at = f.Item(kCommand1);
-    for (int step = 0; step < 6; ++step, at = GetNextDlgTabItem(f.window, at, FALSE))
-        order.push_back(GetDlgCtrlID(at));
+    for (int step = 0; step < 6; ++step) {
+        PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
+        f.pump.DispatchPending();
+        order.push_back(GetDlgCtrlID(GetFocus()));
+    }
+    SetDialogWindow(nullptr);
     EXPECT_EQ(order,
-              (std::vector<int>{kCommand1, kCommand2, kCommand3, kList1, kCommand5, kCommand4}));
-    EXPECT_EQ(at, f.Item(kCommand1));
+              (std::vector<int>{kCommand2, kCommand3, kList1, kCommand5, kCommand4, kCommand1}));
 }
 
 // The colour of the brush the window gives a control to paint its background with.
