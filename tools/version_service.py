@@ -104,8 +104,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(payload)
 
-    do_GET = do_POST
-
 
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
