@@ -153,6 +153,7 @@ TEST(Clipboard, EmptyRemovesTheTextOnItAndFailsWhileAnotherWindowHoldsIt) {
 // The system's text of an error with its number after it. (Wine's winhttp.dll holds no texts of
 // its own numbers.)
 TEST(SystemErrorText, GivesTheTextAndTheNumber) {
+    LoadLibraryW(L"winhttp.dll");  // as in the program once it has checked for a new version
     const std::u16string text = varnel::win32::SystemErrorText(ERROR_ACCESS_DENIED);
     EXPECT_TRUE(text.ends_with(u" (5)") && text.size() > 5 && !text.starts_with(u"error (") &&
                 text.find_first_of(u"\r\n") == std::u16string::npos)
@@ -279,8 +280,10 @@ TEST(EventWait, WaitsItsTimeDispatchingMessagesAndEndsEarlyOnQuit) {
         varnel::win32::TickClock clock;
         varnel::win32::Win32EventPump pump;
         SetTimer(window, row.timer, 100, nullptr);
+        SetTimer(window, 3, 8000, nullptr);  // a quit that ends a wait which would never end
         const ULONGLONG start = GetTickCount64();
         EXPECT_EQ(varnel::ResponsiveWait(clock, pump).WaitMs(row.waitMs), row.timer == 1);
+        KillTimer(window, 3);
         EXPECT_GE(GetTickCount64() - start, row.minMs);
         EXPECT_LE(GetTickCount64() - start, row.maxMs);
         EXPECT_EQ(handled, row.timer == 1);
