@@ -153,7 +153,6 @@ TEST(Clipboard, EmptyRemovesTheTextOnItAndFailsWhileAnotherWindowHoldsIt) {
 // The system's text of an error with its number after it. (Wine's winhttp.dll holds no texts of
 // its own numbers.)
 TEST(SystemErrorText, GivesTheTextAndTheNumber) {
-    LoadLibraryW(L"winhttp.dll");  // as in the program once it has checked for a new version
     const std::u16string text = varnel::win32::SystemErrorText(ERROR_ACCESS_DENIED);
     EXPECT_TRUE(text.ends_with(u" (5)") && text.size() > 5 && !text.starts_with(u"error (") &&
                 text.find_first_of(u"\r\n") == std::u16string::npos)
