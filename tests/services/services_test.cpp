@@ -390,16 +390,12 @@ TEST(TransportHang, WithAPumpTheThreadAnswersAndAQuitEndsThePost) {
     const HWND window = MessageWindow(TimerWindow);
     const size_t before = ServiceRequests().size();
     const DWORD testThread = GetCurrentThreadId();
-    long long roundTripMs = -1;
     DWORD_PTR echoed = 0;
     // Once the request is at the service, Post is waiting: a message sent from here is answered by
     // the test thread's window, then a quit request ends the wait.
     std::thread other([&] {
-        if (WaitUntil([&] { return ServiceRequests().size() > before; }, 5000)) {
-            const auto sent = Clock::now();
-            SendMessageTimeoutW(window, WM_APP + 1, 0, 0, SMTO_NORMAL, 2000, &echoed);
-            roundTripMs = MsSince(sent);
-        }
+        if (WaitUntil([&] { return ServiceRequests().size() > before; }, 5000))
+            SendMessageTimeoutW(window, WM_APP + 1, 0, 0, SMTO_NORMAL, 500, &echoed);
         PostThreadMessageW(testThread, WM_QUIT, 0, 0);
     });
     varnel::win32::Win32EventPump pump;
@@ -407,9 +403,7 @@ TEST(TransportHang, WithAPumpTheThreadAnswersAndAQuitEndsThePost) {
     EXPECT_THROW(Post(8s, &pump), PlatformError);
     EXPECT_LT(MsSince(start), 4000) << "the quit did not end the post";
     other.join();
-    EXPECT_EQ(echoed, 42u);
-    EXPECT_GE(roundTripMs, 0);
-    EXPECT_LT(roundTripMs, 500);
+    EXPECT_EQ(echoed, 42u) << "not answered within 500 ms";
     MSG quit{};
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit was lost";
     DestroyWindow(window);
