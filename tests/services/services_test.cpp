@@ -1,0 +1,438 @@
+// Each Win32 service of the program alone against the real system under Wine: the clipboard, the
+// Tool Help process table, the program starter, the responsive wait, the ANSI code page, the
+// system's error texts, and the WinHTTP transport over real HTTPS against the stand-in service.
+// The transport's groups each run against their own service configuration
+// (tests/e2e/scenarios/services_*), named in CMakeLists.txt.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/platform_error.h"
+#include "platform/win32/ansi_code_page_win32.h"
+#include "platform/win32/clipboard_win32.h"
+#include "platform/win32/clock_win32.h"
+#include "platform/win32/event_pump_win32.h"
+#include "platform/win32/program_starter_win32.h"
+#include "platform/win32/text.h"
+#include "platform/win32/toolhelp_processes.h"
+#include "platform/win32/winhttp_transport.h"
+#include "repair/kill_process.h"
+#include "repair/responsive_wait.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using varnel::PlatformError;
+using varnel::win32::WinHttpTransport;
+
+// Polls until the condition holds or the time is up; returns whether it held.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !condition(); Sleep(10)) {
+        if (GetTickCount64() >= end)
+            return false;
+    }
+    return true;
+}
+
+long long MsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+std::string ReadBytes(const fs::path& path) {  // empty when missing
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+std::string Utf8(const std::u16string& text) {
+    std::string bytes(text.size() * 3, '\0');
+    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<const wchar_t*>(text.data()),
+                                     int(text.size()), bytes.data(), int(bytes.size()), 0, 0));
+    return bytes;
+}
+
+const fs::path kBuild = [] {  // build/<preset>: the folder above the test program's own
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return fs::path(path).parent_path().parent_path();
+}();
+
+// Copies a program of build/<preset>/tools to path. (std::filesystem::copy_file of MinGW's
+// libstdc++ refuses to overwrite under Wine: "File exists".)
+void CopyTool(const wchar_t* tool, const fs::path& path) {
+    fs::create_directories(path.parent_path());
+    ASSERT_TRUE(CopyFileW((kBuild / "tools" / tool).c_str(), path.c_str(), FALSE)) << path;
+}
+
+HWND MessageWindow(WNDPROC procedure) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.lpszClassName = L"ServicesTestWindow";
+    UnregisterClassW(windowClass.lpszClassName, nullptr);
+    RegisterClassW(&windowClass);
+    return CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
+}
+
+// A file moved aside to "<path>.e2e" for the life of the object, with a copy of a test program in
+// its place when one is named. The e2e harness uses the same suffix, so each tier puts back what an
+// interrupted run of the other left aside.
+class SwappedFile {
+public:
+    SwappedFile(fs::path path, const wchar_t* standIn) : path_(std::move(path)) {
+        Restore(path_);
+        fs::rename(path_, path_.wstring() + L".e2e");
+        if (standIn != nullptr)
+            CopyTool(standIn, path_);
+    }
+    ~SwappedFile() { Restore(path_); }
+    static void Restore(const fs::path& path) {
+        const fs::path aside = path.wstring() + L".e2e";
+        if (fs::exists(aside)) {
+            // A stand-in may still be on its way out.
+            WaitUntil([&] { return DeleteFileW(path.c_str()) || !fs::exists(path); }, 5000);
+            MoveFileW(aside.c_str(), path.c_str());
+        }
+    }
+
+private:
+    fs::path path_;
+};
+
+TEST(Clipboard, EmptyRemovesTheTextOnItAndFailsWhileAnotherWindowHoldsIt) {
+    const HWND owner = MessageWindow(DefWindowProcW);
+    ASSERT_TRUE(WaitUntil([&] { return OpenClipboard(owner) != FALSE; }, 2000));
+    EmptyClipboard();
+    const wchar_t text[] = L"剪贴板上的文字";
+    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof text);
+    memcpy(GlobalLock(memory), text, sizeof text);
+    GlobalUnlock(memory);
+    EXPECT_NE(SetClipboardData(CF_UNICODETEXT, memory), nullptr);
+    CloseClipboard();
+    varnel::win32::Win32Clipboard().Empty();
+    EXPECT_EQ(CountClipboardFormats(), 0);
+
+    // Held open by another thread's window until the test has had its answer.
+    const HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([&] {
+        const HWND own = MessageWindow(DefWindowProcW);
+        if (WaitUntil([&] { return OpenClipboard(own) != FALSE; }, 2000)) {
+            SetEvent(held);
+            WaitForSingleObject(done, 10000);
+            CloseClipboard();
+        }
+        DestroyWindow(own);
+    });
+    const bool isHeld = WaitForSingleObject(held, 5000) == WAIT_OBJECT_0;
+    EXPECT_TRUE(isHeld) << "the other thread did not open it";
+    const auto start = Clock::now();
+    try {
+        if (isHeld) {
+            varnel::win32::Win32Clipboard().Empty();
+            ADD_FAILURE() << "Empty() succeeded while another window held the clipboard";
+        }
+    } catch (const PlatformError& error) {
+        EXPECT_EQ(error.Operation(), u"打开剪贴板");
+        EXPECT_GE(MsSince(start), 90) << "it tries again for a while";
+    }
+    SetEvent(done);
+    holder.join();
+    DestroyWindow(owner);
+}
+
+// The system's text of an error with its number after it. (Wine's winhttp.dll holds no texts of
+// its own numbers.)
+TEST(SystemErrorText, GivesTheTextAndTheNumber) {
+    const std::u16string text = varnel::win32::SystemErrorText(ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(text.ends_with(u" (5)") && text.size() > 5 && !text.starts_with(u"error (") &&
+                text.find_first_of(u"\r\n") == std::u16string::npos)
+        << Utf8(text);
+    EXPECT_EQ(varnel::win32::SystemErrorText(0x20004242), u"error (536887874)");
+}
+
+TEST(AnsiCodePage, GivesTheCodeOfEachUnitInCodePage936) {
+    const varnel::win32::Win32AnsiCodePage codePage;
+    const std::pair<char16_t, int> rows[] = {
+        {u'a', 0x61}, {u'中', 0xD6D0 - 0x10000}, {u'\u0E01', '?'}};
+    for (const auto& [unit, code] : rows)
+        EXPECT_EQ(codePage.CodeOf(unit), code) << int(unit);
+}
+
+TEST(Processes, KillProcessEndsEveryCaseOfTheNameAndSparesLookAlikesAndItself) {
+    const std::pair<const char*, bool> rows[] = {{"rundll32.exe", true},
+                                                 {"RunDll32.EXE", true},
+                                                 {"myrundll32.exe", false},
+                                                 {"rundll32.exe.bak", false}};
+    std::vector<HANDLE> copies;  // sleepers, each started from its full path
+    for (const auto& [name, ends] : rows) {
+        // A folder each: one folder cannot hold two spellings of a name.
+        const fs::path path = kBuild / "services" / std::to_string(copies.size()) / name;
+        CopyTool(L"sleeper.exe", path);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        ASSERT_TRUE(
+            CreateProcessW(path.c_str(), nullptr, 0, 0, FALSE, 0, 0, 0, &startup, &started));
+        copies.push_back(started.hProcess);
+    }
+    varnel::win32::ToolhelpProcessTable table;
+    varnel::KillProcess(table, u"rundll32.exe");
+    varnel::KillProcess(table, u"services_tests.exe");  // never the program itself
+    for (size_t i = 0; i < copies.size(); ++i) {
+        // The look-alikes are looked at last, when the others have had time to end.
+        EXPECT_EQ(WaitForSingleObject(copies[i], rows[i].second ? 5000 : 0),
+                  rows[i].second ? WAIT_OBJECT_0 : WAIT_TIMEOUT)
+            << rows[i].first;
+        TerminateProcess(copies[i], 1);
+    }
+}
+
+// The program starter runs the system folders' programs, never copies a search order would find
+// first: recorder copies stand in for the prefix's explorer.exe and rundll32.exe, and others
+// named like them sit beside the test program and in its current folder.
+TEST(ProgramStarter, RunsTheSystemFoldersProgramWithTheCommandLineAndShowStyle) {
+    const fs::path windows = std::getenv("WINDIR"), system = windows / "system32";
+    const fs::path planted = kBuild / "services" / "planted",
+                   log = kBuild / "services" / "recorder.log";
+    std::vector<fs::path> plantedFiles;
+    for (const fs::path& folder : {kBuild / "tests", planted}) {
+        for (const wchar_t* name : {L"explorer.exe", L"RUNDLL32.EXE"}) {
+            CopyTool(L"recorder.exe", folder / name);
+            plantedFiles.push_back(folder / name);
+        }
+    }
+    const fs::path previousDirectory = fs::current_path();
+    fs::current_path(planted);
+    fs::remove(log);
+    SetEnvironmentVariableW(L"VARNEL_RECORDER_LOG", log.c_str());
+    {
+        const SwappedFile shell(windows / "explorer.exe", L"recorder.exe");
+        const SwappedFile rundll32(system / "rundll32.exe", L"recorder.exe");
+        const std::pair<std::u16string, int> rows[] = {
+            {u"explorer.exe http://x/", 2},
+            {u"RUNDLL32.EXE shell32.dll,Control_RunDLL hotplug.dll", 1},
+            {u"explorer.exe /select,\"C:\\a b\\报告.txt\"", 1}};
+        std::string expected;
+        for (const auto& [commandLine, show] : rows) {
+            const bool isShell = commandLine.starts_with(u"explorer");
+            varnel::win32::Win32ProgramStarter().Start(
+                isShell ? varnel::SystemProgram::Shell : varnel::SystemProgram::Rundll32,
+                commandLine, show);
+            // One line a start: path=, exe=, show=, args=, cmdline=, separated by tabs.
+            const fs::path program = isShell ? windows / "explorer.exe" : system / "rundll32.exe";
+            expected += "path=" + program.string() + "\texe=" + program.filename().string() +
+                        "\tshow=" + std::to_string(show) +
+                        "\targs=" + Utf8(commandLine.substr(commandLine.find(u' ') + 1)) +
+                        "\tcmdline=" + Utf8(commandLine) + "\r\n";
+            WaitUntil([&] { return ReadBytes(log).size() >= expected.size(); }, 10000);
+        }
+        EXPECT_EQ(_stricmp(ReadBytes(log).c_str(), expected.c_str()), 0) << ReadBytes(log);
+    }
+    {
+        const SwappedFile rundll32(system / "rundll32.exe", nullptr);
+        const std::u16string commandLine = u"RUNDLL32.EXE shell32.dll,Control_RunDLL hotplug.dll";
+        try {
+            varnel::win32::Win32ProgramStarter().Start(varnel::SystemProgram::Rundll32, commandLine,
+                                                       1);
+            ADD_FAILURE() << "a missing rundll32.exe was started";
+        } catch (const PlatformError& error) {
+            EXPECT_EQ(error.Operation(), u"启动程序 " + commandLine);
+        }
+    }
+    fs::current_path(previousDirectory);
+    for (const fs::path& file : plantedFiles)
+        WaitUntil([&] { return DeleteFileW(file.c_str()) != FALSE; }, 5000);
+}
+
+// The responsive wait over the real clock and message queue. A timer of the waiting thread's own
+// window acts during the wait: it posts a message to the window, or posts the quit request.
+bool handled = false;
+
+LRESULT CALLBACK TimerWindow(HWND window, UINT message, WPARAM timer, LPARAM lParam) {
+    if (message == WM_TIMER) {
+        KillTimer(window, timer);
+        timer == 1 ? void(PostMessageW(window, WM_APP, 0, 0)) : PostQuitMessage(7);
+    }
+    handled = handled || message == WM_APP;
+    return message == WM_APP + 1 ? 42 : DefWindowProcW(window, message, timer, lParam);
+}
+
+TEST(EventWait, WaitsItsTimeDispatchingMessagesAndEndsEarlyOnQuit) {
+    const HWND window = MessageWindow(TimerWindow);
+    const struct {
+        UINT_PTR timer;  // 1: posts a message, 2: the quit request
+        int16_t waitMs;
+        ULONGLONG minMs, maxMs;  // the wait's length
+    } rows[] = {{1, 300, 300, 1000}, {2, 5000, 90, 2000}};
+    for (const auto& row : rows) {
+        handled = false;
+        varnel::win32::TickClock clock;
+        varnel::win32::Win32EventPump pump;
+        SetTimer(window, row.timer, 100, nullptr);
+        SetTimer(window, 3, 8000, nullptr);  // a quit that ends a wait which would never end
+        const ULONGLONG start = GetTickCount64();
+        EXPECT_EQ(varnel::ResponsiveWait(clock, pump).WaitMs(row.waitMs), row.timer == 1);
+        KillTimer(window, 3);
+        EXPECT_GE(GetTickCount64() - start, row.minMs);
+        EXPECT_LE(GetTickCount64() - start, row.maxMs);
+        EXPECT_EQ(handled, row.timer == 1);
+        MSG quit{};
+        EXPECT_EQ(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE), row.timer == 2)
+            << "the quit is left for the main loop";
+        EXPECT_EQ(quit.wParam, row.timer == 2 ? 7u : 0u);
+    }
+    DestroyWindow(window);
+}
+
+// The stand-in service's folder (a Linux path; Wine shows the root as drive Z:) holds its port and
+// the requests it has recorded so far, in order.
+fs::path ServiceFile(const std::string& name) {
+    return fs::path("Z:" + std::string(std::getenv("VARNEL_TEST_SERVICE")) + "/" + name)
+        .make_preferred();
+}
+
+unsigned ServicePort() {
+    return static_cast<unsigned>(std::atoi(ReadBytes(ServiceFile("port")).c_str()));
+}
+
+std::vector<nlohmann::json> ServiceRequests() {
+    std::istringstream lines(ReadBytes(
+        ServiceFile(std::getenv("VARNEL_TEST_SCENARIO") + std::string(".requests.jsonl"))));
+    std::vector<nlohmann::json> requests;
+    for (std::string line; std::getline(lines, line);)
+        requests.push_back(nlohmann::json::parse(line));
+    return requests;
+}
+
+varnel::HttpAnswer Post(std::chrono::milliseconds limit = 10s, varnel::EventPump* pump = nullptr,
+                        const std::string& form = "sn=kesto") {
+    const std::u16string url = u"https://localhost:" +
+                               fs::path(std::to_string(ServicePort())).u16string() +
+                               u"/index.php/Index/soft_version";
+    return WinHttpTransport(pump, limit).Post(url, u"application/x-www-form-urlencoded", form);
+}
+
+// services_answers: the service answers request n with step n of its scenario, so the rows run in
+// that order, one request each.
+TEST(TransportAnswers, EachAnswerAsTheServiceGaveIt) {
+    const struct {
+        const char* name;
+        int status;  // 0: Post fails
+        std::u16string body;
+    } rows[] = {
+        {"plain answer", 200, u"{\"result\":1}"},
+        {"server error page", 500, u"<html><body>500 内部错误</body></html>"},
+        {"charset=gbk", 200, u"当前软件为最新版本"},
+        {"charset=GBK", 200, u"检测失败"},
+        {"charset=big5", 200, u"繁體中文"},
+        {"exactly 1 MiB", 200, std::u16string(1024 * 1024, u'a')},
+        {"1 MiB and a byte", 0, u""},
+        {"307 to a path of the same host", 200, u"moved"},
+        {"307 to another port", 0, u""},
+    };
+    const std::string form = "sn=kesto&t=\xD6\xD0";  // bytes as given, not text
+    for (const auto& row : rows) {
+        try {
+            const varnel::HttpAnswer answer = Post(10s, nullptr, form);
+            EXPECT_EQ(answer.status, row.status) << row.name;
+            EXPECT_TRUE(answer.body == row.body)
+                << row.name << ": " << Utf8(answer.body.substr(0, 80));
+        } catch (const PlatformError& error) {
+            EXPECT_EQ(row.status, 0) << row.name << ": " << Utf8(error.Detail());
+        }
+    }
+    const auto requests = ServiceRequests();
+    ASSERT_EQ(requests.size(), std::size(rows) + 1) << "one request a row, the redirect's twice";
+    EXPECT_EQ(requests[0]["method"], "POST");
+    EXPECT_EQ(requests[0]["path"], "/index.php/Index/soft_version");
+    EXPECT_EQ(requests[0]["body_hex"], "736e3d6b6573746f26743dd6d0");
+    std::string headers;  // "name: value" lines, and in lower case
+    for (const auto& header : requests[0]["headers"])
+        headers += header[0].get<std::string>() + ": " + header[1].get<std::string>() + "\n";
+    std::string lower = headers;
+    std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+    EXPECT_EQ(lower.find("user-agent:"), std::string::npos) << headers;
+    EXPECT_EQ(lower.find("content-type:"), lower.rfind("content-type:")) << headers;
+    EXPECT_NE(headers.find("CONTENT-TYPE: application/x-www-form-urlencoded\n"), std::string::npos);
+    EXPECT_EQ(requests[8]["path"], "/index.php/Index/moved");
+    EXPECT_EQ(requests[8]["body_hex"], requests[0]["body_hex"]);
+}
+
+// services_untrusted and services_tls_1_0 run this: the handshake fails, so nothing reaches the
+// service, which would otherwise answer.
+TEST(TransportRefuses, TheServersHandshake) {
+    EXPECT_THROW(Post(), PlatformError);
+    EXPECT_TRUE(ServiceRequests().empty());
+}
+
+// services_hang: the service reads each request and never answers.
+TEST(TransportHang, EndsWithinTheTimeLimit) {
+    const auto start = Clock::now();
+    EXPECT_THROW(Post(2s), PlatformError);
+    EXPECT_GE(MsSince(start), 1900);
+    EXPECT_LE(MsSince(start), 3000);
+}
+
+TEST(TransportHang, WithAPumpTheThreadAnswersAndAQuitEndsThePost) {
+    const HWND window = MessageWindow(TimerWindow);
+    const size_t before = ServiceRequests().size();
+    const DWORD testThread = GetCurrentThreadId();
+    DWORD_PTR echoed = 0;
+    // Once the request is at the service, Post is waiting: a message sent from here is answered by
+    // the test thread's window, then a quit request ends the wait.
+    std::thread other([&] {
+        if (WaitUntil([&] { return ServiceRequests().size() > before; }, 5000))
+            SendMessageTimeoutW(window, WM_APP + 1, 0, 0, SMTO_NORMAL, 500, &echoed);
+        PostThreadMessageW(testThread, WM_QUIT, 0, 0);
+    });
+    varnel::win32::Win32EventPump pump;
+    const auto start = Clock::now();
+    EXPECT_THROW(Post(8s, &pump), PlatformError);
+    EXPECT_LT(MsSince(start), 4000) << "the quit did not end the post";
+    other.join();
+    EXPECT_EQ(echoed, 42u) << "not answered within 500 ms";
+    MSG quit{};
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit was lost";
+    DestroyWindow(window);
+}
+
+// Established TCP connections (either end) to a port of this machine, from Linux's /proc.
+int ConnectionsTo(unsigned port) {
+    int count = 0;
+    for (const char* table : {"Z:\\proc\\net\\tcp", "Z:\\proc\\net\\tcp6"}) {
+        std::istringstream lines(ReadBytes(table));
+        std::string line, slot, local, remote, state;
+        std::getline(lines, line);  // the heading
+        while (std::getline(lines, line)) {
+            // "0: 0100007F:B8A3 0100007F:D2F3 01 ...": local, remote, state (01 established).
+            std::istringstream(line) >> slot >> local >> remote >> state;
+            const auto portOf = [](const std::string& address) {
+                return std::strtoul(address.substr(address.find(':') + 1).c_str(), nullptr, 16);
+            };
+            count += state == "01" && (portOf(local) == port || portOf(remote) == port);
+        }
+    }
+    return count;
+}
+
+// services_endless_headers: header lines without end until the client goes.
+TEST(TransportEndlessHeaders, LeavesNoConnectionBehind) {
+    EXPECT_THROW(Post(2s), PlatformError);
+    EXPECT_TRUE(WaitUntil([] { return ConnectionsTo(ServicePort()) == 0; }, 2000))
+        << ConnectionsTo(ServicePort()) << " connections left open";
+}
+
+}  // namespace
