@@ -10,7 +10,8 @@ std::u16string SystemErrorText(DWORD error) {
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
     DWORD length =
         FormatMessageW(flags, nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    if (length == 0 || buffer == nullptr) {
+    // With FORMAT_MESSAGE_ALLOCATE_BUFFER a text comes with its buffer, and no text with none.
+    if (length == 0) {
         // WinHTTP and other modules keep their texts in their own DLLs.
         HMODULE winhttp = GetModuleHandleW(L"winhttp.dll");
         if (winhttp != nullptr) {
@@ -19,7 +20,7 @@ std::u16string SystemErrorText(DWORD error) {
         }
     }
     std::u16string text;
-    if (length != 0 && buffer != nullptr) {
+    if (length != 0) {
         text = FromWide(buffer, length);
         while (!text.empty() &&
                (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) {

@@ -134,11 +134,6 @@ InternetHandle OpenSession() {
     // No agent name: the request carries no header of ours but the content type.
     HINTERNET session = api.Open(nullptr, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
                                  WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
-    if (session == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) {
-        // Systems before Windows 8.1 know only the configured default proxy.
-        session = api.Open(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                           WINHTTP_NO_PROXY_BYPASS, 0);
-    }
     if (session == nullptr) {
         FailLast(u"WinHttpOpen");
     }
