@@ -135,10 +135,12 @@ struct E2e : ::testing::Test {
                 return w;
         return nullptr;
     }
-    static HWND WaitForBox(const std::wstring& text = L"") {
+    // A box of the program's, owned by its main window (which it blocks while it is open).
+    HWND WaitForBox(const std::wstring& text = L"") const {
         HWND box = nullptr;
         Need(WaitUntil([&] { return (box = TopLevel(L"#32770", text)) != nullptr; }, 15000),
              "no box says so");
+        EXPECT_EQ(GetWindow(box, GW_OWNER), main);
         return box;
     }
     static bool HasButton(HWND box, int id) { return IsWindowVisible(GetDlgItem(box, id)); }
