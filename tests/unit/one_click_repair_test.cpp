@@ -9,33 +9,31 @@ namespace {
 
 using namespace testing;
 
-// Everything the sequence touches, journaling into one list. Each pause shows up in the journal
-// as "pause <ms> Command4 <state>", written from inside the pause like a nested handler would.
-struct Rig : JournalingRepairRig {
-    Rig() {
+// Each pause shows up in the journal as "pause <ms> Command4 <state>", written from inside the
+// pause like a nested handler would; the window closes, or a quit request comes, in pause n.
+struct Rig : RepairRig {
+    Rig(size_t closeInPause = 0, size_t quitInPause = 0) {
         processes.running = {{11, u"rundll32.exe"}, {22, u"explorer.exe"}};
         boxes.replies = {kAnswerYes};
-        pump.onDispatch = [this](int dispatch) {
+        pump.onDispatch = [=, this](size_t pause) {
             journal.push_back(u"pause " + Number(pump.timeouts.back()) + u" Command4 " +
                               (command4.Enabled() ? u"enabled" : u"disabled"));
-            if (dispatch == closeInPause)
-                window.open = false;
-            return dispatch != quitInPause;
+            window.open = pause != closeInPause;
+            return pause != quitInPause;
         };
     }
 
-    FakeMessageBoxes boxes;
-    JournalingButton command4{journal, u"Command4", u"一键强力修复", true};
+    FakeButton command4{u"Command4", u"一键强力修复", &journal};
     FakeClock clock;
     FakeEventPump pump{clock};
     ResponsiveWait wait{clock, pump};
     FakeWindowPresence window;
-    int closeInPause = 0;
-    int quitInPause = 0;
     OneClickRepair repair{log, processes, clipboard, starter, boxes, command4, wait, window};
 };
 
+const std::u16string kDialog = u"RUNDLL32.EXE shell32.dll,Control_RunDLL hotplug.dll";
 const Journal kFullRun{
+    u"box 68 是否确定进行一键强力修复?",
     u"Command4 disabled",
     u"log [ 14:03:27 ]正进行一键强力修复...",
     u"pause 2000 Command4 disabled",
@@ -48,114 +46,69 @@ const Journal kFullRun{
     u"terminate 22",
     u"log [ 14:03:27 ]已清除Explorer,正在重启...",
     u"pause 2000 Command4 disabled",
-    u"start explorer.exe /2",
+    u"shell explorer.exe /2",
     u"log [ 14:03:27 ]已重启Explorer...",
     u"pause 2000 Command4 disabled",
     u"log [ 14:03:27 ]一键强力修复完毕...",
     u"log [ 14:03:27 ]您可以尝试移除移动设备...",
     u"pause 1000 Command4 disabled",
     u"Command4 enabled",
-    u"start RUNDLL32.EXE shell32.dll,Control_RunDLL hotplug.dll /1",
+    u"rundll32 " + kDialog + u" /1",
 };
 
-// The journal of a full run up to and including the n-th pause.
-Journal UpToPause(int n) {
-    Journal prefix;
-    for (const std::u16string& entry : kFullRun) {
-        prefix.push_back(entry);
-        if (entry.starts_with(u"pause ") && --n == 0)
-            break;
-    }
-    return prefix;
-}
-
-TEST(OneClickRepair, AfterYesRunsEveryStepInOrderWithItsPausesAndNoStatusText) {
-    Rig rig;
-    rig.repair.Command4_Click();
-    ASSERT_EQ(rig.boxes.shown.size(), 1u);
-    EXPECT_EQ(rig.boxes.shown[0].text, u"是否确定进行一键强力修复?");
-    EXPECT_EQ(rig.boxes.shown[0].title, u"提示");
-    EXPECT_EQ(rig.boxes.shown[0].style, 68u);
-    EXPECT_EQ(rig.journal, kFullRun);
-    EXPECT_EQ(rig.starter.programs,
-              (std::vector<SystemProgram>{SystemProgram::Shell, SystemProgram::Rundll32}));
-    EXPECT_EQ(rig.pump.timeouts, (std::vector<uint32_t>{2000, 2000, 3000, 2000, 2000, 1000}));
-    EXPECT_GE(rig.clock.now, 12000u);
-    EXPECT_EQ(rig.list.selected, 6);
-    EXPECT_TRUE(rig.status.sets.empty());
-}
-
-TEST(OneClickRepair, AnyAnswerButYesChangesNothing) {
-    for (int answer : {kAnswerNo, 2 /* IDCANCEL */}) {
+TEST(OneClickRepair, OnlyYesRunsEveryStepInOrderWithItsPauses) {
+    for (const int answer : {kAnswerYes, kAnswerNo, 2 /* IDCANCEL */}) {
         Rig rig;
         rig.boxes.replies = {answer};
         rig.repair.Command4_Click();
-        EXPECT_EQ(rig.boxes.shown.size(), 1u);
-        EXPECT_TRUE(rig.journal.empty());
-        EXPECT_TRUE(rig.command4.Enabled());
-        EXPECT_EQ(rig.clock.readings, 0);
+        EXPECT_EQ(rig.journal, answer == kAnswerYes ? kFullRun : Journal{kFullRun[0]});
     }
 }
 
-TEST(OneClickRepair, AFailingStepIsShownAndTheSequenceGoesOnWithTheNextStep) {
-    const std::u16string dialog = u"RUNDLL32.EXE shell32.dll,Control_RunDLL hotplug.dll";
-    struct Case {
-        const char* step;
+TEST(OneClickRepair, AFailingStepIsShownInsteadOfItsLogLineAndTheSequenceGoesOn) {
+    const struct {
         std::function<void(Rig&)> breakIt;
-        std::u16string missingEntry;  // the step's effect, which did not happen
-        std::u16string missingLine;   // its log line, not written
-        std::u16string boxText;
+        std::u16string effect;  // the step's effect, replaced by the failure box
+        std::u16string line;    // its log line, not written
+        std::u16string box;
+    } cases[] = {
+        {[](Rig& r) { r.clipboard.fails = true; }, u"empty clipboard",
+         u"log [ 14:03:27 ]已清空剪贴板...", u"box 16 操作失败：清空剪贴板\naccess denied"},
+        {[](Rig& r) { r.starter.failing = {u"explorer.exe"}; }, u"shell explorer.exe /2",
+         u"log [ 14:03:27 ]已重启Explorer...", u"box 16 操作失败：启动程序 explorer.exe\nx"},
+        {[](Rig& r) { r.starter.failing = {kDialog}; }, kFullRun.back(), u"",
+         u"box 16 操作失败：启动程序 " + kDialog + u"\nx"},
     };
-    const std::vector<Case> cases{
-        {"clipboard held by another program", [](Rig& r) { r.clipboard.fails = true; },
-         u"empty clipboard", u"log [ 14:03:27 ]已清空剪贴板...",
-         u"操作失败：清空剪贴板\naccess denied"},
-        {"shell start", [](Rig& r) { r.starter.failing = {u"explorer.exe"}; },
-         u"start explorer.exe /2", u"log [ 14:03:27 ]已重启Explorer...",
-         u"操作失败：启动程序 explorer.exe\nx"},
-        {"dialog start", [&](Rig& r) { r.starter.failing = {dialog}; }, u"start " + dialog + u" /1",
-         u"", u"操作失败：启动程序 " + dialog + u"\nx"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.step);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
         Rig rig;
         c.breakIt(rig);
         rig.repair.Command4_Click();
         Journal expected;
         for (const std::u16string& entry : kFullRun) {
-            if (entry != c.missingEntry && entry != c.missingLine)
-                expected.push_back(entry);
+            if (entry != c.line)
+                expected.push_back(entry == c.effect ? c.box : entry);
         }
         EXPECT_EQ(rig.journal, expected);
-        ASSERT_EQ(rig.boxes.shown.size(), 2u);
-        EXPECT_EQ(rig.boxes.shown[1].text, c.boxText);
-        EXPECT_EQ(rig.boxes.shown[1].title, u"提示");
-        EXPECT_EQ(rig.boxes.shown[1].style, 16u);  // error icon, OK
-        EXPECT_TRUE(rig.command4.Enabled());
     }
 }
 
-TEST(OneClickRepair, ClosingTheWindowInAPauseStopsAndRestoresOnlyAnEndedShell) {
-    for (int pause = 1; pause <= 6; ++pause) {
-        SCOPED_TRACE(pause);
-        Rig rig;
-        rig.closeInPause = pause;
-        rig.repair.Command4_Click();
-        Journal expected = UpToPause(pause);
-        if (pause == 4) {
-            expected.push_back(u"start explorer.exe /2");  // ended by step 6, not yet restarted
+TEST(OneClickRepair, AClosedWindowOrAQuitInAPauseEndsItRestoringOnlyAnEndedShell) {
+    for (size_t pause = 1; pause <= 6; ++pause) {
+        for (const bool quit : {false, true}) {
+            SCOPED_TRACE(pause);
+            Rig rig(quit ? 0 : pause, quit ? pause : 0);
+            rig.repair.Command4_Click();
+            Journal expected;
+            for (size_t seen = 0; seen < pause;) {  // the full run up to the n-th pause
+                expected.push_back(kFullRun[expected.size()]);
+                seen += expected.back().starts_with(u"pause ") ? 1 : 0;
+            }
+            if (pause == 4)
+                expected.push_back(u"shell explorer.exe /2");  // ended, not yet started again
+            EXPECT_EQ(rig.journal, expected) << "nothing touches the window after the close";
         }
-        EXPECT_EQ(rig.journal, expected) << "no control, log line or dialog after the close";
     }
-}
-
-TEST(OneClickRepair, AQuitRequestInAPauseEndsTheSequenceLikeAClose) {
-    Rig rig;
-    rig.quitInPause = 4;
-    rig.repair.Command4_Click();
-    Journal expected = UpToPause(4);
-    expected.push_back(u"start explorer.exe /2");
-    EXPECT_EQ(rig.journal, expected);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Fakes for the update check: code pages, a recording HTTP transport and the process exit.
+// Fakes for the update check: a code page, a recording HTTP transport and the process exit.
 // Program start is FakeProgramStarter of fake_repair.h.
 #pragma once
 
@@ -14,24 +14,6 @@
 #include "platform/window_services.h"
 
 namespace varnel::testing {
-
-// The GBK code page (936) for the characters the tests use: ASCII is itself, the listed
-// characters take their real GBK codes, and any other unit takes the code of "?", as the
-// system's conversion does for a unit GBK cannot hold.
-class GbkCodePage : public AnsiCodePage {
-public:
-    int16_t CodeOf(char16_t unit) const override {
-        if (unit < 0x80) {
-            return static_cast<int16_t>(unit);
-        }
-        const auto it = kCodes.find(unit);
-        return it != kCodes.end() ? static_cast<int16_t>(it->second) : '?';
-    }
-
-private:
-    inline static const std::map<char16_t, uint16_t> kCodes = {
-        {u'中', 0xD6D0}, {u'文', 0xCEC4}, {u'提', 0xCCE1}, {u'示', 0xCABE}};
-};
 
 // A code page given as a table; units not in it are single bytes equal to their value.
 class TableCodePage : public AnsiCodePage {
@@ -56,12 +38,10 @@ public:
     HttpAnswer Post(const std::u16string& url, const std::u16string& contentType,
                     const std::string& body) override {
         requests.push_back({url, contentType, body});
-        if (during) {
+        if (during)
             during();  // what the user does while the exchange runs
-        }
-        if (fail) {
+        if (fail)
             throw PlatformError(u"WinHttpSendRequest", u"The operation timed out (12002)");
-        }
         return answer;
     }
 
@@ -76,11 +56,7 @@ struct ProcessEnded {};
 
 class FakeProcessExit : public ProcessExit {
 public:
-    [[noreturn]] void EndNow() override {
-        ++ends;
-        throw ProcessEnded{};
-    }
-    int ends = 0;
+    [[noreturn]] void EndNow() override { throw ProcessEnded{}; }
 };
 
 }  // namespace varnel::testing

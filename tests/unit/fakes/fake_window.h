@@ -1,6 +1,8 @@
-// Recording fakes of the window's controls, shared by the unit tests.
+// Recording fakes of the window's controls. Each can also write what happens to it into a journal
+// shared with the system fakes of fake_repair.h, so a test sees the order of effects across them.
 #pragma once
 
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,9 +11,24 @@
 
 namespace varnel::testing {
 
+using Journal = std::vector<std::u16string>;
+
+inline void Note(Journal* journal, const std::u16string& entry) {
+    if (journal != nullptr)
+        journal->push_back(entry);
+}
+
+inline std::u16string Number(long long value) {
+    const std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
+}
+
 class FakeLogList : public LogList {
 public:
-    void AddItem(const std::u16string& line) override { lines.push_back(line); }
+    void AddItem(const std::u16string& line) override {
+        Note(journal, u"log " + line);
+        lines.push_back(line);
+    }
     void RemoveItem(int16_t index) override { lines.erase(lines.begin() + index); }
     int16_t Count() const override { return static_cast<int16_t>(lines.size()); }
     void Select(int16_t index) override { selected = index; }
@@ -22,22 +39,20 @@ public:
 
     std::vector<std::u16string> lines;
     int selected = -1;
+    Journal* journal = nullptr;
 };
 
+// Journals the texts of panel 2, the status line the program talks through.
 class FakeStatusBar : public StatusBar {
 public:
     void SetPanelText(int panel, const std::u16string& text) override {
-        sets.emplace_back(panel, text);
-    }
-    std::u16string Panel2() const {
-        for (auto it = sets.rbegin(); it != sets.rend(); ++it) {
-            if (it->first == 2)
-                return it->second;
-        }
-        return u"";
+        if (panel == 2)
+            Note(journal, u"status " + text);
+        panels[panel] = text;
     }
 
-    std::vector<std::pair<int, std::u16string>> sets;
+    std::map<int, std::u16string> panels;
+    Journal* journal = nullptr;
 };
 
 class FakeTimeOfDay : public TimeOfDay {
@@ -48,19 +63,27 @@ public:
 
 class FakeButton : public Button {
 public:
-    explicit FakeButton(std::u16string caption = u"", bool enabled = false)
-        : caption_(std::move(caption)), enabled_(enabled) {}
+    FakeButton(std::u16string name, std::u16string caption, Journal* journal = nullptr)
+        : name_(std::move(name)), caption_(std::move(caption)), journal_(journal) {}
     bool Enabled() const override { return enabled_; }
-    void SetEnabled(bool enabled) override { enabled_ = enabled; }
+    void SetEnabled(bool enabled) override {
+        Note(journal_, name_ + (enabled ? u" enabled" : u" disabled"));
+        enabled_ = enabled;
+    }
     std::u16string Caption() const override { return caption_; }
-    void SetCaption(const std::u16string& caption) override { caption_ = caption; }
+    void SetCaption(const std::u16string& caption) override {
+        Note(journal_, name_ + u" caption " + caption);
+        caption_ = caption;
+    }
 
 private:
-    std::u16string caption_;
-    bool enabled_;
+    std::u16string name_, caption_;
+    Journal* journal_;
+    bool enabled_ = true;
 };
 
-// Answers message boxes from a script of replies and records what was shown.
+// Answers message boxes from a script of replies (then No) and records what was shown; the
+// journal gets the style and the text, and the title only when it is not the usual one.
 class FakeMessageBoxes : public MessageBoxes {
 public:
     struct Shown {
@@ -69,6 +92,8 @@ public:
     };
     int Show(const std::u16string& text, const std::u16string& title, unsigned style) override {
         shown.push_back({text, title, style});
+        Note(journal, u"box " + Number(style) + u" " +
+                          (title == kBoxTitle ? text : u"[" + title + u"] " + text));
         if (replies.empty())
             return kAnswerNo;
         const int reply = replies.front();
@@ -78,6 +103,7 @@ public:
 
     std::vector<int> replies;
     std::vector<Shown> shown;
+    Journal* journal = nullptr;
 };
 
 }  // namespace varnel::testing
