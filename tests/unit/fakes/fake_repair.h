@@ -1,11 +1,8 @@
 // Recording fakes of the system services the repair actions use, journaling like the window's.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "fakes/fake_window.h"
 #include "log/activity_log.h"
@@ -33,10 +30,8 @@ public:
     }
     std::u16string ToLower(const std::u16string& text) const override {
         std::u16string lower = text;
-        for (char16_t& c : lower) {
-            if ((c >= u'A' && c <= u'Z') || (c >= u'\u0410' && c <= u'\u042F'))
-                c += 0x20;
-        }
+        for (char16_t& c : lower)
+            c += (c >= u'A' && c <= u'Z') || (c >= u'\u0410' && c <= u'\u042F') ? 0x20 : 0;
         return lower;
     }
     uint32_t CurrentProcessId() const override { return self; }

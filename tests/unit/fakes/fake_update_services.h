@@ -2,7 +2,6 @@
 // Program start is FakeProgramStarter of fake_repair.h.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -18,7 +17,7 @@ namespace varnel::testing {
 // A code page given as a table; units not in it are single bytes equal to their value.
 class TableCodePage : public AnsiCodePage {
 public:
-    explicit TableCodePage(std::map<char16_t, int16_t> codes) : codes_(std::move(codes)) {}
+    TableCodePage(std::map<char16_t, int16_t> codes) : codes_(std::move(codes)) {}
     int16_t CodeOf(char16_t unit) const override {
         const auto it = codes_.find(unit);
         return it != codes_.end() ? it->second : static_cast<int16_t>(unit);

@@ -63,23 +63,22 @@ public:
 
 class FakeButton : public Button {
 public:
-    FakeButton(std::u16string name, std::u16string caption, Journal* journal = nullptr)
-        : name_(std::move(name)), caption_(std::move(caption)), journal_(journal) {}
-    bool Enabled() const override { return enabled_; }
-    void SetEnabled(bool enabled) override {
-        Note(journal_, name_ + (enabled ? u" enabled" : u" disabled"));
-        enabled_ = enabled;
+    FakeButton(std::u16string name, std::u16string caption, Journal* journal)
+        : name(std::move(name)), caption(std::move(caption)), journal(journal) {}
+    bool Enabled() const override { return enabled; }
+    void SetEnabled(bool on) override {
+        Note(journal, name + (on ? u" enabled" : u" disabled"));
+        enabled = on;
     }
-    std::u16string Caption() const override { return caption_; }
-    void SetCaption(const std::u16string& caption) override {
-        Note(journal_, name_ + u" caption " + caption);
-        caption_ = caption;
+    std::u16string Caption() const override { return caption; }
+    void SetCaption(const std::u16string& text) override {
+        Note(journal, name + u" caption " + text);
+        caption = text;
     }
 
-private:
-    std::u16string name_, caption_;
-    Journal* journal_;
-    bool enabled_ = true;
+    std::u16string name, caption;
+    Journal* journal;
+    bool enabled = true;
 };
 
 // Answers message boxes from a script of replies (then No) and records what was shown; the

@@ -1,14 +1,115 @@
-#include "update/version_check.h"
-
 #include <gtest/gtest.h>
 
 #include "fakes/fake_repair.h"
 #include "fakes/fake_update_services.h"
+#include "update/form_encoder.h"
+#include "update/post_form.h"
+#include "update/utf8.h"
+#include "update/version_answer.h"
+#include "update/version_check.h"
 
 namespace varnel {
 namespace {
 
-using namespace varnel::testing;
+using namespace testing;
+
+const std::string kReplaced = "\xEF\xBF\xBD";  // U+FFFD as UTF-8
+
+// The conversions never fail: each lone surrogate, and each malformed UTF-8 sequence, becomes
+// U+FFFD, while the well-formed text around it stays.
+TEST(Utf8, ReplacesEachLoneSurrogateAndEachMalformedSequence) {
+    const struct {
+        std::u16string text;
+        std::string bytes;
+    } toUtf8[] = {
+        {{u'x', 0xD7FF, 0xE000}, "x\xED\x9F\xBF\xEE\x80\x80"},
+        {{0xD800, 0xDC00, 0xDBFF, 0xDFFF}, "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
+        {{u'x', 0xD800}, "x" + kReplaced},
+        {{0xDBFF, u'x', 0xDC00, 0xDFFF}, kReplaced + "x" + kReplaced + kReplaced},
+        {{0xDE00, 0xD83D}, kReplaced + kReplaced},
+        {{0xD83D, 0xD83D, 0xDE00}, kReplaced + "\xF0\x9F\x98\x80"},
+    };
+    for (const auto& row : toUtf8)
+        EXPECT_EQ(ToUtf8(row.text), row.bytes);
+    EXPECT_EQ(FromUtf8("x\x80\xE4\xB8\xAD\xE4\xB8"), (std::u16string{u'x', 0xFFFD, u'中', 0xFFFD}));
+    EXPECT_EQ(FromUtf8("\xED\xA0\x80z"), (std::u16string{0xFFFD, u'z'}));
+}
+
+// Real GBK codes for 中 and 文, the code of "?" for Hangul (not in GBK), and codes chosen to reach
+// the edges of the arithmetic: the signed 16-bit code (中 is 0xD6D0, 乙 0xFF01, 戊 0xFEFF),
+// the high part divided by 255, and hex digits without leading zeros.
+const TableCodePage kCodes =
+    std::map<char16_t, int16_t>{{u'中', -0x2930}, {u'文', -0x313C}, {u'가', '?'},   {u'ÿ', 0xFF},
+                                {u'Ā', 0x100},    {u'甲', -0x7EFB}, {u'乙', -0xFF}, {u'丙', -0xBF},
+                                {u'丁', -0xFE},   {u'戊', -0x101},  {u'己', 0x7FFF}};
+
+TEST(EncodeFormText, EscapesTheBytesOfEveryCodeFrom255UpAndCopiesEveryOtherUnit) {
+    std::u16string ascii;
+    for (char16_t c = 0; c < 128; ++c)
+        ascii.push_back(c);
+    const struct {
+        std::u16string text, encoded;
+    } rows[] = {
+        {u"", u""},
+        {ascii, ascii},
+        {u"sn=中文&%", u"sn=%D6%D0%CE%C4&%"},
+        {u"é가丙丁", u"é가丙丁"},  // codes up to 254, also as absolute values, are copied
+        {u"xÿyĀ", u"x%0%FFy%1%0"},
+        {u"甲乙戊己", u"%81%5%100%1%FE%FF%7F%FF"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(EncodeFormText(row.text, kCodes), row.encoded);
+}
+
+TEST(PostForm, SendsTheEncodedFormAsUtf8AndReturnsTheBodyWhateverTheStatus) {
+    FakeTransport transport;
+    transport.answer = {500, u"<html>内部错误</html>"};
+    EXPECT_EQ(FormPoster(transport, kCodes).PostForm(u"https://h/x", u"sn=中文&k=가 c"),
+              u"<html>内部错误</html>");
+    ASSERT_EQ(transport.requests.size(), 1u);
+    EXPECT_EQ(transport.requests[0].url, u"https://h/x");
+    EXPECT_EQ(transport.requests[0].contentType, u"application/x-www-form-urlencoded");
+    EXPECT_EQ(transport.requests[0].body, "sn=%D6%D0%CE%C4&k=\xEA\xB0\x80 c");
+}
+
+// The answer as "result|version|sid|must", or "none".
+std::u16string Read(const std::u16string& text) {
+    const auto a = ParseVersionAnswer(text);
+    return a ? a->result + u"|" + a->version + u"|" + a->sid + u"|" + a->must : u"none";
+}
+
+std::u16string WithMust(const std::u16string& must) {
+    return uR"({"result":1,"info":{"version":"3.0.0","sid":"1","must":)" + must + u"}}";
+}
+
+TEST(ParseVersionAnswer, TakesStringsAsTheyAreAndWholeNumbersAsDigitsAndAnythingElseAsNone) {
+    const struct {
+        std::u16string text, read;
+    } rows[] = {
+        {uR"( {"result":"0","info":{"version":"3.0.0 ","sid":18446744073709551615,"must":-1}} )",
+         u"0|3.0.0 |18446744073709551615|-1"},
+        {uR"({"result":0,"info":{"version":3,"sid":7,"must":-9223372036854775808}})",
+         u"0|3|7|-9223372036854775808"},
+        {uR"({"result":"成功","info":{"version":"3.1\u00e9","sid":"\ud83d\ude00","must":"0"}})",
+         u"成功|3.1é|😀|0"},
+        // Extra fields are ignored; the last of duplicate names counts.
+        {uR"({"x":[1,{}],"result":0,"result":2,"info":{"version":"1","sid":"s","must":"1","y":0}})",
+         u"2|1|s|1"},
+        {WithMust(u"null"), u"none"},
+        {WithMust(u"true"), u"none"},
+        {WithMust(u"1.0"), u"none"},
+        {WithMust(u"99999999999999999999999"), u"none"},
+        {uR"({"info":{"version":"3.0.0","sid":"1","must":"0"}})", u"none"},
+        {uR"({"result":1,"info":{"sid":"1","must":"0"}})", u"none"},
+        {uR"({"result":1,"info":{"version":"3.0.0","must":"0"}})", u"none"},
+        {uR"({"result":1,"info":{"version":"3.0.0","sid":"1"}})", u"none"},
+        {uR"({"result":"0","info":"none"})", u"none"},
+        {uR"({"result":1})", u"none"},
+        {u"<html><body>500 Internal Server Error</body></html>", u"none"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Read(row.text), row.read) << std::string(row.text.begin(), row.text.end());
+}
 
 std::u16string Answer(const std::u16string& result, const std::u16string& version,
                       const std::u16string& must, const std::u16string& sid = u"\"77\"") {
@@ -16,10 +117,8 @@ std::u16string Answer(const std::u16string& result, const std::u16string& versio
            u",\"must\":" + must + u"}}";
 }
 
-// One program start: the window's controls and services as fakes, journaling, and the check.
-struct Start {
-    Start() { boxes.journal = status.journal = starter.journal = &journal; }
-
+// One program start: the window's controls and services as journaling fakes, and the check.
+struct Start : RepairRig {
     // Runs the first tick and tells what the user met, in order, ending with whether the process
     // ended or a platform failure reached the window.
     std::u16string Outcome() {
@@ -31,8 +130,7 @@ struct Start {
             journal.push_back(u"failure");
         }
         EXPECT_EQ(transport.requests.size(), 1u);
-        EXPECT_EQ(transport.requests.at(0).url,
-                  u"https://v.test:8443/index.php/Index/soft_version");
+        EXPECT_EQ(transport.requests.at(0).url, u"https://v.test/index.php/Index/soft_version");
         EXPECT_EQ(transport.requests.at(0).body, "sn=kesto");
         std::u16string outcome;
         for (const std::u16string& entry : journal)
@@ -40,27 +138,16 @@ struct Start {
         return outcome;
     }
 
-    Journal journal;
     FakeTransport transport;
     TableCodePage codePage{{}};
     FormPoster poster{transport, codePage};
-    FakeMessageBoxes boxes;
-    FakeLogList list;
-    FakeStatusBar status;
-    FakeTimeOfDay clock;
-    ActivityLog log{list, status, clock};
-    FakeProgramStarter starter;
     FakeProcessExit exit;
     FakeWindowPresence window;
-    VersionCheck check{poster,
-                       boxes,
-                       log,
-                       starter,
-                       exit,
-                       window,
-                       [this] { journal.push_back(u"buttons on"); },
-                       [this] { journal.push_back(u"timer off"); },
-                       {u"https://v.test:8443", u"https://www.site.test"}};
+    std::function<void()> buttonsOn = [this] { journal.push_back(u"buttons on"); };
+    std::function<void()> timerOff = [this] { journal.push_back(u"timer off"); };
+    VersionCheck check{poster,    boxes,    log,
+                       starter,   exit,     window,
+                       buttonsOn, timerOff, {u"https://v.test", u"https://www.site.test"}};
 };
 
 TEST(VersionCheck, EachAnswerLeadsToItsOutcome) {
