@@ -173,14 +173,10 @@ TEST(VersionCheck, EachAnswerLeadsToItsOutcome) {
         {Answer(u"1", u"\"3.0.0\"", u"1"), kAnswerNo,
          u"status 当前软件为最新版本,欢迎使用Varnel软件..; buttons on; timer off"},
         {Answer(u"\"ok\"", u"\"3.0.1\"", u"\"0\""), kAnswerNo, offer(u"3.0.1") + welcome},
-        {Answer(u"1", u"\"2.9.0\"", u"0"), kAnswerNo, offer(u"2.9.0") + welcome},
         {Answer(u"1", u"\"3.0.0 \"", u"0"), kAnswerNo, offer(u"3.0.0 ") + welcome},
-        {Answer(u"1", u"3", u"0"), kAnswerNo, offer(u"3") + welcome},
         {Answer(u"1", u"\"3.1.0\"", u"1"), kAnswerNo, offer(u"3.1.0") + u"ended"},
         {Answer(u"1", u"\"3.1.0\"", u"\"0 \""), kAnswerNo, offer(u"3.1.0") + u"ended"},
         {Answer(u"1", u"\"3.1.0\"", u"\"0\"", u"25"), kAnswerYes,
-         offer(u"3.1.0") + page + u"25\" /2; ended"},
-        {Answer(u"1", u"\"3.1.0\"", u"1", u"25"), kAnswerYes,
          offer(u"3.1.0") + page + u"25\" /2; ended"},
         {Answer(u"1", u"\"3.1.0\"", u"0", uR"("1\" /select,C:\\x")"), kAnswerYes,
          offer(u"3.1.0") + page + u"1%22%20%2Fselect%2CC%3A%5Cx\" /2; ended"},
@@ -206,21 +202,16 @@ TEST(VersionCheck, EachAnswerLeadsToItsOutcome) {
         Start s;
         s.transport.answer = {200, row.body};
         s.transport.fail = row.transportFails;
-        s.transport.during = [&] { s.window.open = !row.closedMeanwhile; };
+        s.transport.during = [&] {
+            s.check.Timer1_Timer();  // Timer1 ticks on while the window waits for the answer
+            s.window.open = !row.closedMeanwhile;
+        };
         s.boxes.replies = {row.reply};
         s.starter.failing = {page.substr(6) + u"666\""};
         EXPECT_EQ(s.Outcome(), row.outcome);
+        s.check.Timer1_Timer();
+        EXPECT_EQ(s.transport.requests.size(), 1u) << "one check per program start";
     }
-}
-
-TEST(VersionCheck, TicksDuringOrAfterTheCheckStartNothing) {
-    Start s;
-    s.transport.answer = {200, Answer(u"1", u"\"3.0.0\"", u"0")};
-    s.transport.during = [&] { s.check.Timer1_Timer(); };
-    const std::u16string upToDate =
-        u"status 当前软件为最新版本,欢迎使用Varnel软件..; buttons on; timer off";
-    EXPECT_EQ(s.Outcome(), upToDate);
-    EXPECT_EQ(s.Outcome(), upToDate);  // one request, one outcome
 }
 
 TEST(IsPlainText, RefusesControlsAndOverlongTextAtEveryEdge) {
