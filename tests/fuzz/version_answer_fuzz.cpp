@@ -15,14 +15,10 @@
 using namespace varnel;
 using namespace varnel::testing;
 
-namespace {
-
-void Require(bool condition) {
+static void Require(bool condition) {
     if (!condition)
         std::abort();
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t control = size > 0 ? data[0] : 0;

@@ -15,8 +15,7 @@ namespace varnel::testing {
 
 // A process list. Lower-cases ASCII and the basic Cyrillic capitals, enough to show that the
 // comparison goes through ToLower rather than an ASCII-only rule.
-class FakeProcessTable : public ProcessTable {
-public:
+struct FakeProcessTable : ProcessTable {
     bool ForEachProcess(const std::function<void(const ProcessRecord&)>& visit) override {
         const std::vector<ProcessRecord> snapshot = running;
         for (const ProcessRecord& process : snapshot)
@@ -42,8 +41,7 @@ public:
     Journal* journal = nullptr;
 };
 
-class FakeClipboard : public Clipboard {
-public:
+struct FakeClipboard : Clipboard {
     void Empty() override {
         if (fails)
             throw PlatformError(u"清空剪贴板", u"access denied");
@@ -56,8 +54,7 @@ public:
 };
 
 // Starts nothing; a command line in failing throws instead.
-class FakeProgramStarter : public ProgramStarter {
-public:
+struct FakeProgramStarter : ProgramStarter {
     struct Started {
         std::u16string commandLine;
         int showStyle;
@@ -77,25 +74,18 @@ public:
     Journal* journal = nullptr;
 };
 
-// Each reading returns now, then moves it on by stepPerReading.
-class FakeClock : public MillisecondClock {
-public:
-    uint32_t Now() override {
-        now += stepPerReading;
-        return now - stepPerReading;
-    }
+struct FakeClock : MillisecondClock {
+    uint32_t Now() override { return now; }
     uint32_t now = 0;
-    uint32_t stepPerReading = 0;
 };
 
 // Waiting advances the fake clock: by the whole time-out, or up to the next event when events
 // arrive every eventEveryMs. onDispatch plays the nested handlers; its result is the pump's.
-class FakeEventPump : public EventPump {
-public:
-    explicit FakeEventPump(FakeClock& clock) : clock_(clock) {}
+struct FakeEventPump : EventPump {
+    explicit FakeEventPump(FakeClock& clock) : clock(clock) {}
     void WaitForEvents(uint32_t timeoutMs) override {
         timeouts.push_back(timeoutMs);
-        clock_.now += (eventEveryMs != 0 && eventEveryMs < timeoutMs) ? eventEveryMs : timeoutMs;
+        clock.now += (eventEveryMs != 0 && eventEveryMs < timeoutMs) ? eventEveryMs : timeoutMs;
     }
     bool DispatchPending() override { return onDispatch ? onDispatch(timeouts.size()) : true; }
 
@@ -103,12 +93,10 @@ public:
     std::function<bool(size_t dispatch)> onDispatch;
     std::vector<uint32_t> timeouts;
 
-private:
-    FakeClock& clock_;
+    FakeClock& clock;
 };
 
-class FakeWindowPresence : public WindowPresence {
-public:
+struct FakeWindowPresence : WindowPresence {
     bool IsOpen() const override { return open; }
     bool open = true;
 };

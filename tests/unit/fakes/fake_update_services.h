@@ -15,21 +15,18 @@
 namespace varnel::testing {
 
 // A code page given as a table; units not in it are single bytes equal to their value.
-class TableCodePage : public AnsiCodePage {
-public:
-    TableCodePage(std::map<char16_t, int16_t> codes) : codes_(std::move(codes)) {}
+struct TableCodePage : AnsiCodePage {
+    TableCodePage(std::map<char16_t, int16_t> codes) : codes(std::move(codes)) {}
     int16_t CodeOf(char16_t unit) const override {
-        const auto it = codes_.find(unit);
-        return it != codes_.end() ? it->second : static_cast<int16_t>(unit);
+        const auto it = codes.find(unit);
+        return it != codes.end() ? it->second : static_cast<int16_t>(unit);
     }
 
-private:
-    std::map<char16_t, int16_t> codes_;
+    std::map<char16_t, int16_t> codes;
 };
 
 // Records every request and answers with a fixed answer, or throws when told to fail.
-class FakeTransport : public HttpTransport {
-public:
+struct FakeTransport : HttpTransport {
     struct Request {
         std::u16string url, contentType;
         std::string body;
@@ -53,8 +50,7 @@ public:
 // The process cannot end inside a test, so ending it unwinds the caller with this exception.
 struct ProcessEnded {};
 
-class FakeProcessExit : public ProcessExit {
-public:
+struct FakeProcessExit : ProcessExit {
     [[noreturn]] void EndNow() override { throw ProcessEnded{}; }
 };
 

@@ -2,7 +2,6 @@
 // shared with the system fakes of fake_repair.h, so a test sees the order of effects across them.
 #pragma once
 
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,8 +22,7 @@ inline std::u16string Number(long long value) {
     return std::u16string(digits.begin(), digits.end());
 }
 
-class FakeLogList : public LogList {
-public:
+struct FakeLogList : LogList {
     void AddItem(const std::u16string& line) override {
         Note(journal, u"log " + line);
         lines.push_back(line);
@@ -32,37 +30,27 @@ public:
     void RemoveItem(int16_t index) override { lines.erase(lines.begin() + index); }
     int16_t Count() const override { return static_cast<int16_t>(lines.size()); }
     void Select(int16_t index) override { selected = index; }
-    void Clear() override {
-        lines.clear();
-        selected = -1;
-    }
+    void Clear() override { lines.clear(); }
 
     std::vector<std::u16string> lines;
     int selected = -1;
     Journal* journal = nullptr;
 };
 
-// Journals the texts of panel 2, the status line the program talks through.
-class FakeStatusBar : public StatusBar {
-public:
+// Panel 2 is the status line the program talks through.
+struct FakeStatusBar : StatusBar {
     void SetPanelText(int panel, const std::u16string& text) override {
-        if (panel == 2)
-            Note(journal, u"status " + text);
-        panels[panel] = text;
+        Note(journal, (panel == 2 ? u"status " : u"panel " + Number(panel) + u" ") + text);
     }
-
-    std::map<int, std::u16string> panels;
     Journal* journal = nullptr;
 };
 
-class FakeTimeOfDay : public TimeOfDay {
-public:
+struct FakeTimeOfDay : TimeOfDay {
     std::u16string LongTimeText() override { return now; }
     std::u16string now = u"14:03:27";
 };
 
-class FakeButton : public Button {
-public:
+struct FakeButton : Button {
     FakeButton(std::u16string name, std::u16string caption, Journal* journal)
         : name(std::move(name)), caption(std::move(caption)), journal(journal) {}
     bool Enabled() const override { return enabled; }
@@ -83,8 +71,7 @@ public:
 
 // Answers message boxes from a script of replies (then No) and records what was shown; the
 // journal gets the style and the text, and the title only when it is not the usual one.
-class FakeMessageBoxes : public MessageBoxes {
-public:
+struct FakeMessageBoxes : MessageBoxes {
     struct Shown {
         std::u16string text, title;
         unsigned style;
