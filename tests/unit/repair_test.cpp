@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 #include "fakes/fake_repair.h"
 #include "repair/kill_process.h"
@@ -97,24 +98,20 @@ TEST(SingleActions, EachButtonActsThenReportsOnTheStatusLineAndInTheLog) {
 }
 
 TEST(SingleActions, OnExitTheShellThisToolStoppedIsStartedOnceWhenNoneRuns) {
-    const struct {
-        int clicks;            // of Command3 before the exit
-        bool shellRunsAtExit;  // someone started it meanwhile
-        bool restarted;
-    } cases[] = {{0, false, false}, {1, false, true}, {1, true, false}, {2, false, false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.clicks);
+    // Clicks of Command3 before the exit; whether a shell runs by then; whether one is started.
+    const std::tuple<int, bool, bool> cases[] = {
+        {0, false, false}, {1, false, true}, {1, true, false}, {2, false, false}};
+    for (const auto& [clicks, shellRuns, restarted] : cases) {
         Buttons r;
         r.processes.running = {{8, u"Explorer.EXE"}};
-        for (int i = 0; i < c.clicks; ++i)
+        for (int i = 0; i < clicks; ++i)
             r.actions.Command3_Click();
-        r.processes.running.clear();
-        if (c.shellRunsAtExit)
-            r.processes.running = {{5, u"EXPLORER.exe"}};
+        r.processes.running = shellRuns ? std::vector<ProcessRecord>{{5, u"EXPLORER.exe"}}
+                                        : std::vector<ProcessRecord>{};
         r.journal.clear();
         r.actions.RestoreShell();
         r.actions.RestoreShell();
-        EXPECT_EQ(r.journal, c.restarted ? Journal{u"shell explorer.exe /2"} : Journal{});
+        EXPECT_EQ(r.journal, restarted ? Journal{u"shell explorer.exe /2"} : Journal{}) << clicks;
     }
 }
 

@@ -78,8 +78,10 @@ std::u16string Read(const std::u16string& text) {
     return a ? a->result + u"|" + a->version + u"|" + a->sid + u"|" + a->must : u"none";
 }
 
-std::u16string WithMust(const std::u16string& must) {
-    return uR"({"result":1,"info":{"version":"3.0.0","sid":"1","must":)" + must + u"}}";
+std::u16string Answer(const std::u16string& result, const std::u16string& version,
+                      const std::u16string& must, const std::u16string& sid = u"\"77\"") {
+    return u"{\"result\":" + result + u",\"info\":{\"version\":" + version + u",\"sid\":" + sid +
+           u",\"must\":" + must + u"}}";
 }
 
 TEST(ParseVersionAnswer, TakesStringsAsTheyAreAndWholeNumbersAsDigitsAndAnythingElseAsNone) {
@@ -95,10 +97,10 @@ TEST(ParseVersionAnswer, TakesStringsAsTheyAreAndWholeNumbersAsDigitsAndAnything
         // Extra fields are ignored; the last of duplicate names counts.
         {uR"({"x":[1,{}],"result":0,"result":2,"info":{"version":"1","sid":"s","must":"1","y":0}})",
          u"2|1|s|1"},
-        {WithMust(u"null"), u"none"},
-        {WithMust(u"true"), u"none"},
-        {WithMust(u"1.0"), u"none"},
-        {WithMust(u"99999999999999999999999"), u"none"},
+        {Answer(u"1", u"\"3.0.0\"", u"null"), u"none"},
+        {Answer(u"1", u"\"3.0.0\"", u"true"), u"none"},
+        {Answer(u"1", u"\"3.0.0\"", u"1.0"), u"none"},
+        {Answer(u"1", u"\"3.0.0\"", u"99999999999999999999999"), u"none"},
         {uR"({"info":{"version":"3.0.0","sid":"1","must":"0"}})", u"none"},
         {uR"({"result":1,"info":{"sid":"1","must":"0"}})", u"none"},
         {uR"({"result":1,"info":{"version":"3.0.0","must":"0"}})", u"none"},
@@ -109,12 +111,6 @@ TEST(ParseVersionAnswer, TakesStringsAsTheyAreAndWholeNumbersAsDigitsAndAnything
     };
     for (const auto& row : rows)
         EXPECT_EQ(Read(row.text), row.read) << std::string(row.text.begin(), row.text.end());
-}
-
-std::u16string Answer(const std::u16string& result, const std::u16string& version,
-                      const std::u16string& must, const std::u16string& sid = u"\"77\"") {
-    return u"{\"result\":" + result + u",\"info\":{\"version\":" + version + u",\"sid\":" + sid +
-           u",\"must\":" + must + u"}}";
 }
 
 // One program start: the window's controls and services as journaling fakes, and the check.
@@ -215,18 +211,12 @@ TEST(VersionCheck, EachAnswerLeadsToItsOutcome) {
 }
 
 TEST(IsPlainText, RefusesControlsAndOverlongTextAtEveryEdge) {
-    const struct {
-        char16_t unit;
-        bool plain;
-    } rows[] = {
-        {0x0000, false}, {0x001F, false}, {0x0020, true},  {0x007E, true},  {0x007F, false},
-        {0x009F, false}, {0x00A0, true},  {0x061B, true},  {0x061C, false}, {0x061D, true},
-        {0x200D, true},  {0x200E, false}, {0x200F, false}, {0x2010, true},  {0x2027, true},
-        {0x2028, false}, {0x2029, false}, {0x202A, false}, {0x202E, false}, {0x202F, true},
-        {0x2065, true},  {0x2066, false}, {0x2069, false}, {0x206A, true},  {0x4E2D, true},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(IsPlainText(u"3." + std::u16string(1, row.unit), 3), row.plain) << int{row.unit};
+    for (const char16_t unit : std::u16string{0x20, 0x7E, 0xA0, 0x61B, 0x61D, 0x200D, 0x2010,
+                                              0x2027, 0x202F, 0x2065, 0x206A, 0x4E2D})
+        EXPECT_TRUE(IsPlainText(u"3." + std::u16string(1, unit), 3)) << int{unit};
+    for (const char16_t unit : std::u16string{0, 0x1F, 0x7F, 0x9F, 0x61C, 0x200E, 0x200F, 0x2028,
+                                              0x2029, 0x202A, 0x202E, 0x2066, 0x2069})
+        EXPECT_FALSE(IsPlainText(u"3." + std::u16string(1, unit), 3)) << int{unit};
     EXPECT_FALSE(IsPlainText(u"abcd", 3));
     EXPECT_TRUE(IsPlainText(u"", 0));
 }

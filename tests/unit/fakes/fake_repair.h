@@ -17,8 +17,7 @@ namespace varnel::testing {
 // comparison goes through ToLower rather than an ASCII-only rule.
 struct FakeProcessTable : ProcessTable {
     bool ForEachProcess(const std::function<void(const ProcessRecord&)>& visit) override {
-        const std::vector<ProcessRecord> snapshot = running;
-        for (const ProcessRecord& process : snapshot)
+        for (const ProcessRecord& process : running)
             visit(process);
         return true;
     }
