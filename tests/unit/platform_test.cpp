@@ -54,12 +54,10 @@ TEST(SkinFile, AWholeValidFileSetsTheColoursItNamesAndAnythingElseLeavesTheNativ
          "F0F4F8 - - 000000 -"},
         {" \ttext\t=\t#1a2b3c \t\r\n", "- 1A2B3C - - -"},
         {"list = #09afAF\nstatusbar = #123456\n", "- - 09AFAF - 123456"},
-        {"window = #000001\nwindow = #FFFFFE\n", "FFFFFE - - - -"},  // the last one counts
         {limit, "FFFFFF - - - -"},
         {limit + ";", "none"},
         {"", "none"},
         {"; only a comment\n", "none"},
-        {"\n \r\n\t\n", "none"},
         {"window = #FFFFFF\nzz", "none"},
         {"\xEF\xBBwindow = #FFFFFF", "none"},
         {"window = #FFFFFF ; blue", "none"},
