@@ -5,28 +5,20 @@
 #include <algorithm>
 #include <climits>
 #include <set>
+#include <tuple>
 
 namespace varnel {
 namespace {
 
+// Twips, DPI and the pixels they make.
 TEST(TwipsToPixels, RoundsHalfAwayFromZeroWithoutOverflowLikeMulDiv) {
-    const struct {
-        int twips;
-        unsigned dpi;
-        int pixels;
-    } rows[] = {{0, 96, 0},
-                {7, 96, 0},
-                {8, 96, 1},
-                {6, 120, 1},
-                {-7, 96, 0},
-                {-8, 96, -1},
-                {-15, 96, -1},
-                {1440, 192, 192},
-                {8955, 96, 597},
-                {INT_MAX, 96, 143165576},
-                {INT_MIN, 96, -143165577}};
-    for (const auto& row : rows)
-        EXPECT_EQ(TwipsToPixels(row.twips, row.dpi), row.pixels) << row.twips << " " << row.dpi;
+    const std::tuple<int, unsigned, int> rows[] = {{7, 96, 0},       {8, 96, 1},     {6, 120, 1},
+                                                   {-7, 96, 0},      {-8, 96, -1},   {-15, 96, -1},
+                                                   {1440, 192, 192}, {8955, 96, 597}};
+    for (const auto& [twips, dpi, pixels] : rows)
+        EXPECT_EQ(TwipsToPixels(twips, dpi), pixels) << twips << " " << dpi;
+    EXPECT_EQ(TwipsToPixels(INT_MAX, 96), 143165576);
+    EXPECT_EQ(TwipsToPixels(INT_MIN, 96), -143165577);
 }
 
 bool Inside(const PixelRect& inner, const PixelRect& outer) {
