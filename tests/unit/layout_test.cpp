@@ -55,10 +55,12 @@ TEST(Layout, AtEveryDpiTheVisibleControlsFitTheClientAreaAndOverlapOnlyTheirGrou
         EXPECT_EQ(edges[2], -1);
         EXPECT_EQ(StatusPanelEdges(0, dpi), (std::array<int, 3>{edges[0], 2 * edges[0], -1}));
     }
+    EXPECT_FALSE(Controls().empty());
     EXPECT_THROW(ControlById(static_cast<ControlId>(0)), std::out_of_range);
 }
 
 TEST(Layout, MenuItemsHaveDistinctIdsAndSitInTheBarWithTheirParent) {
+    ASSERT_FALSE(Menus().empty());
     std::set<int> ids;
     for (const MenuSpec& item : Menus()) {
         EXPECT_TRUE(ids.insert(item.id).second) << item.id;

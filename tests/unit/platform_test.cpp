@@ -18,7 +18,9 @@ TEST(FailureText, QuotesEachPartUpToItsLimit) {
         {u"启动程序 explorer.exe", u"启动程序 explorer.exe"},
         {a510 + u"aa", a510 + u"aa"},
         {a510 + u"aab", a510 + u"aa..."},
-        {a510 + u"a" + pair, a510 + u"a..."},
+        {a510 + u"a\U00010000", a510 + u"a..."},  // the lowest and the highest high surrogate
+        {a510 + u"a\U0010FFFF", a510 + u"a..."},
+        {a510 + u"aa" + pair, a510 + u"aa..."},
         {a510 + pair + u"b", a510 + pair + u"..."},
     };
     for (const auto& row : rows) {

