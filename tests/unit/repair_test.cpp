@@ -81,7 +81,7 @@ TEST(SingleActions, EachButtonActsThenReportsOnTheStatusLineAndInTheLog) {
     r.actions.Command3_Click();  // stops the shell
     r.actions.Command3_Click();  // and starts it again
     r.actions.Command5_Click();
-    r.command3.SetCaption(u"清除explorer");  // a caption it does not know: nothing happens
+    r.command3.caption = u"清除explorer";  // a caption it does not know: nothing happens
     r.actions.Command3_Click();
     EXPECT_EQ(
         r.journal,
@@ -93,8 +93,7 @@ TEST(SingleActions, EachButtonActsThenReportsOnTheStatusLineAndInTheLog) {
             u"log [ 14:03:27 ]已清除Explorer...", u"Command3 caption 重启Explorer",
             u"Command3 caption 清除Explorer", u"shell explorer.exe /2",
             u"status 已重启Explorer,您可尝试移除移动设备...", u"log [ 14:03:27 ]已重启Explorer...",
-            u"rundll32 RUNDLL32.EXE shell32.dll,Control_RunDLL hotplug.dll /1",
-            u"Command3 caption 清除explorer"}));
+            u"rundll32 RUNDLL32.EXE shell32.dll,Control_RunDLL hotplug.dll /1"}));
 }
 
 TEST(SingleActions, OnExitTheShellThisToolStoppedIsStartedOnceWhenNoneRuns) {
@@ -120,8 +119,7 @@ TEST(SingleActions, AFailingStartOrClipboardStopsTheActionBeforeItReports) {
     r.clipboard.fails = true;
     EXPECT_THROW(r.actions.Command1_Click(), PlatformError);
     r.starter.failing = {u"explorer.exe"};
-    r.command3.SetCaption(u"重启Explorer");
-    r.journal.clear();
+    r.command3.caption = u"重启Explorer";
     EXPECT_THROW(r.actions.Command3_Click(), PlatformError);
     EXPECT_EQ(r.journal, Journal{u"Command3 caption 清除Explorer"});
 }
