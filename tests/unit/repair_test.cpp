@@ -28,7 +28,6 @@ TEST(ResponsiveWait, ReturnsOnTimeSleepingTheRemainderAndHandlingEventsMeanwhile
         std::vector<uint32_t> sleeps;
     } rows[] = {
         {"zero", 0, 0, 0, 0, 0, 0, {}},
-        {"negative", 7, -1, 0, 0, 0, 0, {}},
         {"most negative", 7, -32768, 0, 0, 0, 0, {}},
         {"one millisecond", 0, 1, 0, 0, 0, 1, {1}},
         {"the longest pause", 0, 32767, 0, 0, 0, 32767, {32767}},
@@ -215,6 +214,14 @@ TEST(OneClickRepair, AClosedWindowOrAQuitInAPauseEndsItRestoringOnlyAnEndedShell
             EXPECT_EQ(rig.journal, expected) << "nothing touches the window after the close";
         }
     }
+}
+
+// Whatever ends the sequence by an exception (here its first pause), the button comes back.
+TEST(OneClickRepair, AnEscapingFailureLeavesTheButtonUsable) {
+    OneClick rig;
+    rig.pump.onDispatch = [](size_t) -> bool { throw PlatformError(u"pause", u"x"); };
+    EXPECT_THROW(rig.repair.Command4_Click(), PlatformError);
+    EXPECT_TRUE(rig.command4.enabled);
 }
 
 }  // namespace
