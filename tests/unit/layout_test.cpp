@@ -3,14 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <vector>
+#include <climits>
+#include <set>
+#include <tuple>
 
 namespace varnel {
 namespace {
 
-bool Overlap(const PixelRect& a, const PixelRect& b) {
-    return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
-           b.top < a.top + a.height;
+// Twips, DPI and the pixels they make.
+TEST(TwipsToPixels, RoundsHalfAwayFromZeroWithoutOverflowLikeMulDiv) {
+    const std::tuple<int, unsigned, int> rows[] = {{7, 96, 0},       {8, 96, 1},     {6, 120, 1},
+                                                   {-7, 96, 0},      {-8, 96, -1},   {-15, 96, -1},
+                                                   {1440, 192, 192}, {8955, 96, 597}};
+    for (const auto& [twips, dpi, pixels] : rows)
+        EXPECT_EQ(TwipsToPixels(twips, dpi), pixels) << twips << " " << dpi;
+    EXPECT_EQ(TwipsToPixels(INT_MAX, 96), 143165576);
+    EXPECT_EQ(TwipsToPixels(INT_MIN, 96), -143165577);
 }
 
 bool Inside(const PixelRect& inner, const PixelRect& outer) {
@@ -19,66 +27,48 @@ bool Inside(const PixelRect& inner, const PixelRect& outer) {
            inner.top + inner.height <= outer.top + outer.height;
 }
 
-TEST(TwipsToPixels, RoundsLikeMulDivAtCommonDpis) {
-    EXPECT_EQ(TwipsToPixels(kClientWidthTwips, 96), 597);
-    EXPECT_EQ(TwipsToPixels(kClientHeightTwips, 96), 562);
-    EXPECT_EQ(TwipsToPixels(15, 96), 1);
-    EXPECT_EQ(TwipsToPixels(7, 96), 0);   // 0.467 rounds down
-    EXPECT_EQ(TwipsToPixels(8, 96), 1);   // 0.533 rounds up
-    EXPECT_EQ(TwipsToPixels(6, 120), 1);  // exactly 0.5 rounds away from zero
-    EXPECT_EQ(TwipsToPixels(kClientWidthTwips, 120), 746);
-    EXPECT_EQ(TwipsToPixels(kClientWidthTwips, 144), 896);
-    EXPECT_EQ(TwipsToPixels(kClientWidthTwips, 192), 1194);
-    EXPECT_EQ(TwipsToPixels(-15, 96), -1);
+bool Overlap(const PixelRect& a, const PixelRect& b) {
+    return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
+           b.top < a.top + a.height;
 }
 
-class LayoutAtDpi : public ::testing::TestWithParam<unsigned> {};
-
-TEST_P(LayoutAtDpi, NoTwoControlsOverlapAndAllButTheLabelFitTheClientArea) {
-    const unsigned dpi = GetParam();
-    const PixelRect client{0, 0, TwipsToPixels(kClientWidthTwips, dpi),
-                           TwipsToPixels(kClientHeightTwips, dpi)};
-    std::vector<std::pair<const ControlSpec*, PixelRect>> placed;
-    for (const ControlSpec& control : Controls()) {
-        const PixelRect r = ToPixels(WindowTwips(control), dpi);
-        EXPECT_GT(r.width, 0) << std::string(control.name.begin(), control.name.end());
-        if (control.id == kLabel1) {
-            EXPECT_FALSE(control.visible);
-            EXPECT_GE(r.left, client.width) << "the label lies beyond the client area";
-            continue;
-        }
-        EXPECT_TRUE(Inside(r, client)) << "control " << control.id << " at dpi " << dpi;
-        placed.emplace_back(&control, r);
-    }
-    for (size_t i = 0; i < placed.size(); ++i) {
-        for (size_t j = i + 1; j < placed.size(); ++j) {
-            const ControlSpec& a = *placed[i].first;
-            const ControlSpec& b = *placed[j].first;
-            // A group box encloses its own controls; that is no overlap.
-            if (a.id == b.container || b.id == a.container) {
-                EXPECT_TRUE(Inside(a.id == b.container ? placed[j].second : placed[i].second,
-                                   a.id == b.container ? placed[i].second : placed[j].second));
-                continue;
+TEST(Layout, AtEveryDpiTheVisibleControlsFitTheClientAreaAndOverlapOnlyTheirGroupBox) {
+    for (const unsigned dpi : {96u, 120u, 144u, 192u}) {
+        SCOPED_TRACE(dpi);
+        const PixelRect client = ToPixels({0, 0, kClientWidthTwips, kClientHeightTwips}, dpi);
+        for (const ControlSpec& a : Controls()) {
+            const PixelRect ra = ToPixels(WindowTwips(a), dpi);
+            EXPECT_GT(ra.width, 0) << a.id;
+            EXPECT_EQ(Inside(ra, client), a.visible) << a.id;  // the hidden label lies beyond
+            for (const ControlSpec& b : Controls()) {
+                const PixelRect rb = ToPixels(WindowTwips(b), dpi);
+                if (a.id == b.container) {
+                    EXPECT_TRUE(Inside(rb, ra)) << b.id << " in " << a.id;
+                } else if (a.id != b.id && b.id != a.container && a.visible && b.visible) {
+                    EXPECT_FALSE(Overlap(ra, rb)) << a.id << " and " << b.id;
+                }
             }
-            EXPECT_FALSE(Overlap(placed[i].second, placed[j].second))
-                << a.id << " and " << b.id << " overlap at dpi " << dpi;
         }
+        // The outer status panels are equally wide; the middle one springs down to that width.
+        const auto edges = StatusPanelEdges(client.width, dpi);
+        EXPECT_EQ(edges[0], client.width - edges[1]);
+        EXPECT_EQ(edges[2], -1);
+        EXPECT_EQ(StatusPanelEdges(0, dpi), (std::array<int, 3>{edges[0], 2 * edges[0], -1}));
+    }
+    EXPECT_FALSE(Controls().empty());
+    EXPECT_THROW(ControlById(static_cast<ControlId>(0)), std::out_of_range);
+}
+
+TEST(Layout, MenuItemsHaveDistinctIdsAndSitInTheBarWithTheirParent) {
+    ASSERT_FALSE(Menus().empty());
+    std::set<int> ids;
+    for (const MenuSpec& item : Menus()) {
+        EXPECT_TRUE(ids.insert(item.id).second) << item.id;
+        const auto parent =
+            std::ranges::find(Menus(), item.parent.value_or(item.id), &MenuSpec::id);
+        EXPECT_EQ(item.inMenuBar, parent->inMenuBar) << item.id;
     }
 }
-
-TEST_P(LayoutAtDpi, StatusPanelsKeepTheirWidthsAndTheMiddleOneSprings) {
-    const unsigned dpi = GetParam();
-    const int fixed = TwipsToPixels(kStatusPanelTwips, dpi);
-    const int width = TwipsToPixels(kClientWidthTwips, dpi);
-    const auto edges = StatusPanelEdges(width, dpi);
-    EXPECT_EQ(edges[0], fixed);
-    EXPECT_EQ(edges[1], width - fixed);
-    EXPECT_EQ(edges[2], -1);
-    // Far too narrow: the middle panel keeps its minimum width.
-    EXPECT_EQ(StatusPanelEdges(fixed, dpi)[1], 2 * fixed);
-}
-
-INSTANTIATE_TEST_SUITE_P(Dpis, LayoutAtDpi, ::testing::Values(96u, 120u, 144u, 192u));
 
 }  // namespace
 }  // namespace varnel

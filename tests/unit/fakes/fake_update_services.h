@@ -1,8 +1,7 @@
-// Fakes for the update check: code pages, a recording HTTP transport and the process exit.
+// Fakes for the update check: a code page, a recording HTTP transport and the process exit.
 // Program start is FakeProgramStarter of fake_repair.h.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -15,40 +14,19 @@
 
 namespace varnel::testing {
 
-// The GBK code page (936) for the characters the tests use: ASCII is itself, the listed
-// characters take their real GBK codes, and any other unit takes the code of "?", as the
-// system's conversion does for a unit GBK cannot hold.
-class GbkCodePage : public AnsiCodePage {
-public:
-    int16_t CodeOf(char16_t unit) const override {
-        if (unit < 0x80) {
-            return static_cast<int16_t>(unit);
-        }
-        const auto it = kCodes.find(unit);
-        return it != kCodes.end() ? static_cast<int16_t>(it->second) : '?';
-    }
-
-private:
-    inline static const std::map<char16_t, uint16_t> kCodes = {
-        {u'中', 0xD6D0}, {u'文', 0xCEC4}, {u'提', 0xCCE1}, {u'示', 0xCABE}};
-};
-
 // A code page given as a table; units not in it are single bytes equal to their value.
-class TableCodePage : public AnsiCodePage {
-public:
-    explicit TableCodePage(std::map<char16_t, int16_t> codes) : codes_(std::move(codes)) {}
+struct TableCodePage : AnsiCodePage {
+    TableCodePage(std::map<char16_t, int16_t> codes) : codes(std::move(codes)) {}
     int16_t CodeOf(char16_t unit) const override {
-        const auto it = codes_.find(unit);
-        return it != codes_.end() ? it->second : static_cast<int16_t>(unit);
+        const auto it = codes.find(unit);
+        return it != codes.end() ? it->second : static_cast<int16_t>(unit);
     }
 
-private:
-    std::map<char16_t, int16_t> codes_;
+    std::map<char16_t, int16_t> codes;
 };
 
 // Records every request and answers with a fixed answer, or throws when told to fail.
-class FakeTransport : public HttpTransport {
-public:
+struct FakeTransport : HttpTransport {
     struct Request {
         std::u16string url, contentType;
         std::string body;
@@ -56,12 +34,10 @@ public:
     HttpAnswer Post(const std::u16string& url, const std::u16string& contentType,
                     const std::string& body) override {
         requests.push_back({url, contentType, body});
-        if (during) {
+        if (during)
             during();  // what the user does while the exchange runs
-        }
-        if (fail) {
+        if (fail)
             throw PlatformError(u"WinHttpSendRequest", u"The operation timed out (12002)");
-        }
         return answer;
     }
 
@@ -74,13 +50,8 @@ public:
 // The process cannot end inside a test, so ending it unwinds the caller with this exception.
 struct ProcessEnded {};
 
-class FakeProcessExit : public ProcessExit {
-public:
-    [[noreturn]] void EndNow() override {
-        ++ends;
-        throw ProcessEnded{};
-    }
-    int ends = 0;
+struct FakeProcessExit : ProcessExit {
+    [[noreturn]] void EndNow() override { throw ProcessEnded{}; }
 };
 
 }  // namespace varnel::testing

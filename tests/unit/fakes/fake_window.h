@@ -1,4 +1,5 @@
-// Recording fakes of the window's controls, shared by the unit tests.
+// Recording fakes of the window's controls. Each can also write what happens to it into a journal
+// shared with the system fakes of fake_repair.h, so a test sees the order of effects across them.
 #pragma once
 
 #include <string>
@@ -9,66 +10,76 @@
 
 namespace varnel::testing {
 
-class FakeLogList : public LogList {
-public:
-    void AddItem(const std::u16string& line) override { lines.push_back(line); }
+using Journal = std::vector<std::u16string>;
+
+inline void Note(Journal* journal, const std::u16string& entry) {
+    if (journal != nullptr)
+        journal->push_back(entry);
+}
+
+inline std::u16string Number(long long value) {
+    const std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+struct FakeLogList : LogList {
+    void AddItem(const std::u16string& line) override {
+        Note(journal, u"log " + line);
+        lines.push_back(line);
+    }
     void RemoveItem(int16_t index) override { lines.erase(lines.begin() + index); }
     int16_t Count() const override { return static_cast<int16_t>(lines.size()); }
     void Select(int16_t index) override { selected = index; }
-    void Clear() override {
-        lines.clear();
-        selected = -1;
-    }
+    void Clear() override { lines.clear(); }
 
     std::vector<std::u16string> lines;
     int selected = -1;
+    Journal* journal = nullptr;
 };
 
-class FakeStatusBar : public StatusBar {
-public:
+// Panel 2 is the status line the program talks through.
+struct FakeStatusBar : StatusBar {
     void SetPanelText(int panel, const std::u16string& text) override {
-        sets.emplace_back(panel, text);
+        Note(journal, (panel == 2 ? u"status " : u"panel " + Number(panel) + u" ") + text);
     }
-    std::u16string Panel2() const {
-        for (auto it = sets.rbegin(); it != sets.rend(); ++it) {
-            if (it->first == 2)
-                return it->second;
-        }
-        return u"";
-    }
-
-    std::vector<std::pair<int, std::u16string>> sets;
+    Journal* journal = nullptr;
 };
 
-class FakeTimeOfDay : public TimeOfDay {
-public:
+struct FakeTimeOfDay : TimeOfDay {
     std::u16string LongTimeText() override { return now; }
     std::u16string now = u"14:03:27";
 };
 
-class FakeButton : public Button {
-public:
-    explicit FakeButton(std::u16string caption = u"", bool enabled = false)
-        : caption_(std::move(caption)), enabled_(enabled) {}
-    bool Enabled() const override { return enabled_; }
-    void SetEnabled(bool enabled) override { enabled_ = enabled; }
-    std::u16string Caption() const override { return caption_; }
-    void SetCaption(const std::u16string& caption) override { caption_ = caption; }
+struct FakeButton : Button {
+    FakeButton(std::u16string name, std::u16string caption, Journal* journal)
+        : name(std::move(name)), caption(std::move(caption)), journal(journal) {}
+    bool Enabled() const override { return enabled; }
+    void SetEnabled(bool on) override {
+        Note(journal, name + (on ? u" enabled" : u" disabled"));
+        enabled = on;
+    }
+    std::u16string Caption() const override { return caption; }
+    void SetCaption(const std::u16string& text) override {
+        Note(journal, name + u" caption " + text);
+        caption = text;
+    }
 
-private:
-    std::u16string caption_;
-    bool enabled_;
+    std::u16string name, caption;
+    Journal* journal;
+    bool enabled = true;
 };
 
-// Answers message boxes from a script of replies and records what was shown.
-class FakeMessageBoxes : public MessageBoxes {
-public:
+// Answers message boxes from a script of replies (then No) and records what was shown; the
+// journal gets the style and the text, and the title only when it is not the usual one.
+struct FakeMessageBoxes : MessageBoxes {
     struct Shown {
         std::u16string text, title;
         unsigned style;
     };
     int Show(const std::u16string& text, const std::u16string& title, unsigned style) override {
         shown.push_back({text, title, style});
+        Note(journal, u"box " + Number(style) + u" " +
+                          (title == kBoxTitle ? text : u"[" + title + u"] " + text));
         if (replies.empty())
             return kAnswerNo;
         const int reply = replies.front();
@@ -78,6 +89,7 @@ public:
 
     std::vector<int> replies;
     std::vector<Shown> shown;
+    Journal* journal = nullptr;
 };
 
 }  // namespace varnel::testing

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/platform_error.h"
+#include "platform/skin_file.h"
+
+namespace varnel {
+namespace {
+
+// A failure box quotes at most 512 units of each part, never half a surrogate pair.
+TEST(FailureText, QuotesEachPartUpToItsLimit) {
+    const std::u16string a510(510, u'a'), pair = u"\U0001F600";
+    const struct {
+        std::u16string part, quoted;
+    } rows[] = {
+        {u"启动程序 explorer.exe", u"启动程序 explorer.exe"},
+        {a510 + u"aa", a510 + u"aa"},
+        {a510 + u"aab", a510 + u"aa..."},
+        {a510 + u"a\U00010000", a510 + u"a..."},  // the lowest and the highest high surrogate
+        {a510 + u"a\U0010FFFF", a510 + u"a..."},
+        {a510 + u"aa" + pair, a510 + u"aa..."},
+        {a510 + pair + u"b", a510 + pair + u"..."},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(FailureText(PlatformError(row.part, u"x")), u"操作失败：" + row.quoted + u"\nx");
+        EXPECT_EQ(FailureText(PlatformError(u"op", row.part)), u"操作失败：op\n" + row.quoted);
+    }
+}
+
+// The colours of window, text, list, list-text and statusbar; "-" for each left native.
+std::string Colours(const std::string& file) {
+    const auto skin = ParseSkinFile(file);
+    if (!skin)
+        return "none";
+    std::string colours;
+    for (const auto& c : {skin->window, skin->text, skin->list, skin->listText, skin->statusBar}) {
+        char hex[16] = "-";
+        if (c)
+            std::snprintf(hex, sizeof hex, "%06X", *c);
+        colours += (colours.empty() ? "" : " ") + std::string(hex);
+    }
+    return colours;
+}
+
+TEST(SkinFile, AWholeValidFileSetsTheColoursItNamesAndAnythingElseLeavesTheNativeLook) {
+    const std::string limit = "window = #FFFFFF\n" + std::string(kMaxSkinFileBytes - 17, ';');
+    const struct {
+        std::string file, colours;
+    } rows[] = {
+        {"window = #F0F4F8\ntext = #1A2B3C\nlist = #FFFFFF\nlist-text = #000000\nstatusbar = "
+         "#DDE4EC",
+         "F0F4F8 1A2B3C FFFFFF 000000 DDE4EC"},
+        {"\xEF\xBB\xBF; a calm blue\r\nwindow = #F0F4F8\r\n\r\n  ; indented\n\nlist-text = #000000",
+         "F0F4F8 - - 000000 -"},
+        {" \ttext\t=\t#1a2b3c \t\r\n", "- 1A2B3C - - -"},
+        {"list = #09afAF\nstatusbar = #123456\n", "- - 09AFAF - 123456"},
+        {limit, "FFFFFF - - - -"},
+        {limit + ";", "none"},
+        {"", "none"},
+        {"; only a comment\n", "none"},
+        {"window = #FFFFFF\nzz", "none"},
+        {"\xEF\xBBwindow = #FFFFFF", "none"},
+        {"window = #FFFFFF ; blue", "none"},
+        {std::string("window = #FFFFFF\n\0", 18), "none"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Colours(row.file), row.colours) << row.file.substr(0, 80);
+    for (const char* line :
+         {"window = #FFFFF", "window = #FFFFFFF", "window = FFFFFF", "window = F#FFFFF",
+          "window = #FFFFF:", "window = #FFFFF/", "window = #FFFFFg", "window = #FFFFFG",
+          "window = #FFFFF`", "window = #FFFFF@", "window #FFFFFF", "= #FFFFFF", "border = #FFFFFF",
+          "windows = #FFFFFF"})
+        EXPECT_EQ(Colours(line), "none") << line;
+}
+
+TEST(SkinFile, PathIsTheProgramDirectoryThenSlashSkinFile) {
+    const struct {
+        std::u16string program, skin;
+    } rows[] = {
+        {u"C:\\Tools\\Varnel\\varnel-unplug.exe", u"C:\\Tools\\Varnel/skinh.she"},
+        {u"C:\\varnel-unplug.exe", u"C:\\/skinh.she"},  // the root keeps its "\"
+        {u"C:/Tools/varnel-unplug.exe", u"C:/Tools/skinh.she"},
+        {u"ab\\x.exe", u"ab/skinh.she"},  // two characters, but no drive
+        {u"varnel-unplug.exe", u"/skinh.she"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(SkinFilePath(row.program), row.skin);
+}
+
+}  // namespace
+}  // namespace varnel
