@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
 
 #include "fakes/fake_holders.h"
 #include "holders/arguments.h"
@@ -11,8 +13,6 @@
 
 namespace varnel::holders {
 namespace {
-
-using testing::Process;
 
 std::vector<std::u16string> Words(const std::u16string& line) {
     std::vector<std::u16string> words;
@@ -60,22 +60,14 @@ TEST(HoldersArguments, ReadsValidCommandsAndRefusesTheRest) {
     }
 }
 
-const Holder kEditor{7, u"editor.exe", {{HoldKind::File, u"T:\\a.txt"}}};
-const std::u16string kEditorLine = u"  7  editor.exe  打开的文件 T:\\a.txt";
 const std::vector<DriveInfo> kDrives = {{u'E', DriveKind::Removable, u"U盘", u"FAT32", 1536},
                                         {u'F', DriveKind::External, u"", u"", 0},
                                         {u'G', DriveKind::CdRom, u"", u"", 0}};
-const std::u16string kNotInspected =
-    u"个进程无法检查(其他用户的或受保护的进程);以管理员身份运行可查看它们。\n";
+const std::string kNotInspected =
+    "个进程无法检查(其他用户的或受保护的进程);以管理员身份运行可查看它们。\n";
 
 TEST(HoldersReports, TextForAPerson) {
     const uint64_t kGB = uint64_t{1} << 30;
-    const Holder shell{8, u"explorer.exe", {{HoldKind::CurrentDirectory, u"T:\\"}}};
-    FreeOutcome all{{kEditor}, {shell}, {}, true, true, 1};
-    for (const SpareReason reason :
-         {SpareReason::None, SpareReason::Self, SpareReason::Critical, SpareReason::Unidentified}) {
-        all.left.push_back({kEditor, reason});
-    }
     const std::pair<std::u16string, std::u16string> rows[] = {
         {SizeText(1023), u"1023 B"},
         {SizeText(1024), u"1.0 KB"},
@@ -89,48 +81,48 @@ TEST(HoldersReports, TextForAPerson) {
         {VetoCause(13), u"未知原因(类型 13)"},
         {ListText(kDrives),
          u"E:  可移动  U盘  FAT32  1.5 KB\nF:  外接  (无卷标)  (无介质)\n"
-         u"G:  光驱  (无卷标)  (无介质)\n"},
-        {FreeText(u'T', all),
-         u"已关闭:\n" + kEditorLine + u"\n已结束:\n  8  explorer.exe  当前目录 T:\\\n" +
-             u"已重新启动 explorer.exe。\n仍占用 T: 的进程:\n" + kEditorLine + u" (未关闭)\n" +
-             kEditorLine + u" (本程序自身,不结束)\n" + kEditorLine + u" (系统关键进程,不结束)\n" +
-             kEditorLine + u" (无法识别的进程,不结束)\n有 1 " + kNotInspected}};
+         u"G:  光驱  (无卷标)  (无介质)\n"}};
     for (const auto& [text, expected] : rows) {
         EXPECT_EQ(text, expected) << ToUtf8(text);
     }
 }
 
+ProcessView Process(uint32_t pid, std::u16string image, std::u16string currentDirectory,
+                    std::vector<std::u16string> names) {
+    ProcessView view{pid, std::move(image), true, true, std::move(currentDirectory), 0, {}, {}};
+    for (std::u16string& name : names) {
+        view.files.push_back({0, std::move(name)});
+    }
+    return view;
+}
+
 // Each kind of hold once, by its path on T:, whatever form of name the system gave it.
 TEST(HoldersConsole, WhoNamesEachHoldOnce) {
     testing::FakeSystem system;
-    ProcessView editor = Process(10, u"editor.exe",
+    ProcessView editor = Process(10, u"editor.exe", u"T:\\work\\",
                                  {u"\\??\\t:\\doc.txt", u"\\??\\T:\\doc.txt", u"\\\\?\\T:\\b.txt",
                                   u"\\\\.\\T:", u"\\DEVICE\\harddiskvolume1\\"});
     editor.files.push_back({0x44, u"\\??\\T:\\work"});  // the handle of its current directory
-    editor.currentDirectory = u"T:\\work\\";
     editor.currentDirectoryHandle = 0x44;
     editor.mappings = {{MappingKind::Program, u"\\Device\\HarddiskVolume1\\editor.exe"},
                        {MappingKind::Dll, u"\\Device\\HarddiskVolume1\\x.dll"},
                        {MappingKind::Data, u"\\Device\\HarddiskVolume1\\big.bin"},
                        {MappingKind::Dll, u"\\Device\\HarddiskVolume10\\y.dll"}};
-    ProcessView unnamed = Process(11, u"", {u"T:\\c.txt", u"\\Device\\HarddiskVolume1"});
-    unnamed.currentDirectory = u"T:\\";
-    ProcessView guarded = Process(12, u"guarded.exe", {});
-    guarded.memoryRead = false;
-    // Names elsewhere, some that begin like T:'s.
-    const ProcessView other = Process(13, u"other.exe",
-                                      {u"C:\\a.txt", u"\\??\\TX:\\a", u"\\Device\\HarddiskVolume10",
-                                       u"\\Device\\NamedPipe\\x", u""});
-    system.processes = {editor, unnamed, guarded, other};
-    system.running = {10, 11, 12, 13};
+    system.processes = {editor,
+                        Process(11, u"", u"T:\\", {u"T:\\c.txt", u"\\Device\\HarddiskVolume1"}),
+                        {12, u"guarded.exe", true, false, u"", 0, {}, {}},
+                        // Names elsewhere, some that begin like T:'s.
+                        Process(13, u"other.exe", u"",
+                                {u"C:\\a.txt", u"\\??\\TX:\\a", u"\\Device\\HarddiskVolume10",
+                                 u"\\Device\\NamedPipe\\x", u""})};
     system.folders = {u"T:\\"};
 
     EXPECT_EQ(system.Run({u"who", u"T:"}), 1);
-    EXPECT_EQ(system.out,
-              u"占用 T: 的进程:\n  10  editor.exe  当前目录 T:\\work; 打开的文件 "
-              u"T:\\doc.txt; 打开的文件 T:\\b.txt; 卷句柄 T:; 打开的文件夹 T:\\; 程序 "
-              u"T:\\editor.exe; DLL T:\\x.dll; 映射的文件 T:\\big.bin\n  11  (未知程序)  "
-              u"当前目录 T:\\; 打开的文件 T:\\c.txt; 卷句柄 T:\n有 1 " +
+    EXPECT_EQ(ToUtf8(system.out),
+              "占用 T: 的进程:\n  10  editor.exe  当前目录 T:\\work; 打开的文件 T:\\doc.txt; "
+              "打开的文件 T:\\b.txt; 卷句柄 T:; 打开的文件夹 T:\\; 程序 T:\\editor.exe; DLL "
+              "T:\\x.dll; 映射的文件 T:\\big.bin\n  11  (未知程序)  当前目录 T:\\; 打开的文件 "
+              "T:\\c.txt; 卷句柄 T:\n有 1 " +
                   kNotInspected);
     system.out.clear();
     EXPECT_EQ(system.Run({u"who", u"T:", u"--json"}), 1);
@@ -142,70 +134,82 @@ TEST(HoldersConsole, WhoNamesEachHoldOnce) {
     EXPECT_EQ(kinds, "current_directory file file volume folder program dll mapped_file ");
 }
 
-// What each row's system has: a holder, one it cannot inspect, a failing scan, an ejectable
-// device that vetoes always or once, drives to list.
-constexpr int kHeld = 1, kHidden = 2, kFails = 4, kDevice = 8, kVeto = 16, kVetoOnce = 48,
-              kListed = 64;
+// What each row's system has besides its processes (testing::kPrograms): a failing scan, an
+// ejectable device that vetoes always or once, drives to list.
+constexpr int kFails = 1, kDevice = 2, kVeto = 4, kVetoOnce = 12, kListed = 16;
 
-// Exit codes are the documented numbers; errors go to stderr unless JSON was asked for.
+// Exit codes are the documented numbers; errors go to stderr unless JSON was asked for. Asking
+// comes before ending; only a process asked through a window is waited for, for the whole limit
+// at most; an ended one gets two seconds to go; some are never ended.
 TEST(HoldersConsole, CommandsExitCodesAndStreams) {
     struct Row {
         std::u16string line;
+        std::string processes;  // their ids
         int world, exitCode;
         uint64_t waitedMs;
-        std::u16string says;  // part of the text shown, or the JSON's fields
+        std::string says;  // part of the text shown, or the JSON's fields
+        std::string journal = "";
     };
-    const std::u16string kEditorJson =
-        uR"({"pid": 7, "program": "editor.exe", "holds": [{"kind": "file", "path": "T:\\a.txt"}]})";
-    const std::u16string freed = u"已结束:\n" + kEditorLine + u"\nT: 已无进程占用。\n";
+    const std::string kHolderJson =
+        R"({"pid": 3, "program": "stubborn.exe", "holds": [{"kind": "file", "path": "T:\\a.txt"}]})";
     const Row rows[] = {
-        {u"help", 0, 0, 0, u"用法:\n  unplug list"},
-        {u"who T: x", 0, 2, 0, u"参数错误。\n用法:"},
-        {u"list", 0, 0, 0, u"没有可移动驱动器或外接驱动器。\n"},
-        {u"list --json", kListed, 0, 0,
-         uR"({"command": "list", "drives": [
+        {u"help", "", 0, 0, 0, "用法:\n  unplug list"},
+        {u"who T: x", "", 0, 2, 0, "参数错误。\n用法:"},
+        {u"list", "", 0, 0, 0, "没有可移动驱动器或外接驱动器。\n"},
+        {u"list --json", "", kListed, 0, 0,
+         R"({"command": "list", "drives": [
             {"drive": "E:", "kind": "removable", "label": "U盘", "file_system": "FAT32", "size": 1536},
             {"drive": "F:", "kind": "external", "label": "", "file_system": "", "size": 0},
             {"drive": "G:", "kind": "cdrom", "label": "", "file_system": "", "size": 0}]})"},
-        {u"who T:", 0, 0, 0, u"没有进程占用 T:。\n"},
-        {u"who T: --json", kHeld, 1, 0,
-         uR"({"command": "who", "drive": "T:", "holders": [)" + kEditorJson +
-             uR"(], "uninspected": 0})"},
-        {u"who T:", kHidden, 3, 0,
-         u"在能检查的进程中没有发现占用 T: 的进程。\n有 1 " + kNotInspected},
-        {u"free T:", kHeld, 1, 5000, u"仍占用 T: 的进程:\n" + kEditorLine + u" (未关闭)\n"},
-        {u"free T: --kill", kHeld, 0, 5000, freed},
-        {u"free T:", kHidden, 3, 0,
-         u"在能检查的进程中已没有占用 T: 的进程。\n有 1 " + kNotInspected},
-        {u"who Q:", 0, 2, 0, u"驱动器 Q: 不存在。\n"},
-        {u"free Q: --json", 0, 2, 0, uR"({"command": "free", "error": "驱动器 Q: 不存在。"})"},
-        {u"who S:", 0, 2, 0, u"S: 是 SUBST 映射的驱动器(对应 \\??\\C:\\work),没有自己的设备名"},
-        {u"who T:", kFails, 2, 0, u"操作失败：NtQuerySystemInformation / 拒绝访问。\n"},
-        {u"eject T:", kHeld, 2, 0, u"找不到 T: 所在的设备,无法弹出。\n"},
-        {u"eject T: --json", kHeld, 2, 0, uR"({"result": "device_not_found"})"},
-        {u"eject T:", kHeld | kDevice, 0, 0, u"已弹出 T: (USB\\1),可以拔下设备了。\n"},
-        {u"eject T:", kHeld | kDevice | kVetoOnce, 0, 500, u"已弹出 T: (USB\\1)"},
-        {u"eject T:", kHeld | kDevice | kVeto, 1, 1000,
-         u"弹出 T: 被拒绝(已尝试 3 次): 有程序正在使用该设备; 拒绝者: "
-         u"\\Device\\HarddiskVolume1\n占用 T: 的进程:\n" +
-             kEditorLine + u"\n"},
-        {u"eject T: --kill", kHeld | kDevice, 0, 5000, freed + u"已弹出 T: (USB\\1)"},
-        {u"eject T: --free --json", kHeld | kDevice | kVeto, 1, 6000,
-         uR"({"command": "eject", "drive": "T:", "device": "USB\\1", "result": "vetoed",
+        {u"who T:", "", 0, 0, 0, "没有进程占用 T:。\n"},
+        {u"who T: --json", "3", 0, 1, 0,
+         R"({"command": "who", "drive": "T:", "holders": [)" + kHolderJson +
+             R"(], "uninspected": 0})"},
+        {u"who T:", "12", 0, 3, 0,
+         "在能检查的进程中没有发现占用 T: 的进程。\n有 1 " + kNotInspected},
+        {u"free T: --wait 3", "2 3 9", 0, 1, 3000,
+         "已关闭:\n2\n仍占用 T: 的进程:\n3 (未关闭)\n9 (未关闭)\n", "ask 2, ask 3, ask 9"},
+        {u"free T: --kill --wait 0", "1 2 3 4 5 6 7", 0, 1, 0,
+         "已关闭:\n2\n已结束:\n3\n仍占用 T: 的进程:\n1 (本程序自身,不结束)\n4 "
+         "(系统关键进程,不结束)\n"
+         "5 (系统关键进程,不结束)\n6 (无法识别的进程,不结束)\n7 (未关闭)\n",
+         "ask 2, ask 3, ask 7, end 3, end 7"},
+        {u"free T: --wait 1", "8", 0, 0, 0,
+         "已关闭:\n8\n已重新启动 explorer.exe。\nT: 已无进程占用。\n", "ask 8, start shell"},
+        {u"free T: --kill --wait 0", "9", 0, 0, 0, "已结束:\n9\n已重新启动 explorer.exe。\n",
+         "ask 9, end 9, start shell"},
+        {u"free T: --kill --wait 30", "10 12", 0, 3, 0,
+         "已结束:\n10\n在能检查的进程中已没有占用 T: 的进程。\n有 1 " + kNotInspected,
+         "ask 10, end 10"},
+        {u"free T: --kill --wait 0", "11", 0, 1, 2000,
+         "已结束:\n11\n仍占用 T: 的进程:\n11 (未关闭)\n", "ask 11, end 11"},
+        {u"who Q:", "", 0, 2, 0, "驱动器 Q: 不存在。\n"},
+        {u"free Q: --json", "", 0, 2, 0, R"({"command": "free", "error": "驱动器 Q: 不存在。"})"},
+        {u"who S:", "", 0, 2, 0, "S: 是 SUBST 映射的驱动器(对应 \\??\\C:\\work),没有自己的设备名"},
+        {u"who T:", "", kFails, 2, 0, "操作失败：NtQuerySystemInformation / 拒绝访问。\n"},
+        {u"eject T:", "3", 0, 2, 0, "找不到 T: 所在的设备,无法弹出。\n"},
+        {u"eject T: --json", "3", 0, 2, 0, R"({"result": "device_not_found"})"},
+        {u"eject T:", "3", kDevice, 0, 0, "已弹出 T: (USB\\1),可以拔下设备了。\n"},
+        {u"eject T:", "3", kDevice | kVetoOnce, 0, 500, "已弹出 T: (USB\\1)"},
+        {u"eject T:", "3", kDevice | kVeto, 1, 1000,
+         "弹出 T: 被拒绝(已尝试 3 次): 有程序正在使用该设备; 拒绝者: "
+         "\\Device\\HarddiskVolume1\n占用 T: 的进程:\n3\n"},
+        {u"eject T: --kill", "3", kDevice, 0, 5000,
+         "已结束:\n3\nT: 已无进程占用。\n已弹出 T: (USB\\1)", "ask 3, end 3"},
+        {u"eject T: --free --json", "3", kDevice | kVeto, 1, 6000,
+         R"({"command": "eject", "drive": "T:", "device": "USB\\1", "result": "vetoed",
             "tries": 3, "veto": {"type": 3, "cause": "有程序正在使用该设备", "by":
             "\\Device\\HarddiskVolume1"}, "holders": [)" +
-             kEditorJson + uR"(], "uninspected": 0,
+             kHolderJson + R"(], "uninspected": 0,
             "free": {"command": "free", "drive": "T:", "closed": [], "ended": [], "left": [)" +
-             kEditorJson.substr(0, kEditorJson.size() - 1) + uR"(, "reason": "still_running"}],
-            "shell_ended": false, "shell_restarted": false, "uninspected": 0}})"}};
+             kHolderJson.substr(0, kHolderJson.size() - 1) + R"(, "reason": "still_running"}],
+            "shell_ended": false, "shell_restarted": false, "uninspected": 0}})",
+         "ask 3"}};
     for (const Row& row : rows) {
         testing::FakeSystem system;
-        if (row.world & kHeld) {
-            system.Hold(7, u"editor.exe", u"\\??\\T:\\a.txt");
-        }
-        if (row.world & kHidden) {
-            system.Hold(8, u"guarded.exe", u"");
-            system.processes.back().handlesRead = false;
+        std::istringstream ids(row.processes);
+        for (uint32_t pid = 0; ids >> pid;) {
+            system.Hold(pid);
         }
         system.drives = row.world & kListed ? kDrives : std::vector<DriveInfo>{};
         system.scanFails = row.world & kFails;
@@ -218,19 +222,23 @@ TEST(HoldersConsole, CommandsExitCodesAndStreams) {
         SCOPED_TRACE(ToUtf8(row.line));
         EXPECT_EQ(system.Run(Words(row.line)), row.exitCode);
         EXPECT_EQ(system.now, row.waitedMs);
+        EXPECT_EQ(system.journal, row.journal);
         const bool json = row.line.find(u"--json") != std::u16string::npos;
         const bool toErr = row.exitCode == 2 && !json;
         EXPECT_EQ((toErr ? system.out : system.err), u"");
-        const std::u16string& shown = toErr ? system.err : system.out;
+        const std::string shown = ToUtf8(toErr ? system.err : system.out);
         if (json) {
-            Json shownJson = Json::parse(ToUtf8(shown));
-            const Json expected = Json::parse(ToUtf8(row.says));
+            Json shownJson = Json::parse(shown);
+            const Json expected = Json::parse(row.says);
             EXPECT_EQ(shownJson["exit_code"], row.exitCode);
             for (const auto& [key, value] : expected.items()) {
                 EXPECT_EQ(shownJson[key], value) << key;
             }
         } else {
-            EXPECT_NE(shown.find(row.says), std::u16string::npos) << ToUtf8(shown);
+            // Each line of a process holding T:\a.txt shortened to its id.
+            const std::regex line("  (\\d+)  [^ ]+  打开的文件 T:\\\\a\\.txt");
+            const std::string text = std::regex_replace(shown, line, "$1");
+            EXPECT_NE(text.find(row.says), std::string::npos) << text;
         }
     }
 }

@@ -1,5 +1,5 @@
 // One fake system behind every service the console commands use. A process holds the drive
-// while it runs; the journal records asking, ending and starting in the order they happened.
+// until it closes or is ended; the journal records asking, ending and starting in order.
 #pragma once
 
 #include <algorithm>
@@ -12,22 +12,27 @@
 
 namespace varnel::testing {
 
-// A process holding the named objects, with its handles and memory read.
-inline ProcessView Process(uint32_t pid, std::u16string image, std::vector<std::u16string> names) {
-    ProcessView view{pid, std::move(image), true, true, u"", 0, {}, {}};
-    for (std::u16string& name : names) {
-        view.files.push_back({0, std::move(name)});
-    }
-    return view;
-}
+// The programs by process id. unplug.exe itself runs as 1; 2 and 8 close when asked, 5 is
+// critical, 7 cannot be ended, 10 has no window, 11 runs on after being ended, 12 cannot be
+// inspected.
+inline const std::u16string kPrograms[] = {
+    u"",         u"unplug.exe", u"editor.exe",  u"stubborn.exe", u"CSRSS.EXE",
+    u"svc.exe",  u"",           u"guarded.exe", u"Explorer.EXE", u"explorer.exe",
+    u"tray.exe", u"slow.exe",   u"hidden.exe"};
 
 struct FakeSystem : Drives, HolderScanner, ProcessControl, DeviceEject, Pacer, ConsoleOutput {
-    void Hold(uint32_t pid, const std::u16string& program, const std::u16string& name) {
-        processes.push_back(Process(pid, program, {name}));
-        running.insert(pid);
+    // Process pid, holding T:\a.txt unless its handles cannot be read.
+    void Hold(uint32_t pid) {
+        processes.push_back({pid, kPrograms[pid], pid != 12, true, u"", 0, {}, {}});
+        if (pid != 12) {
+            processes.back().files = {{0, u"\\??\\T:\\a.txt"}};
+        }
     }
     int Run(const std::vector<std::u16string>& args) { return holders::RunConsole(args, services); }
     void Note(const std::string& what) { journal += (journal.empty() ? "" : ", ") + what; }
+    void Stop(uint32_t pid) {
+        std::erase_if(processes, [&](const ProcessView& p) { return p.pid == pid; });
+    }
 
     std::vector<DriveInfo> List() override { return drives; }
     // T: is a volume, S: a SUBST drive for a folder on C:.
@@ -37,34 +42,32 @@ struct FakeSystem : Drives, HolderScanner, ProcessControl, DeviceEject, Pacer, C
                                 : u"";
     }
     bool IsFolder(const std::u16string& path) override { return folders.count(path) != 0; }
-    // Only the processes still running; a failing scan throws as the system's would.
+    // A failing scan throws as the system's would.
     std::vector<ProcessView> Scan() override {
         if (scanFails) {
             throw PlatformError(u"NtQuerySystemInformation", u"拒绝访问。");
         }
-        std::vector<ProcessView> alive;
-        std::copy_if(processes.begin(), processes.end(), std::back_inserter(alive),
-                     [&](const ProcessView& p) { return running.count(p.pid) != 0; });
-        return alive;
+        return processes;
     }
     uint32_t SelfId() override { return 1; }
-    bool IsCritical(uint32_t pid) override { return critical.count(pid) != 0; }
-    // A polite process closes when asked; a windowless one has no window to ask through.
+    bool IsCritical(uint32_t pid) override { return pid == 5; }
     int AskToClose(uint32_t pid) override {
         Note("ask " + std::to_string(pid));
-        if (polite.count(pid) != 0) {
-            running.erase(pid);
+        if (pid == 2 || pid == 8) {
+            Stop(pid);
         }
-        return windowless.count(pid) != 0 ? 0 : 1;
+        return pid == 10 ? 0 : 1;
     }
-    bool IsRunning(uint32_t pid) override { return running.count(pid) != 0; }
-    // An unkillable process cannot be ended; a lingering one keeps running for a while.
+    bool IsRunning(uint32_t pid) override {
+        return std::any_of(processes.begin(), processes.end(),
+                           [&](const ProcessView& p) { return p.pid == pid; });
+    }
     bool Terminate(uint32_t pid, const std::u16string&) override {
         Note("end " + std::to_string(pid));
-        if (lingering.count(pid) == 0 && unkillable.count(pid) == 0) {
-            running.erase(pid);
+        if (pid != 7 && pid != 11) {
+            Stop(pid);
         }
-        return unkillable.count(pid) == 0;
+        return pid != 7;
     }
     bool StartShell() override {
         Note("start shell");
@@ -83,7 +86,6 @@ struct FakeSystem : Drives, HolderScanner, ProcessControl, DeviceEject, Pacer, C
     std::vector<DriveInfo> drives;
     std::set<std::u16string> folders;
     std::vector<ProcessView> processes;
-    std::set<uint32_t> running, polite, critical, unkillable, windowless, lingering;
     std::u16string device, out, err;
     std::string journal;
     std::vector<EjectAnswer> answers{{true, 0, u""}};
