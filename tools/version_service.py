@@ -5,8 +5,8 @@
 # after its lifetime.
 #
 #   version_service.py make-certs DIR
-#       DIR/ca.pem + ca.der (the test CA), DIR/leaf.pem + .key (DNS:localhost, signed by the test
-#       CA), DIR/untrusted-leaf.pem + .key (signed by a CA never trusted). Prints the CA's SHA-1.
+#       DIR/ca.pem (the test CA), DIR/leaf.pem + .key (DNS:localhost, signed by the test CA),
+#       DIR/untrusted-leaf.pem + .key (signed by a CA never trusted).
 #   version_service.py serve --certs DIR --record FILE [--port N] [--port-file FILE]
 #                            [--lifetime SECONDS] [--untrusted] [--tls-1.0-only]
 #                            (--scenario JSON | --scenario-file FILE)
@@ -21,7 +21,6 @@
 #                   "redirect-elsewhere": answer 307 to the same path on a second listener
 #                   (another port of localhost, trusted) that gives the up-to-date answer.
 import argparse
-import hashlib
 import http.server
 import itertools
 import json
@@ -55,8 +54,6 @@ def make_certs(directory):
         openssl(directory, "x509", "-req", "-sha256", "-days", "7", "-in", f"{leaf}.csr", "-CA",
                 f"{ca}.pem", "-CAkey", f"{ca}.key", "-set_serial", str(time.time_ns() // 1000),
                 "-extfile", "leaf.ext", "-out", f"{leaf}.pem")
-    openssl(directory, "x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der")
-    print(hashlib.sha1((directory / "ca.der").read_bytes()).hexdigest().upper())
 
 
 class Handler(http.server.BaseHTTPRequestHandler):

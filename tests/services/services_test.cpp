@@ -58,10 +58,8 @@ std::string ReadBytes(const fs::path& path) {  // empty when missing
 }
 
 std::string Utf8(const std::u16string& text) {
-    std::string bytes(text.size() * 3, '\0');
-    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<const wchar_t*>(text.data()),
-                                     int(text.size()), bytes.data(), int(bytes.size()), 0, 0));
-    return bytes;
+    const std::u8string bytes = fs::path(text).u8string();
+    return {bytes.begin(), bytes.end()};
 }
 
 const fs::path kBuild = [] {  // build/<preset>: the folder above the test program's own
@@ -78,12 +76,19 @@ void CopyTool(const wchar_t* tool, const fs::path& path) {
 }
 
 HWND MessageWindow(WNDPROC procedure) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = procedure;
-    windowClass.lpszClassName = L"ServicesTestWindow";
-    UnregisterClassW(windowClass.lpszClassName, nullptr);
-    RegisterClassW(&windowClass);
-    return CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
+    const HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
+    SetWindowLongPtrW(window, GWLP_WNDPROC, LONG_PTR(procedure));
+    return window;
+}
+
+// The operation a PlatformError names, or "(none)" when the action throws none.
+std::u16string FailedOperation(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const PlatformError& error) {
+        return error.Operation();
+    }
+    return u"(none)";
 }
 
 // A file moved aside to "<path>.e2e" for the life of the object, with a copy of a test program in
@@ -139,13 +144,8 @@ TEST(Clipboard, EmptyRemovesTheTextOnItAndFailsWhileAnotherWindowHoldsIt) {
     const bool isHeld = WaitForSingleObject(held, 5000) == WAIT_OBJECT_0;
     EXPECT_TRUE(isHeld) << "the other thread did not open it";
     const auto start = Clock::now();
-    try {
-        if (isHeld) {
-            varnel::win32::Win32Clipboard().Empty();
-            ADD_FAILURE() << "Empty() succeeded while another window held the clipboard";
-        }
-    } catch (const PlatformError& error) {
-        EXPECT_EQ(error.Operation(), u"打开剪贴板");
+    if (isHeld) {
+        EXPECT_EQ(FailedOperation([] { varnel::win32::Win32Clipboard().Empty(); }), u"打开剪贴板");
         EXPECT_GE(MsSince(start), 90) << "it tries again for a while";
     }
     SetEvent(done);
@@ -202,20 +202,14 @@ TEST(Processes, KillProcessEndsEveryCaseOfTheNameAndSparesLookAlikesAndItself) {
 
 // The program starter runs the system folders' programs, never copies a search order would find
 // first: recorder copies stand in for the prefix's explorer.exe and rundll32.exe, and others
-// named like them sit beside the test program and in its current folder.
+// named like them sit in the test program's folder, which is its current folder too.
 TEST(ProgramStarter, RunsTheSystemFoldersProgramWithTheCommandLineAndShowStyle) {
     const fs::path windows = std::getenv("WINDIR"), system = windows / "system32";
-    const fs::path planted = kBuild / "services" / "planted",
-                   log = kBuild / "services" / "recorder.log";
-    std::vector<fs::path> plantedFiles;
-    for (const fs::path& folder : {kBuild / "tests", planted}) {
-        for (const wchar_t* name : {L"explorer.exe", L"RUNDLL32.EXE"}) {
-            CopyTool(L"recorder.exe", folder / name);
-            plantedFiles.push_back(folder / name);
-        }
-    }
-    const fs::path previousDirectory = fs::current_path();
-    fs::current_path(planted);
+    const fs::path tests = kBuild / "tests", log = kBuild / "services" / "recorder.log";
+    const wchar_t* const names[] = {L"explorer.exe", L"RUNDLL32.EXE"};
+    for (const wchar_t* name : names)
+        CopyTool(L"recorder.exe", tests / name);
+    fs::current_path(tests);  // beside the program and in the current folder at once
     fs::remove(log);
     SetEnvironmentVariableW(L"VARNEL_RECORDER_LOG", log.c_str());
     {
@@ -244,17 +238,14 @@ TEST(ProgramStarter, RunsTheSystemFoldersProgramWithTheCommandLineAndShowStyle) 
     {
         const SwappedFile rundll32(system / "rundll32.exe", nullptr);
         const std::u16string commandLine = u"RUNDLL32.EXE shell32.dll,Control_RunDLL hotplug.dll";
-        try {
-            varnel::win32::Win32ProgramStarter().Start(varnel::SystemProgram::Rundll32, commandLine,
-                                                       1);
-            ADD_FAILURE() << "a missing rundll32.exe was started";
-        } catch (const PlatformError& error) {
-            EXPECT_EQ(error.Operation(), u"启动程序 " + commandLine);
-        }
+        EXPECT_EQ(FailedOperation([&] {
+                      varnel::win32::Win32ProgramStarter().Start(varnel::SystemProgram::Rundll32,
+                                                                 commandLine, 1);
+                  }),
+                  u"启动程序 " + commandLine);
     }
-    fs::current_path(previousDirectory);
-    for (const fs::path& file : plantedFiles)
-        WaitUntil([&] { return DeleteFileW(file.c_str()) != FALSE; }, 5000);
+    for (const wchar_t* name : names)
+        WaitUntil([&] { return DeleteFileW((tests / name).c_str()) != FALSE; }, 5000);
 }
 
 // The responsive wait over the real clock and message queue. A timer of the waiting thread's own
@@ -317,12 +308,13 @@ std::vector<nlohmann::json> ServiceRequests() {
     return requests;
 }
 
-varnel::HttpAnswer Post(std::chrono::milliseconds limit = 10s, varnel::EventPump* pump = nullptr,
-                        const std::string& form = "sn=kesto") {
+// The form's bytes are given as they are, not as text.
+varnel::HttpAnswer Post(std::chrono::milliseconds limit = 10s, varnel::EventPump* pump = nullptr) {
     const std::u16string url = u"https://localhost:" +
                                fs::path(std::to_string(ServicePort())).u16string() +
                                u"/index.php/Index/soft_version";
-    return WinHttpTransport(pump, limit).Post(url, u"application/x-www-form-urlencoded", form);
+    return WinHttpTransport(pump, limit)
+        .Post(url, u"application/x-www-form-urlencoded", "sn=kesto&t=\xD6\xD0");
 }
 
 // services_answers: the service answers request n with step n of its scenario, so the rows run in
@@ -343,10 +335,9 @@ TEST(TransportAnswers, EachAnswerAsTheServiceGaveIt) {
         {"307 to a path of the same host", 200, u"moved"},
         {"307 to another port", 0, u""},
     };
-    const std::string form = "sn=kesto&t=\xD6\xD0";  // bytes as given, not text
     for (const auto& row : rows) {
         try {
-            const varnel::HttpAnswer answer = Post(10s, nullptr, form);
+            const varnel::HttpAnswer answer = Post();
             EXPECT_EQ(answer.status, row.status) << row.name;
             EXPECT_TRUE(answer.body == row.body)
                 << row.name << ": " << Utf8(answer.body.substr(0, 80));
@@ -379,14 +370,12 @@ TEST(TransportRefuses, TheServersHandshake) {
 }
 
 // services_hang: the service reads each request and never answers.
-TEST(TransportHang, EndsWithinTheTimeLimit) {
-    const auto start = Clock::now();
+TEST(TransportHang, EndsWithinTheTimeLimitAndWithAPumpTheThreadAnswersAndAQuitEndsThePost) {
+    auto start = Clock::now();
     EXPECT_THROW(Post(2s), PlatformError);
     EXPECT_GE(MsSince(start), 1900);
     EXPECT_LE(MsSince(start), 3000);
-}
 
-TEST(TransportHang, WithAPumpTheThreadAnswersAndAQuitEndsThePost) {
     const HWND window = MessageWindow(TimerWindow);
     const size_t before = ServiceRequests().size();
     const DWORD testThread = GetCurrentThreadId();
@@ -399,7 +388,7 @@ TEST(TransportHang, WithAPumpTheThreadAnswersAndAQuitEndsThePost) {
         PostThreadMessageW(testThread, WM_QUIT, 0, 0);
     });
     varnel::win32::Win32EventPump pump;
-    const auto start = Clock::now();
+    start = Clock::now();
     EXPECT_THROW(Post(8s, &pump), PlatformError);
     EXPECT_LT(MsSince(start), 4000) << "the quit did not end the post";
     other.join();
@@ -414,16 +403,13 @@ int ConnectionsTo(unsigned port) {
     int count = 0;
     for (const char* table : {"Z:\\proc\\net\\tcp", "Z:\\proc\\net\\tcp6"}) {
         std::istringstream lines(ReadBytes(table));
-        std::string line, slot, local, remote, state;
-        std::getline(lines, line);  // the heading
-        while (std::getline(lines, line)) {
-            // "0: 0100007F:B8A3 0100007F:D2F3 01 ...": local, remote, state (01 established).
-            std::istringstream(line) >> slot >> local >> remote >> state;
-            const auto portOf = [](const std::string& address) {
-                return std::strtoul(address.substr(address.find(':') + 1).c_str(), nullptr, 16);
-            };
-            count += state == "01" && (portOf(local) == port || portOf(remote) == port);
-        }
+        // "0: 0100007F:B8A3 0100007F:D2F3 01 ...": local, remote, state (01 established); the
+        // heading has no colon, so it matches nothing.
+        unsigned local = 0, remote = 0, state = 0;
+        for (std::string line; std::getline(lines, line);)
+            count +=
+                sscanf(line.c_str(), "%*s %*[^:]:%x %*[^:]:%x %x", &local, &remote, &state) == 3 &&
+                state == 1 && (local == port || remote == port);
     }
     return count;
 }

@@ -8,7 +8,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -75,11 +74,6 @@ struct Form {
         SendMessageW(window, WM_COMMAND, static_cast<WPARAM>(id), 0);
         Drain();
     }
-    std::wstring Text(int id) const {
-        wchar_t text[1024] = {};
-        GetWindowTextW(Item(id), text, 1024);
-        return text;
-    }
     std::wstring Status(int panel = 2) const {
         wchar_t text[512] = {};
         SendMessageW(Item(kS1), SB_GETTEXTW, static_cast<WPARAM>(panel - 1),
@@ -88,12 +82,11 @@ struct Form {
     }
     LRESULT LogLines() const { return SendMessageW(Item(kList1), LB_GETCOUNT, 0, 0); }
     int EnabledButtons() const {
-        return static_cast<int>(std::count_if(kButtons.begin(), kButtons.end(),
-                                              [&](int id) { return IsWindowEnabled(Item(id)); }));
+        return int(std::count_if(kButtons, std::end(kButtons),
+                                 [&](int id) { return IsWindowEnabled(Item(id)); }));
     }
     const FakeMessageBoxes::Shown& LastBox() const { return boxes.shown.back(); }
-    static constexpr std::array<int, 5> kButtons{kCommand1, kCommand2, kCommand3, kCommand4,
-                                                 kCommand5};
+    static constexpr int kButtons[] = {kCommand1, kCommand2, kCommand3, kCommand4, kCommand5};
 
     FakeProcessTable processes;
     FakeClipboard clipboard;
@@ -112,7 +105,7 @@ struct Form {
                      systemBoxes ? static_cast<MessageBoxes&>(owned) : boxes, timeOfDay, exit}};
 };
 
-TEST(MainWindow, StartsCheckingWithTheButtonsOffAndTheCheckTurnsThemOn) {
+TEST(MainWindow, StartsCheckingWithTheButtonsOffAndTheCheckTurnsThemOnInTheirTabOrder) {
     Form f;
     EXPECT_EQ(f.EnabledButtons(), 0);
     EXPECT_EQ(f.Status(1), L"提示");
@@ -138,6 +131,19 @@ TEST(MainWindow, StartsCheckingWithTheButtonsOffAndTheCheckTurnsThemOn) {
               std::u16string(VARNEL_VERSION_SERVICE) + u"/index.php/Index/soft_version");
     EXPECT_EQ(f.Status(), L"当前软件为最新版本,欢迎使用Varnel软件..");
     EXPECT_EQ(f.EnabledButtons(), 5);
+
+    // The tab key visits the controls in their order.
+    SetDialogWindow(f.window);  // as the program's message loop does
+    SetFocus(f.Item(kCommand1));
+    std::vector<int> order;
+    for (int step = 0; step < 6; ++step) {
+        PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
+        f.pump.DispatchPending();
+        order.push_back(GetDlgCtrlID(GetFocus()));
+    }
+    SetDialogWindow(nullptr);
+    EXPECT_EQ(order,
+              (std::vector<int>{kCommand2, kCommand3, kList1, kCommand5, kCommand4, kCommand1}));
 }
 
 // Each button and menu item clicked on a checked window, and what reached the system services.
@@ -202,7 +208,9 @@ TEST(MainWindow, AFailureIsShownAndTheWindowGoesOnAndTheStoppedShellComesBackAtE
     EXPECT_EQ(f.clipboard.emptied, 1);
 
     f.Click(kCommand3);
-    EXPECT_EQ(f.Text(kCommand3), L"重启Explorer");
+    wchar_t text[64] = {};
+    GetWindowTextW(f.Item(kCommand3), text, 64);
+    EXPECT_STREQ(text, L"重启Explorer");
     f.processes.running.clear();
     DestroyWindow(f.window);
     f.form.OnExit();
@@ -271,7 +279,7 @@ bool PopupChosenDuring(const std::function<void()>& open) {
     return shown;
 }
 
-TEST(MainWindow, TheLogsMenuOpensOnTheRightButtonOrTheKeyboardAndClearsTheLog) {
+TEST(MainWindow, TheLogsMenuOpensOnTheRightButtonOrTheKeyboardAndTheWindowFollowsTheDpi) {
     Form f;
     f.Tick();
     const HWND list = f.Item(kList1);
@@ -285,10 +293,8 @@ TEST(MainWindow, TheLogsMenuOpensOnTheRightButtonOrTheKeyboardAndClearsTheLog) {
         EXPECT_TRUE(PopupChosenDuring([&] { SendMessageW(list, message, 0, at); }));
         EXPECT_EQ(f.LogLines(), 0);
     }
-}
 
-TEST(MainWindow, FollowsADpiChangeOrAResizeAndIgnoresADpiChangeWithoutItsRectangle) {
-    Form f;
+    // A DPI change is followed when it comes with its rectangle, and so is a resize.
     auto width = [&](HWND window) {
         RECT r{};
         GetWindowRect(window, &r);
@@ -321,22 +327,6 @@ TEST(MainWindow, FollowsADpiChangeOrAResizeAndIgnoresADpiChangeWithoutItsRectang
     MapWindowPoints(nullptr, f.window, reinterpret_cast<POINT*>(&bar), 2);
     EXPECT_EQ(bar.right - bar.left, client.right);
     EXPECT_EQ(bar.bottom, client.bottom);
-}
-
-TEST(MainWindow, TheTabKeyVisitsTheControlsInTheirOrder) {
-    Form f;
-    f.Tick();
-    SetDialogWindow(f.window);  // as the program's message loop does
-    SetFocus(f.Item(kCommand1));
-    std::vector<int> order;
-    for (int step = 0; step < 6; ++step) {
-        PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
-        f.pump.DispatchPending();
-        order.push_back(GetDlgCtrlID(GetFocus()));
-    }
-    SetDialogWindow(nullptr);
-    EXPECT_EQ(order,
-              (std::vector<int>{kCommand2, kCommand3, kList1, kCommand5, kCommand4, kCommand1}));
 }
 
 // The colour of the brush the window gives a control to paint its background with.
@@ -375,31 +365,25 @@ TEST(MainWindow, ASkinFileColoursTheWindowAndTheLogAndABrokenOneIsIgnored) {
 TEST(MainWindow, ClosingWithABoxOpenEndsWithoutAFailureBox) {
     Form f(true);
     f.transport.fail = true;
-    static Form* form;
+    static HWND window;
     static std::vector<std::wstring> texts;
-    form = &f;
+    window = f.window;
     // Each message box that appears is answered once: the close question with Yes, the failure box
     // by another program closing the window meanwhile, and any other with OK.
     const UINT_PTR timer = SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR, DWORD) {
         static std::vector<HWND> answered;
-        EnumThreadWindows(
-            GetCurrentThreadId(),
-            [](HWND box, LPARAM) -> BOOL {
-                wchar_t name[16] = {}, text[512] = {};
-                GetClassNameW(box, name, 16);
-                if (std::wstring(name) != L"#32770" || !IsWindowVisible(box) ||
-                    std::count(answered.begin(), answered.end(), box))
-                    return TRUE;
-                answered.push_back(box);
-                GetDlgItemTextW(box, 0xFFFF, text, 512);
-                texts.push_back(text);
-                if (text == kCloseQuestion || !IsWindow(form->window))
-                    PostMessageW(box, WM_COMMAND, text == kCloseQuestion ? IDYES : IDOK, 0);
-                else
-                    PostMessageW(form->window, WM_CLOSE, 0, 0);
-                return TRUE;
-            },
-            0);
+        for (HWND box = nullptr; (box = FindWindowExW(nullptr, box, L"#32770", nullptr));) {
+            if (!IsWindowVisible(box) || std::count(answered.begin(), answered.end(), box))
+                continue;
+            answered.push_back(box);
+            wchar_t text[512] = {};
+            GetDlgItemTextW(box, 0xFFFF, text, 512);
+            texts.push_back(text);
+            if (text == kCloseQuestion || !IsWindow(window))
+                PostMessageW(box, WM_COMMAND, text == kCloseQuestion ? IDYES : IDOK, 0);
+            else
+                PostMessageW(window, WM_CLOSE, 0, 0);
+        }
     });
     f.Tick();
     KillTimer(nullptr, timer);
