@@ -11,10 +11,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -30,6 +30,7 @@
 #include "platform/win32/winhttp_transport.h"
 #include "repair/kill_process.h"
 #include "repair/responsive_wait.h"
+#include "update/utf8.h"
 
 namespace {
 
@@ -37,14 +38,14 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using varnel::PlatformError;
+using varnel::ToUtf8;
 using varnel::win32::WinHttpTransport;
 
 // Polls until the condition holds or the time is up; returns whether it held.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !condition(); Sleep(10)) {
+    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !condition(); Sleep(10))
         if (GetTickCount64() >= end)
             return false;
-    }
     return true;
 }
 
@@ -55,11 +56,6 @@ long long MsSince(Clock::time_point start) {
 std::string ReadBytes(const fs::path& path) {  // empty when missing
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-std::string Utf8(const std::u16string& text) {
-    const std::u8string bytes = fs::path(text).u8string();
-    return {bytes.begin(), bytes.end()};
 }
 
 const fs::path kBuild = [] {  // build/<preset>: the folder above the test program's own
@@ -97,23 +93,22 @@ std::u16string FailedOperation(const std::function<void()>& action) {
 class SwappedFile {
 public:
     SwappedFile(fs::path path, const wchar_t* standIn) : path_(std::move(path)) {
-        Restore(path_);
-        fs::rename(path_, path_.wstring() + L".e2e");
+        Restore();
+        fs::rename(path_, aside_);
         if (standIn != nullptr)
             CopyTool(standIn, path_);
     }
-    ~SwappedFile() { Restore(path_); }
-    static void Restore(const fs::path& path) {
-        const fs::path aside = path.wstring() + L".e2e";
-        if (fs::exists(aside)) {
-            // A stand-in may still be on its way out.
-            WaitUntil([&] { return DeleteFileW(path.c_str()) || !fs::exists(path); }, 5000);
-            MoveFileW(aside.c_str(), path.c_str());
-        }
-    }
+    ~SwappedFile() { Restore(); }
 
 private:
-    fs::path path_;
+    void Restore() const {
+        if (fs::exists(aside_)) {
+            // A stand-in may still be on its way out.
+            WaitUntil([&] { return DeleteFileW(path_.c_str()) || !fs::exists(path_); }, 5000);
+            MoveFileW(aside_.c_str(), path_.c_str());
+        }
+    }
+    const fs::path path_, aside_ = path_.wstring() + L".e2e";
 };
 
 TEST(Clipboard, EmptyRemovesTheTextOnItAndFailsWhileAnotherWindowHoldsIt) {
@@ -159,7 +154,7 @@ TEST(SystemErrorText, GivesTheTextAndTheNumber) {
     const std::u16string text = varnel::win32::SystemErrorText(ERROR_ACCESS_DENIED);
     EXPECT_TRUE(text.ends_with(u" (5)") && text.size() > 5 && !text.starts_with(u"error (") &&
                 text.find_first_of(u"\r\n") == std::u16string::npos)
-        << Utf8(text);
+        << ToUtf8(text);
     EXPECT_EQ(varnel::win32::SystemErrorText(0x20004242), u"error (536887874)");
 }
 
@@ -172,10 +167,9 @@ TEST(AnsiCodePage, GivesTheCodeOfEachUnitInCodePage936) {
 }
 
 TEST(Processes, KillProcessEndsEveryCaseOfTheNameAndSparesLookAlikesAndItself) {
-    const std::pair<const char*, bool> rows[] = {{"rundll32.exe", true},
-                                                 {"RunDll32.EXE", true},
-                                                 {"myrundll32.exe", false},
-                                                 {"rundll32.exe.bak", false}};
+    // The name, and whether it ends.
+    const std::pair<const char*, bool> rows[] = {
+        {"rundll32.exe", 1}, {"RunDll32.EXE", 1}, {"myrundll32.exe", 0}, {"rundll32.exe.bak", 0}};
     std::vector<HANDLE> copies;  // sleepers, each started from its full path
     for (const auto& [name, ends] : rows) {
         // A folder each: one folder cannot hold two spellings of a name.
@@ -229,8 +223,8 @@ TEST(ProgramStarter, RunsTheSystemFoldersProgramWithTheCommandLineAndShowStyle) 
             const fs::path program = isShell ? windows / "explorer.exe" : system / "rundll32.exe";
             expected += "path=" + program.string() + "\texe=" + program.filename().string() +
                         "\tshow=" + std::to_string(show) +
-                        "\targs=" + Utf8(commandLine.substr(commandLine.find(u' ') + 1)) +
-                        "\tcmdline=" + Utf8(commandLine) + "\r\n";
+                        "\targs=" + ToUtf8(commandLine.substr(commandLine.find(u' ') + 1)) +
+                        "\tcmdline=" + ToUtf8(commandLine) + "\r\n";
             WaitUntil([&] { return ReadBytes(log).size() >= expected.size(); }, 10000);
         }
         EXPECT_EQ(_stricmp(ReadBytes(log).c_str(), expected.c_str()), 0) << ReadBytes(log);
@@ -263,27 +257,26 @@ LRESULT CALLBACK TimerWindow(HWND window, UINT message, WPARAM timer, LPARAM lPa
 
 TEST(EventWait, WaitsItsTimeDispatchingMessagesAndEndsEarlyOnQuit) {
     const HWND window = MessageWindow(TimerWindow);
-    const struct {
-        UINT_PTR timer;  // 1: posts a message, 2: the quit request
-        int16_t waitMs;
-        ULONGLONG minMs, maxMs;  // the wait's length
-    } rows[] = {{1, 300, 300, 1000}, {2, 5000, 90, 2000}};
-    for (const auto& row : rows) {
+    // The window's timer (1: posts a message, 2: the quit request), the wait asked for, and the
+    // least and most it may last.
+    const std::tuple<UINT_PTR, int16_t, ULONGLONG, ULONGLONG> rows[] = {{1, 300, 300, 1000},
+                                                                        {2, 5000, 90, 2000}};
+    for (const auto& [timer, waitMs, minMs, maxMs] : rows) {
         handled = false;
         varnel::win32::TickClock clock;
         varnel::win32::Win32EventPump pump;
-        SetTimer(window, row.timer, 100, nullptr);
+        SetTimer(window, timer, 100, nullptr);
         SetTimer(window, 3, 8000, nullptr);  // a quit that ends a wait which would never end
         const ULONGLONG start = GetTickCount64();
-        EXPECT_EQ(varnel::ResponsiveWait(clock, pump).WaitMs(row.waitMs), row.timer == 1);
+        EXPECT_EQ(varnel::ResponsiveWait(clock, pump).WaitMs(waitMs), timer == 1);
         KillTimer(window, 3);
-        EXPECT_GE(GetTickCount64() - start, row.minMs);
-        EXPECT_LE(GetTickCount64() - start, row.maxMs);
-        EXPECT_EQ(handled, row.timer == 1);
+        EXPECT_GE(GetTickCount64() - start, minMs);
+        EXPECT_LE(GetTickCount64() - start, maxMs);
+        EXPECT_EQ(handled, timer == 1);
         MSG quit{};
-        EXPECT_EQ(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE), row.timer == 2)
+        EXPECT_EQ(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE), timer == 2)
             << "the quit is left for the main loop";
-        EXPECT_EQ(quit.wParam, row.timer == 2 ? 7u : 0u);
+        EXPECT_EQ(quit.wParam, timer == 2 ? 7u : 0u);
     }
     DestroyWindow(window);
 }
@@ -310,11 +303,10 @@ std::vector<nlohmann::json> ServiceRequests() {
 
 // The form's bytes are given as they are, not as text.
 varnel::HttpAnswer Post(std::chrono::milliseconds limit = 10s, varnel::EventPump* pump = nullptr) {
-    const std::u16string url = u"https://localhost:" +
-                               fs::path(std::to_string(ServicePort())).u16string() +
-                               u"/index.php/Index/soft_version";
+    const std::string url =
+        "https://localhost:" + std::to_string(ServicePort()) + "/index.php/Index/soft_version";
     return WinHttpTransport(pump, limit)
-        .Post(url, u"application/x-www-form-urlencoded", "sn=kesto&t=\xD6\xD0");
+        .Post(varnel::FromUtf8(url), u"application/x-www-form-urlencoded", "sn=kesto&t=\xD6\xD0");
 }
 
 // services_answers: the service answers request n with step n of its scenario, so the rows run in
@@ -340,9 +332,9 @@ TEST(TransportAnswers, EachAnswerAsTheServiceGaveIt) {
             const varnel::HttpAnswer answer = Post();
             EXPECT_EQ(answer.status, row.status) << row.name;
             EXPECT_TRUE(answer.body == row.body)
-                << row.name << ": " << Utf8(answer.body.substr(0, 80));
+                << row.name << ": " << ToUtf8(answer.body.substr(0, 80));
         } catch (const PlatformError& error) {
-            EXPECT_EQ(row.status, 0) << row.name << ": " << Utf8(error.Detail());
+            EXPECT_EQ(row.status, 0) << row.name << ": " << ToUtf8(error.Detail());
         }
     }
     const auto requests = ServiceRequests();
