@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 # Stand-in for the maker's version service, for tests only: serves HTTPS on localhost with a test
 # certificate, answers each request from a scenario, records every request as one JSON line
-# ({"method", "path", "headers": [[name, value]...], "body", "body_hex"}), and stops by itself
+# ({"method", "path", "headers": [[name, value]...], "body_hex"}), and stops by itself
 # after its lifetime.
 #
 #   version_service.py make-certs DIR
-#       DIR/ca.pem + ca.der (the test CA), DIR/leaf.pem + .key (DNS:localhost, signed by the test
-#       CA), DIR/untrusted-leaf.pem + .key (signed by a CA never trusted). Prints the CA's SHA-1.
+#       DIR/ca.pem (the test CA), DIR/leaf.pem + .key (DNS:localhost, signed by the test CA),
+#       DIR/untrusted-leaf.pem + .key (signed by a CA never trusted).
 #   version_service.py serve --certs DIR --record FILE [--port N] [--port-file FILE]
 #                            [--lifetime SECONDS] [--untrusted] [--tls-1.0-only]
 #                            (--scenario JSON | --scenario-file FILE)
@@ -21,7 +21,6 @@
 #                   "redirect-elsewhere": answer 307 to the same path on a second listener
 #                   (another port of localhost, trusted) that gives the up-to-date answer.
 import argparse
-import hashlib
 import http.server
 import itertools
 import json
@@ -32,6 +31,7 @@ import subprocess
 import threading
 import time
 
+LOCK = threading.Lock()
 UP_TO_DATE = '{"result":1,"info":{"version":"3.0.0","sid":"1","must":"0"}}'
 
 
@@ -54,8 +54,6 @@ def make_certs(directory):
         openssl(directory, "x509", "-req", "-sha256", "-days", "7", "-in", f"{leaf}.csr", "-CA",
                 f"{ca}.pem", "-CAkey", f"{ca}.key", "-set_serial", str(time.time_ns() // 1000),
                 "-extfile", "leaf.ext", "-out", f"{leaf}.pem")
-    openssl(directory, "x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der")
-    print(hashlib.sha1((directory / "ca.der").read_bytes()).hexdigest().upper())
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -65,22 +63,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.request = self.server.tls.wrap_socket(self.request, server_side=True)
         super().setup()
 
-    def handle(self):
-        try:
-            super().handle()
-        except OSError:  # the client refused our certificate or went away (SSLError included)
-            pass
-
-    def log_message(self, format, *args):
-        pass
-
     def do_POST(self):
         body = self.rfile.read(int(self.headers.get("Content-Length") or 0))
-        with self.server.lock:
+        with LOCK:  # one record file for both listeners
             with open(self.server.record, "a", encoding="utf-8") as out:
                 out.write(json.dumps({"method": self.command, "path": self.path,
                                       "headers": [list(h) for h in self.headers.items()],
-                                      "body": body.decode("utf-8", errors="replace"),
                                       "body_hex": body.hex()}, ensure_ascii=False) + "\n")
             step = self.server.steps[min(self.server.count, len(self.server.steps) - 1)]
             self.server.count += 1
@@ -112,27 +100,23 @@ class Server(http.server.ThreadingHTTPServer):
         super().__init__(("127.0.0.1", port), Handler)
         self.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         self.tls.load_cert_chain(certs / f"{leaf}.pem", certs / f"{leaf}.key")
-        self.steps, self.count, self.record, self.lock = steps, 0, record, threading.Lock()
-        self.elsewhere = None
+        self.steps, self.count, self.record = steps, 0, record
 
     def handle_error(self, request, client_address):
-        pass  # refused handshakes and dropped connections are part of the scenarios
+        pass  # refused handshakes, dropped connections: part of the scenarios (also in setup())
 
 
 def serve(args):
     steps = json.loads(pathlib.Path(args.scenario_file).read_text(encoding="utf-8")
                        if args.scenario_file else args.scenario)
     steps = steps if isinstance(steps, list) else [steps]
-    certs = pathlib.Path(args.certs)
-    server = Server(args.port, certs, "untrusted-leaf" if args.untrusted else "leaf", steps,
+    server = Server(args.port, args.certs, "untrusted-leaf" if args.untrusted else "leaf", steps,
                     args.record)
-    open(args.record, "a").close()
     if args.tls_1_0_only:
         server.tls.set_ciphers("DEFAULT:@SECLEVEL=0")
         server.tls.minimum_version = server.tls.maximum_version = ssl.TLSVersion.TLSv1
     if any(step.get("action") == "redirect-elsewhere" for step in steps):
-        elsewhere = Server(0, certs, "leaf", [{"body": UP_TO_DATE}], args.record)
-        elsewhere.lock = server.lock
+        elsewhere = Server(0, args.certs, "leaf", [{"body": UP_TO_DATE}], args.record)
         server.elsewhere = elsewhere.server_address[1]
         threading.Thread(target=elsewhere.serve_forever, daemon=True).start()
     port = server.server_address[1]
@@ -150,7 +134,7 @@ def main():
     commands = parser.add_subparsers(dest="command", required=True)
     commands.add_parser("make-certs").add_argument("directory", type=pathlib.Path)
     run = commands.add_parser("serve")
-    run.add_argument("--certs", required=True)
+    run.add_argument("--certs", required=True, type=pathlib.Path)
     run.add_argument("--record", required=True)
     run.add_argument("--port", type=int, default=0)
     run.add_argument("--port-file")

@@ -11,10 +11,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -30,6 +30,7 @@
 #include "platform/win32/winhttp_transport.h"
 #include "repair/kill_process.h"
 #include "repair/responsive_wait.h"
+#include "update/utf8.h"
 
 namespace {
 
@@ -37,14 +38,14 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using varnel::PlatformError;
+using varnel::ToUtf8;
 using varnel::win32::WinHttpTransport;
 
 // Polls until the condition holds or the time is up; returns whether it held.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !condition(); Sleep(10)) {
+    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !condition(); Sleep(10))
         if (GetTickCount64() >= end)
             return false;
-    }
     return true;
 }
 
@@ -55,13 +56,6 @@ long long MsSince(Clock::time_point start) {
 std::string ReadBytes(const fs::path& path) {  // empty when missing
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-std::string Utf8(const std::u16string& text) {
-    std::string bytes(text.size() * 3, '\0');
-    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<const wchar_t*>(text.data()),
-                                     int(text.size()), bytes.data(), int(bytes.size()), 0, 0));
-    return bytes;
 }
 
 const fs::path kBuild = [] {  // build/<preset>: the folder above the test program's own
@@ -78,12 +72,19 @@ void CopyTool(const wchar_t* tool, const fs::path& path) {
 }
 
 HWND MessageWindow(WNDPROC procedure) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = procedure;
-    windowClass.lpszClassName = L"ServicesTestWindow";
-    UnregisterClassW(windowClass.lpszClassName, nullptr);
-    RegisterClassW(&windowClass);
-    return CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
+    const HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
+    SetWindowLongPtrW(window, GWLP_WNDPROC, LONG_PTR(procedure));
+    return window;
+}
+
+// The operation a PlatformError names, or "(none)" when the action throws none.
+std::u16string FailedOperation(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const PlatformError& error) {
+        return error.Operation();
+    }
+    return u"(none)";
 }
 
 // A file moved aside to "<path>.e2e" for the life of the object, with a copy of a test program in
@@ -92,23 +93,22 @@ HWND MessageWindow(WNDPROC procedure) {
 class SwappedFile {
 public:
     SwappedFile(fs::path path, const wchar_t* standIn) : path_(std::move(path)) {
-        Restore(path_);
-        fs::rename(path_, path_.wstring() + L".e2e");
+        Restore();
+        fs::rename(path_, aside_);
         if (standIn != nullptr)
             CopyTool(standIn, path_);
     }
-    ~SwappedFile() { Restore(path_); }
-    static void Restore(const fs::path& path) {
-        const fs::path aside = path.wstring() + L".e2e";
-        if (fs::exists(aside)) {
-            // A stand-in may still be on its way out.
-            WaitUntil([&] { return DeleteFileW(path.c_str()) || !fs::exists(path); }, 5000);
-            MoveFileW(aside.c_str(), path.c_str());
-        }
-    }
+    ~SwappedFile() { Restore(); }
 
 private:
-    fs::path path_;
+    void Restore() const {
+        if (fs::exists(aside_)) {
+            // A stand-in may still be on its way out.
+            WaitUntil([&] { return DeleteFileW(path_.c_str()) || !fs::exists(path_); }, 5000);
+            MoveFileW(aside_.c_str(), path_.c_str());
+        }
+    }
+    const fs::path path_, aside_ = path_.wstring() + L".e2e";
 };
 
 TEST(Clipboard, EmptyRemovesTheTextOnItAndFailsWhileAnotherWindowHoldsIt) {
@@ -139,13 +139,8 @@ TEST(Clipboard, EmptyRemovesTheTextOnItAndFailsWhileAnotherWindowHoldsIt) {
     const bool isHeld = WaitForSingleObject(held, 5000) == WAIT_OBJECT_0;
     EXPECT_TRUE(isHeld) << "the other thread did not open it";
     const auto start = Clock::now();
-    try {
-        if (isHeld) {
-            varnel::win32::Win32Clipboard().Empty();
-            ADD_FAILURE() << "Empty() succeeded while another window held the clipboard";
-        }
-    } catch (const PlatformError& error) {
-        EXPECT_EQ(error.Operation(), u"打开剪贴板");
+    if (isHeld) {
+        EXPECT_EQ(FailedOperation([] { varnel::win32::Win32Clipboard().Empty(); }), u"打开剪贴板");
         EXPECT_GE(MsSince(start), 90) << "it tries again for a while";
     }
     SetEvent(done);
@@ -159,7 +154,7 @@ TEST(SystemErrorText, GivesTheTextAndTheNumber) {
     const std::u16string text = varnel::win32::SystemErrorText(ERROR_ACCESS_DENIED);
     EXPECT_TRUE(text.ends_with(u" (5)") && text.size() > 5 && !text.starts_with(u"error (") &&
                 text.find_first_of(u"\r\n") == std::u16string::npos)
-        << Utf8(text);
+        << ToUtf8(text);
     EXPECT_EQ(varnel::win32::SystemErrorText(0x20004242), u"error (536887874)");
 }
 
@@ -172,10 +167,9 @@ TEST(AnsiCodePage, GivesTheCodeOfEachUnitInCodePage936) {
 }
 
 TEST(Processes, KillProcessEndsEveryCaseOfTheNameAndSparesLookAlikesAndItself) {
-    const std::pair<const char*, bool> rows[] = {{"rundll32.exe", true},
-                                                 {"RunDll32.EXE", true},
-                                                 {"myrundll32.exe", false},
-                                                 {"rundll32.exe.bak", false}};
+    // The name, and whether it ends.
+    const std::pair<const char*, bool> rows[] = {
+        {"rundll32.exe", 1}, {"RunDll32.EXE", 1}, {"myrundll32.exe", 0}, {"rundll32.exe.bak", 0}};
     std::vector<HANDLE> copies;  // sleepers, each started from its full path
     for (const auto& [name, ends] : rows) {
         // A folder each: one folder cannot hold two spellings of a name.
@@ -202,20 +196,14 @@ TEST(Processes, KillProcessEndsEveryCaseOfTheNameAndSparesLookAlikesAndItself) {
 
 // The program starter runs the system folders' programs, never copies a search order would find
 // first: recorder copies stand in for the prefix's explorer.exe and rundll32.exe, and others
-// named like them sit beside the test program and in its current folder.
+// named like them sit in the test program's folder, which is its current folder too.
 TEST(ProgramStarter, RunsTheSystemFoldersProgramWithTheCommandLineAndShowStyle) {
     const fs::path windows = std::getenv("WINDIR"), system = windows / "system32";
-    const fs::path planted = kBuild / "services" / "planted",
-                   log = kBuild / "services" / "recorder.log";
-    std::vector<fs::path> plantedFiles;
-    for (const fs::path& folder : {kBuild / "tests", planted}) {
-        for (const wchar_t* name : {L"explorer.exe", L"RUNDLL32.EXE"}) {
-            CopyTool(L"recorder.exe", folder / name);
-            plantedFiles.push_back(folder / name);
-        }
-    }
-    const fs::path previousDirectory = fs::current_path();
-    fs::current_path(planted);
+    const fs::path tests = kBuild / "tests", log = kBuild / "services" / "recorder.log";
+    const wchar_t* const names[] = {L"explorer.exe", L"RUNDLL32.EXE"};
+    for (const wchar_t* name : names)
+        CopyTool(L"recorder.exe", tests / name);
+    fs::current_path(tests);  // beside the program and in the current folder at once
     fs::remove(log);
     SetEnvironmentVariableW(L"VARNEL_RECORDER_LOG", log.c_str());
     {
@@ -235,8 +223,8 @@ TEST(ProgramStarter, RunsTheSystemFoldersProgramWithTheCommandLineAndShowStyle) 
             const fs::path program = isShell ? windows / "explorer.exe" : system / "rundll32.exe";
             expected += "path=" + program.string() + "\texe=" + program.filename().string() +
                         "\tshow=" + std::to_string(show) +
-                        "\targs=" + Utf8(commandLine.substr(commandLine.find(u' ') + 1)) +
-                        "\tcmdline=" + Utf8(commandLine) + "\r\n";
+                        "\targs=" + ToUtf8(commandLine.substr(commandLine.find(u' ') + 1)) +
+                        "\tcmdline=" + ToUtf8(commandLine) + "\r\n";
             WaitUntil([&] { return ReadBytes(log).size() >= expected.size(); }, 10000);
         }
         EXPECT_EQ(_stricmp(ReadBytes(log).c_str(), expected.c_str()), 0) << ReadBytes(log);
@@ -244,17 +232,14 @@ TEST(ProgramStarter, RunsTheSystemFoldersProgramWithTheCommandLineAndShowStyle) 
     {
         const SwappedFile rundll32(system / "rundll32.exe", nullptr);
         const std::u16string commandLine = u"RUNDLL32.EXE shell32.dll,Control_RunDLL hotplug.dll";
-        try {
-            varnel::win32::Win32ProgramStarter().Start(varnel::SystemProgram::Rundll32, commandLine,
-                                                       1);
-            ADD_FAILURE() << "a missing rundll32.exe was started";
-        } catch (const PlatformError& error) {
-            EXPECT_EQ(error.Operation(), u"启动程序 " + commandLine);
-        }
+        EXPECT_EQ(FailedOperation([&] {
+                      varnel::win32::Win32ProgramStarter().Start(varnel::SystemProgram::Rundll32,
+                                                                 commandLine, 1);
+                  }),
+                  u"启动程序 " + commandLine);
     }
-    fs::current_path(previousDirectory);
-    for (const fs::path& file : plantedFiles)
-        WaitUntil([&] { return DeleteFileW(file.c_str()) != FALSE; }, 5000);
+    for (const wchar_t* name : names)
+        WaitUntil([&] { return DeleteFileW((tests / name).c_str()) != FALSE; }, 5000);
 }
 
 // The responsive wait over the real clock and message queue. A timer of the waiting thread's own
@@ -272,27 +257,26 @@ LRESULT CALLBACK TimerWindow(HWND window, UINT message, WPARAM timer, LPARAM lPa
 
 TEST(EventWait, WaitsItsTimeDispatchingMessagesAndEndsEarlyOnQuit) {
     const HWND window = MessageWindow(TimerWindow);
-    const struct {
-        UINT_PTR timer;  // 1: posts a message, 2: the quit request
-        int16_t waitMs;
-        ULONGLONG minMs, maxMs;  // the wait's length
-    } rows[] = {{1, 300, 300, 1000}, {2, 5000, 90, 2000}};
-    for (const auto& row : rows) {
+    // The window's timer (1: posts a message, 2: the quit request), the wait asked for, and the
+    // least and most it may last.
+    const std::tuple<UINT_PTR, int16_t, ULONGLONG, ULONGLONG> rows[] = {{1, 300, 300, 1000},
+                                                                        {2, 5000, 90, 2000}};
+    for (const auto& [timer, waitMs, minMs, maxMs] : rows) {
         handled = false;
         varnel::win32::TickClock clock;
         varnel::win32::Win32EventPump pump;
-        SetTimer(window, row.timer, 100, nullptr);
+        SetTimer(window, timer, 100, nullptr);
         SetTimer(window, 3, 8000, nullptr);  // a quit that ends a wait which would never end
         const ULONGLONG start = GetTickCount64();
-        EXPECT_EQ(varnel::ResponsiveWait(clock, pump).WaitMs(row.waitMs), row.timer == 1);
+        EXPECT_EQ(varnel::ResponsiveWait(clock, pump).WaitMs(waitMs), timer == 1);
         KillTimer(window, 3);
-        EXPECT_GE(GetTickCount64() - start, row.minMs);
-        EXPECT_LE(GetTickCount64() - start, row.maxMs);
-        EXPECT_EQ(handled, row.timer == 1);
+        EXPECT_GE(GetTickCount64() - start, minMs);
+        EXPECT_LE(GetTickCount64() - start, maxMs);
+        EXPECT_EQ(handled, timer == 1);
         MSG quit{};
-        EXPECT_EQ(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE), row.timer == 2)
+        EXPECT_EQ(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE), timer == 2)
             << "the quit is left for the main loop";
-        EXPECT_EQ(quit.wParam, row.timer == 2 ? 7u : 0u);
+        EXPECT_EQ(quit.wParam, timer == 2 ? 7u : 0u);
     }
     DestroyWindow(window);
 }
@@ -317,12 +301,12 @@ std::vector<nlohmann::json> ServiceRequests() {
     return requests;
 }
 
-varnel::HttpAnswer Post(std::chrono::milliseconds limit = 10s, varnel::EventPump* pump = nullptr,
-                        const std::string& form = "sn=kesto") {
-    const std::u16string url = u"https://localhost:" +
-                               fs::path(std::to_string(ServicePort())).u16string() +
-                               u"/index.php/Index/soft_version";
-    return WinHttpTransport(pump, limit).Post(url, u"application/x-www-form-urlencoded", form);
+// The form's bytes are given as they are, not as text.
+varnel::HttpAnswer Post(std::chrono::milliseconds limit = 10s, varnel::EventPump* pump = nullptr) {
+    const std::string url =
+        "https://localhost:" + std::to_string(ServicePort()) + "/index.php/Index/soft_version";
+    return WinHttpTransport(pump, limit)
+        .Post(varnel::FromUtf8(url), u"application/x-www-form-urlencoded", "sn=kesto&t=\xD6\xD0");
 }
 
 // services_answers: the service answers request n with step n of its scenario, so the rows run in
@@ -343,15 +327,14 @@ TEST(TransportAnswers, EachAnswerAsTheServiceGaveIt) {
         {"307 to a path of the same host", 200, u"moved"},
         {"307 to another port", 0, u""},
     };
-    const std::string form = "sn=kesto&t=\xD6\xD0";  // bytes as given, not text
     for (const auto& row : rows) {
         try {
-            const varnel::HttpAnswer answer = Post(10s, nullptr, form);
+            const varnel::HttpAnswer answer = Post();
             EXPECT_EQ(answer.status, row.status) << row.name;
             EXPECT_TRUE(answer.body == row.body)
-                << row.name << ": " << Utf8(answer.body.substr(0, 80));
+                << row.name << ": " << ToUtf8(answer.body.substr(0, 80));
         } catch (const PlatformError& error) {
-            EXPECT_EQ(row.status, 0) << row.name << ": " << Utf8(error.Detail());
+            EXPECT_EQ(row.status, 0) << row.name << ": " << ToUtf8(error.Detail());
         }
     }
     const auto requests = ServiceRequests();
@@ -379,14 +362,12 @@ TEST(TransportRefuses, TheServersHandshake) {
 }
 
 // services_hang: the service reads each request and never answers.
-TEST(TransportHang, EndsWithinTheTimeLimit) {
-    const auto start = Clock::now();
+TEST(TransportHang, EndsWithinTheTimeLimitAndWithAPumpTheThreadAnswersAndAQuitEndsThePost) {
+    auto start = Clock::now();
     EXPECT_THROW(Post(2s), PlatformError);
     EXPECT_GE(MsSince(start), 1900);
     EXPECT_LE(MsSince(start), 3000);
-}
 
-TEST(TransportHang, WithAPumpTheThreadAnswersAndAQuitEndsThePost) {
     const HWND window = MessageWindow(TimerWindow);
     const size_t before = ServiceRequests().size();
     const DWORD testThread = GetCurrentThreadId();
@@ -399,7 +380,7 @@ TEST(TransportHang, WithAPumpTheThreadAnswersAndAQuitEndsThePost) {
         PostThreadMessageW(testThread, WM_QUIT, 0, 0);
     });
     varnel::win32::Win32EventPump pump;
-    const auto start = Clock::now();
+    start = Clock::now();
     EXPECT_THROW(Post(8s, &pump), PlatformError);
     EXPECT_LT(MsSince(start), 4000) << "the quit did not end the post";
     other.join();
@@ -414,16 +395,13 @@ int ConnectionsTo(unsigned port) {
     int count = 0;
     for (const char* table : {"Z:\\proc\\net\\tcp", "Z:\\proc\\net\\tcp6"}) {
         std::istringstream lines(ReadBytes(table));
-        std::string line, slot, local, remote, state;
-        std::getline(lines, line);  // the heading
-        while (std::getline(lines, line)) {
-            // "0: 0100007F:B8A3 0100007F:D2F3 01 ...": local, remote, state (01 established).
-            std::istringstream(line) >> slot >> local >> remote >> state;
-            const auto portOf = [](const std::string& address) {
-                return std::strtoul(address.substr(address.find(':') + 1).c_str(), nullptr, 16);
-            };
-            count += state == "01" && (portOf(local) == port || portOf(remote) == port);
-        }
+        // "0: 0100007F:B8A3 0100007F:D2F3 01 ...": local, remote, state (01 established); the
+        // heading has no colon, so it matches nothing.
+        unsigned local = 0, remote = 0, state = 0;
+        for (std::string line; std::getline(lines, line);)
+            count +=
+                sscanf(line.c_str(), "%*s %*[^:]:%x %*[^:]:%x %x", &local, &remote, &state) == 3 &&
+                state == 1 && (local == port || remote == port);
     }
     return count;
 }

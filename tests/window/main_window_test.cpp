@@ -8,11 +8,11 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "build_config.h"
@@ -29,28 +29,12 @@ using namespace varnel::testing;
 using Started = FakeProgramStarter::Started;
 const std::wstring kCloseQuestion = L"是否确定退出软件?";
 
-// Pauses pass at once on a fake clock; the window's messages are dispatched for real.
-class InstantPump : public EventPump {
-public:
-    explicit InstantPump(FakeClock& clock) : clock_(clock) {}
-    void WaitForEvents(uint32_t timeoutMs) override { clock_.now += timeoutMs; }
-    bool DispatchPending() override { return real_.DispatchPending(); }
-
-private:
-    FakeClock& clock_;
-    Win32EventPump real_;
-};
-
-class NoExit : public ProcessExit {
-public:
-    [[noreturn]] void EndNow() override { std::abort(); }  // no test takes an ending path
-};
-
 // One start of the program: the window on fakes, created and shown.
 struct Form {
     explicit Form(bool systemBoxes = false) : systemBoxes(systemBoxes) {
         INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
         InitCommonControlsEx(&controls);
+        pump.onDispatch = [this](int) { return realPump.DispatchPending(); };
         processes.running = {{11, u"rundll32.exe"}, {22, u"explorer.exe"}};
         transport.answer = {
             200, u"{\"result\":1,\"info\":{\"version\":\"3.0.0\",\"sid\":\"1\",\"must\":\"0\"}}"};
@@ -71,35 +55,25 @@ struct Form {
     HWND Item(int id) const { return GetDlgItem(window, id); }
     void Tick() const { SendMessageW(window, WM_TIMER, 1, 0); }  // Timer1: the version check
     void Click(int id) const { SendMessageW(Item(id), BM_CLICK, 0, 0); }
-    void Menu(int id) const {
-        SendMessageW(window, WM_COMMAND, static_cast<WPARAM>(id), 0);
-        Drain();
-    }
-    std::wstring Text(int id) const {
-        wchar_t text[1024] = {};
-        GetWindowTextW(Item(id), text, 1024);
-        return text;
-    }
     std::wstring Status(int panel = 2) const {
         wchar_t text[512] = {};
-        SendMessageW(Item(kS1), SB_GETTEXTW, static_cast<WPARAM>(panel - 1),
-                     reinterpret_cast<LPARAM>(text));
+        SendMessageW(Item(kS1), SB_GETTEXTW, WPARAM(panel - 1), LPARAM(text));
         return text;
     }
     LRESULT LogLines() const { return SendMessageW(Item(kList1), LB_GETCOUNT, 0, 0); }
     int EnabledButtons() const {
-        return static_cast<int>(std::count_if(kButtons.begin(), kButtons.end(),
-                                              [&](int id) { return IsWindowEnabled(Item(id)); }));
+        return int(std::count_if(kButtons, std::end(kButtons),
+                                 [&](int id) { return IsWindowEnabled(Item(id)); }));
     }
     const FakeMessageBoxes::Shown& LastBox() const { return boxes.shown.back(); }
-    static constexpr std::array<int, 5> kButtons{kCommand1, kCommand2, kCommand3, kCommand4,
-                                                 kCommand5};
+    static constexpr int kButtons[] = {kCommand1, kCommand2, kCommand3, kCommand4, kCommand5};
 
     FakeProcessTable processes;
     FakeClipboard clipboard;
     FakeProgramStarter starter;
     FakeClock clock;
-    InstantPump pump{clock};
+    FakeEventPump pump{clock};  // pauses pass at once on the fake clock
+    Win32EventPump realPump;    // the window's messages are dispatched for real
     FakeTransport transport;
     TableCodePage codePage{{}};
     HWND window = nullptr;
@@ -107,12 +81,12 @@ struct Form {
     OwnedMessageBoxes owned{window};  // the system's own, owned by the window
     bool systemBoxes;
     FakeTimeOfDay timeOfDay;
-    NoExit exit;
+    FakeProcessExit exit;  // no test takes an ending path
     MainWindow form{{processes, clipboard, starter, clock, pump, transport, codePage,
                      systemBoxes ? static_cast<MessageBoxes&>(owned) : boxes, timeOfDay, exit}};
 };
 
-TEST(MainWindow, StartsCheckingWithTheButtonsOffAndTheCheckTurnsThemOn) {
+TEST(MainWindow, StartsCheckingWithTheButtonsOffAndTheCheckTurnsThemOnInTheirTabOrder) {
     Form f;
     EXPECT_EQ(f.EnabledButtons(), 0);
     EXPECT_EQ(f.Status(1), L"提示");
@@ -127,9 +101,8 @@ TEST(MainWindow, StartsCheckingWithTheButtonsOffAndTheCheckTurnsThemOn) {
         for (HWND named : {HWND{}, GetDesktopWindow(), f.Item(id)})
             SendMessageW(f.window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(named));
     }
-    EXPECT_TRUE(f.boxes.shown.empty());
-    EXPECT_EQ(f.clipboard.emptied, 0);
-    EXPECT_TRUE(f.processes.terminated.empty() && f.starter.started.empty());
+    EXPECT_TRUE(f.boxes.shown.empty() && f.clipboard.emptied == 0 &&
+                f.processes.terminated.empty() && f.starter.started.empty());
 
     f.Tick();
     f.Tick();
@@ -138,52 +111,73 @@ TEST(MainWindow, StartsCheckingWithTheButtonsOffAndTheCheckTurnsThemOn) {
               std::u16string(VARNEL_VERSION_SERVICE) + u"/index.php/Index/soft_version");
     EXPECT_EQ(f.Status(), L"当前软件为最新版本,欢迎使用Varnel软件..");
     EXPECT_EQ(f.EnabledButtons(), 5);
+
+    // The tab key visits the controls in their order.
+    SetDialogWindow(f.window);  // as the program's message loop does
+    SetFocus(f.Item(kCommand1));
+    std::vector<int> order;
+    for (int step = 0; step < 6; ++step) {
+        PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
+        f.pump.DispatchPending();
+        order.push_back(GetDlgCtrlID(GetFocus()));
+    }
+    SetDialogWindow(nullptr);
+    EXPECT_EQ(order,
+              (std::vector<int>{kCommand2, kCommand3, kList1, kCommand5, kCommand4, kCommand1}));
 }
 
 // Each button and menu item clicked on a checked window, and what reached the system services.
 TEST(MainWindow, EachButtonAndMenuItemStartsItsOwnAction) {
     const std::u16string dialog = u"RUNDLL32.EXE shell32.dll,Control_RunDLL hotplug.dll";
     const Started shell{u"explorer.exe", kShowMinimized}, control{dialog, kShowNormal};
-    const std::u16string usage = std::u16string(kUsageText) + VARNEL_BRAND_SITE;
+    const std::u16string usage = std::u16string(kUsageText) + VARNEL_BRAND_SITE,
+                         confirm = u"是否确定进行一键强力修复?";
     const Started site{u"explorer.exe " + std::u16string(VARNEL_BRAND_SITE), kShowMinimized},
         partner{u"explorer.exe " + std::u16string(VARNEL_PARTNER_SITE), kShowMinimized};
     const struct {
-        std::vector<int> clicks;
+        std::vector<int> clicks, posted;  // posted: handled during the clicks' first pause
         int emptied;
         std::vector<uint32_t> terminated;
         std::vector<Started> started;
         std::vector<std::u16string> boxes;
         LRESULT logLines;
     } rows[] = {
-        {{kCommand1}, 1, {}, {}, {}, 1},
-        {{kCommand2}, 0, {11}, {}, {}, 1},
-        {{kCommand3, kCommand3}, 0, {22}, {shell}, {}, 2},
-        {{kCommand4}, 1, {11, 22}, {shell, control}, {u"是否确定进行一键强力修复?"}, 7},
-        {{kCommand5}, 0, {}, {control}, {}, 0},
-        {{kMenuUse}, 0, {}, {}, {usage}, 0},
-        {{kMenuVarnow}, 0, {}, {site}, {}, 0},
-        {{kMenuOstride}, 0, {}, {partner}, {}, 0},
-        {{kCommand1, kMenuQk}, 1, {}, {}, {}, 0},
+        {{kCommand1}, {}, 1, {}, {}, {}, 1},
+        {{kCommand2}, {}, 0, {11}, {}, {}, 1},
+        {{kCommand3, kCommand3}, {}, 0, {22}, {shell}, {}, 2},
+        {{kCommand4}, {}, 1, {11, 22}, {shell, control}, {confirm}, 7},
+        // A single action runs between the sequence's lines, and the sequence writes on from the
+        // first position of a cleared log.
+        {{kCommand4}, {kCommand2, kMenuQk}, 1, {11, 11, 22}, {shell, control}, {confirm}, 6},
+        {{kCommand5}, {}, 0, {}, {control}, {}, 0},
+        {{kMenuUse}, {}, 0, {}, {}, {usage}, 0},
+        {{kMenuVarnow}, {}, 0, {}, {site}, {}, 0},
+        {{kMenuOstride}, {}, 0, {}, {partner}, {}, 0},
+        {{kCommand1, kMenuQk}, {}, 1, {}, {}, {}, 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.clicks.back());
         Form f;
         f.Tick();
         f.boxes.replies = {kAnswerYes};
+        for (const int id : row.posted)
+            PostMessageW(f.window, WM_COMMAND, id, LPARAM(id < kMenuAbout ? f.Item(id) : nullptr));
         for (const int id : row.clicks)
-            id < kMenuAbout ? f.Click(id) : f.Menu(id);
+            id < kMenuAbout ? f.Click(id) : void(SendMessageW(f.window, WM_COMMAND, id, 0));
+        Form::Drain();
         EXPECT_EQ(f.clipboard.emptied, row.emptied);
         EXPECT_EQ(f.processes.terminated, row.terminated);
         EXPECT_EQ(f.starter.started, row.started);
-        for (size_t i = 0; i < f.starter.programs.size(); ++i) {
+        for (size_t i = 0; i < f.starter.programs.size(); ++i)
             EXPECT_EQ(f.starter.programs[i] == SystemProgram::Shell,
                       f.starter.started[i].commandLine.starts_with(u"explorer.exe"));
-        }
         std::vector<std::u16string> boxes;
         for (const auto& box : f.boxes.shown)
             boxes.push_back(box.text);
         EXPECT_EQ(boxes, row.boxes);
         EXPECT_EQ(f.LogLines(), row.logLines);
+        EXPECT_EQ(SendMessageW(f.Item(kList1), LB_GETCURSEL, 0, 0), row.logLines - 1)
+            << "the newest line is selected";
     }
 }
 
@@ -202,44 +196,30 @@ TEST(MainWindow, AFailureIsShownAndTheWindowGoesOnAndTheStoppedShellComesBackAtE
     EXPECT_EQ(f.clipboard.emptied, 1);
 
     f.Click(kCommand3);
-    EXPECT_EQ(f.Text(kCommand3), L"重启Explorer");
+    wchar_t text[64] = {};
+    GetWindowTextW(f.Item(kCommand3), text, 64);
+    EXPECT_STREQ(text, L"重启Explorer");
     f.processes.running.clear();
     DestroyWindow(f.window);
     f.form.OnExit();
     EXPECT_EQ(f.starter.started, (std::vector<Started>{{u"explorer.exe", kShowMinimized}}));
 }
 
-// What the user does during a pause runs there and then: a single action between the sequence's
-// lines, and a cleared log that the sequence writes on from its first position.
-TEST(MainWindow, ActionsInAOneClickPauseRunInsideIt) {
-    Form f;
-    f.Tick();
-    f.boxes.replies = {kAnswerYes};
-    PostMessageW(f.Item(kCommand2), BM_CLICK, 0, 0);
-    PostMessageW(f.window, WM_COMMAND, kMenuQk, 0);
-    f.Click(kCommand4);
-    EXPECT_EQ(f.processes.terminated, (std::vector<uint32_t>{11, 11, 22}));
-    EXPECT_EQ(f.LogLines(), 6);
-    EXPECT_EQ(SendMessageW(f.Item(kList1), LB_GETCURSEL, 0, 0), 5);
-}
-
 TEST(MainWindow, EveryCloseRouteAsksAndOnlyYesCloses) {
-    const std::function<void(const Form&)> routes[] = {
-        [](const Form& f) { SendMessageW(f.window, WM_CLOSE, 0, 0); },
-        [](const Form& f) { SendMessageW(f.window, WM_SYSCOMMAND, SC_CLOSE, 0); },  // Alt+F4
-        [](const Form& f) { f.Menu(kMenuTuichu); },
-    };
-    for (const auto& close : routes) {
+    // The window's close, Alt+F4's system command, the menu's item.
+    const std::pair<UINT, WPARAM> routes[] = {
+        {WM_CLOSE, 0}, {WM_SYSCOMMAND, SC_CLOSE}, {WM_COMMAND, kMenuTuichu}};
+    for (const auto& [message, wParam] : routes) {
         Form f;
-        f.boxes.replies = {kAnswerNo};
-        close(f);
-        ASSERT_EQ(f.boxes.shown.size(), 1u);
-        EXPECT_EQ(f.LastBox().text, u"是否确定退出软件?");
-        EXPECT_EQ(f.LastBox().style, kStyleInfoYesNo);
-        EXPECT_TRUE(IsWindow(f.window));
-        f.boxes.replies = {kAnswerYes};
-        close(f);
-        EXPECT_FALSE(IsWindow(f.window));
+        f.boxes.replies = {kAnswerNo, kAnswerYes};
+        for (const bool closes : {false, true}) {
+            SendMessageW(f.window, message, wParam, 0);
+            Form::Drain();
+            EXPECT_NE(IsWindow(f.window), closes) << message;
+            ASSERT_EQ(f.boxes.shown.size(), closes ? 2u : 1u);
+            EXPECT_EQ(f.LastBox().text, u"是否确定退出软件?");
+            EXPECT_EQ(f.LastBox().style, kStyleInfoYesNo);
+        }
     }
     // The end of the session asks too, and its answer is the window's vote.
     Form f;
@@ -271,24 +251,24 @@ bool PopupChosenDuring(const std::function<void()>& open) {
     return shown;
 }
 
-TEST(MainWindow, TheLogsMenuOpensOnTheRightButtonOrTheKeyboardAndClearsTheLog) {
+TEST(MainWindow, TheLogsMenuOpensOnTheRightButtonOrTheKeyboardAndTheWindowFollowsTheDpi) {
     Form f;
     f.Tick();
-    const HWND list = f.Item(kList1);
-    for (const UINT other : {WM_LBUTTONDOWN, WM_MBUTTONDOWN})
-        EXPECT_FALSE(PopupChosenDuring([&] { SendMessageW(list, other, 0, 0); }));
-    EXPECT_FALSE(PopupChosenDuring([&] { SendMessageW(list, WM_CONTEXTMENU, 0, 0); }))
-        << "the mouse's own context-menu message: the button's going down has shown the menu";
-    for (const UINT message : {WM_RBUTTONDOWN, WM_CONTEXTMENU}) {
+    // The message, its lParam, whether the menu opens. WM_CONTEXTMENU at (0, 0) is the mouse's
+    // own, after the button's going down has shown the menu; at -1 it is Shift+F10 or the menu key.
+    const std::tuple<UINT, LPARAM, bool> rows[] = {{WM_LBUTTONDOWN, 0, false},
+                                                   {WM_MBUTTONDOWN, 0, false},
+                                                   {WM_CONTEXTMENU, 0, false},
+                                                   {WM_RBUTTONDOWN, 0, true},
+                                                   {WM_CONTEXTMENU, -1, true}};
+    for (const auto& [message, at, opens] : rows) {
         f.Click(kCommand1);
-        const LPARAM at = message == WM_CONTEXTMENU ? -1 : 0;  // -1: Shift+F10, the menu key
-        EXPECT_TRUE(PopupChosenDuring([&] { SendMessageW(list, message, 0, at); }));
-        EXPECT_EQ(f.LogLines(), 0);
+        EXPECT_EQ(PopupChosenDuring([&] { SendMessageW(f.Item(kList1), message, 0, at); }), opens)
+            << message;
+        EXPECT_EQ(f.LogLines() == 0, opens);
     }
-}
 
-TEST(MainWindow, FollowsADpiChangeOrAResizeAndIgnoresADpiChangeWithoutItsRectangle) {
-    Form f;
+    // A DPI change is followed when it comes with its rectangle, and so is a resize.
     auto width = [&](HWND window) {
         RECT r{};
         GetWindowRect(window, &r);
@@ -323,22 +303,6 @@ TEST(MainWindow, FollowsADpiChangeOrAResizeAndIgnoresADpiChangeWithoutItsRectang
     EXPECT_EQ(bar.bottom, client.bottom);
 }
 
-TEST(MainWindow, TheTabKeyVisitsTheControlsInTheirOrder) {
-    Form f;
-    f.Tick();
-    SetDialogWindow(f.window);  // as the program's message loop does
-    SetFocus(f.Item(kCommand1));
-    std::vector<int> order;
-    for (int step = 0; step < 6; ++step) {
-        PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
-        f.pump.DispatchPending();
-        order.push_back(GetDlgCtrlID(GetFocus()));
-    }
-    SetDialogWindow(nullptr);
-    EXPECT_EQ(order,
-              (std::vector<int>{kCommand2, kCommand3, kList1, kCommand5, kCommand4, kCommand1}));
-}
-
 // The colour of the brush the window gives a control to paint its background with.
 COLORREF BackgroundOf(const Form& f, UINT message, int id) {
     const HDC dc = GetDC(nullptr);
@@ -352,8 +316,7 @@ COLORREF BackgroundOf(const Form& f, UINT message, int id) {
 TEST(MainWindow, ASkinFileColoursTheWindowAndTheLogAndABrokenOneIsIgnored) {
     wchar_t program[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, program, MAX_PATH);
-    std::wstring path = program;
-    path = path.substr(0, path.find_last_of(L'\\')) + L"\\skinh.she";  // beside the program
+    const std::wstring path = std::wstring(program, wcsrchr(program, L'\\')) + L"\\skinh.she";
     for (const bool broken : {false, true}) {
         SCOPED_TRACE(broken ? "broken" : "valid");
         std::ofstream(path.c_str(), std::ios::binary)
@@ -375,31 +338,25 @@ TEST(MainWindow, ASkinFileColoursTheWindowAndTheLogAndABrokenOneIsIgnored) {
 TEST(MainWindow, ClosingWithABoxOpenEndsWithoutAFailureBox) {
     Form f(true);
     f.transport.fail = true;
-    static Form* form;
+    static HWND window;
     static std::vector<std::wstring> texts;
-    form = &f;
+    window = f.window;
     // Each message box that appears is answered once: the close question with Yes, the failure box
     // by another program closing the window meanwhile, and any other with OK.
     const UINT_PTR timer = SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR, DWORD) {
         static std::vector<HWND> answered;
-        EnumThreadWindows(
-            GetCurrentThreadId(),
-            [](HWND box, LPARAM) -> BOOL {
-                wchar_t name[16] = {}, text[512] = {};
-                GetClassNameW(box, name, 16);
-                if (std::wstring(name) != L"#32770" || !IsWindowVisible(box) ||
-                    std::count(answered.begin(), answered.end(), box))
-                    return TRUE;
-                answered.push_back(box);
-                GetDlgItemTextW(box, 0xFFFF, text, 512);
-                texts.push_back(text);
-                if (text == kCloseQuestion || !IsWindow(form->window))
-                    PostMessageW(box, WM_COMMAND, text == kCloseQuestion ? IDYES : IDOK, 0);
-                else
-                    PostMessageW(form->window, WM_CLOSE, 0, 0);
-                return TRUE;
-            },
-            0);
+        for (HWND box = nullptr; (box = FindWindowExW(nullptr, box, L"#32770", nullptr));) {
+            if (!IsWindowVisible(box) || std::count(answered.begin(), answered.end(), box))
+                continue;
+            answered.push_back(box);
+            wchar_t text[512] = {};
+            GetDlgItemTextW(box, 0xFFFF, text, 512);
+            texts.push_back(text);
+            if (text == kCloseQuestion || !IsWindow(window))
+                PostMessageW(box, WM_COMMAND, text == kCloseQuestion ? IDYES : IDOK, 0);
+            else
+                PostMessageW(window, WM_CLOSE, 0, 0);
+        }
     });
     f.Tick();
     KillTimer(nullptr, timer);

@@ -16,7 +16,6 @@ int wmain(int, wchar_t**) {
     const std::wstring exePath(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
     const size_t slash = exePath.find_last_of(L"\\/");
     STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     GetStartupInfoW(&startup);
     const std::wstring commandLine = GetCommandLineW();
     // The arguments: after the first token (quoted or not) and the blanks that follow it.
@@ -41,8 +40,7 @@ int wmain(int, wchar_t**) {
     const HANDLE file = CreateFileW(logPath.c_str(), FILE_APPEND_DATA,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size() ? 0 : 1;
+    DWORD written = 0;  // stays 0 when the write fails; the handle closes with the process
+    WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+    return written == bytes.size() ? 0 : 1;
 }
