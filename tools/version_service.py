@@ -13,7 +13,8 @@
 #       A scenario is one step or a list of steps; request n uses step n (the last one repeats).
 #       A step is an object:
 #         status    HTTP status (200)
-#         headers   header name -> value (Content-Type: application/json; charset=utf-8)
+#         headers   header name -> value (Content-Type: application/json; charset=utf-8);
+#                   "{port}" in a value stands for the listener's port
 #         body      text of the body (""), made bytes by "encoding" ("utf-8"; e.g. "gbk")
 #         body_size instead of body: that many bytes of "a" (an oversize answer)
 #         action    "answer" (default); "hang": read the request and never answer;
@@ -86,8 +87,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                    else step.get("body", "").encode(step.get("encoding", "utf-8")))
         self.send_response_only(step.get("status", 200))
         headers = {"Content-Type": "application/json; charset=utf-8", **step.get("headers", {})}
-        for name, value in headers.items():
-            self.send_header(name, value)
+        for name, value in headers.items():  # "{port}": this listener's own
+            self.send_header(name, value.replace("{port}", str(self.server.server_address[1])))
         self.send_header("Content-Length", str(len(payload)))
         self.end_headers()
         self.wfile.write(payload)
