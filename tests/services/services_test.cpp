@@ -416,7 +416,12 @@ int ConnectionsTo(unsigned port) {
 
 // services_endless_headers: header lines without end until the client goes.
 TEST(TransportEndlessHeaders, LeavesNoConnectionBehind) {
-    EXPECT_THROW(Post(2s), PlatformError);
+    try {
+        Post(2s);
+        ADD_FAILURE() << "an answer without an end of its headers";
+    } catch (const PlatformError& error) {  // never the cancel's number, which only a quit brings
+        EXPECT_FALSE(error.Detail().ends_with(u"(12017)")) << ToUtf8(error.Detail());
+    }
     EXPECT_TRUE(WaitUntil([] { return ConnectionsTo(ServicePort()) == 0; }, 2000))
         << ConnectionsTo(ServicePort()) << " connections left open";
 }
