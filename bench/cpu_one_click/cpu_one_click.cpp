@@ -15,64 +15,24 @@
 #include <cstdlib>
 #include <cwchar>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 
 #include "layout/layout.h"
+#include "wine_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// build/<preset>, the folder above this program's.
-const fs::path kBuild = fs::path(_pgmptr).parent_path().parent_path();
-
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs) {
-    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !condition(); Sleep(stepMs))
-        if (GetTickCount64() >= end)
-            return false;
-    return true;
-}
+const fs::path kBuild = wine_support::BuildFolder();
+using wine_support::WaitUntil;
 
 void Need(bool condition, const char* what) {
     if (!condition)
         throw std::runtime_error(what);
 }
-
-std::string ReadFileBytes(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-// A system program replaced by the recorder (build/tools) while the object lives, so that the
-// repair's starts are logged and nothing real is ended or opened.
-class Recorder {
-public:
-    explicit Recorder(fs::path path) : path_(std::move(path)) {
-        Need(MoveFileW(path_.c_str(), Aside().c_str()) &&
-                 CopyFileW((kBuild / L"tools\\recorder.exe").c_str(), path_.c_str(), TRUE),
-             "cannot put a recorder in place");
-    }
-    ~Recorder() {
-        // The recorder may still be on its way out.
-        WaitUntil(
-            [&] {
-                return MoveFileExW(Aside().c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING) !=
-                       FALSE;
-            },
-            5000, 20);
-    }
-    Recorder(const Recorder&) = delete;
-    Recorder& operator=(const Recorder&) = delete;
-
-private:
-    fs::path Aside() const { return path_.native() + L".e2e"; }
-    fs::path path_;
-};
 
 struct Wineserver {
     unsigned pid = 0;
@@ -82,8 +42,8 @@ struct Wineserver {
 Wineserver ReadWineserver() {
     const fs::path path = kBuild / L"e2e\\bench-wineserver.txt";
     Wineserver server;
-    WaitUntil([&] { return !ReadFileBytes(path).empty(); }, 10000, 100);
-    std::istringstream(ReadFileBytes(path)) >> server.pid >> server.ticksPerSecond;
+    WaitUntil([&] { return !wine_support::ReadBytes(path).empty(); }, 10000, 100);
+    std::istringstream(wine_support::ReadBytes(path)) >> server.pid >> server.ticksPerSecond;
     return server;
 }
 
@@ -100,7 +60,7 @@ unsigned LinuxPidOf(const fs::path& path) {
         if (pid == 0)
             continue;
         const std::string commandLine =
-            ReadFileBytes(fs::path(L"Z:\\proc\\") / entry.cFileName / L"cmdline");
+            wine_support::ReadBytes(fs::path(L"Z:\\proc\\") / entry.cFileName / L"cmdline");
         if (lstrcmpiA(commandLine.c_str(), path.string().c_str()) == 0)
             found = pid;
     } while (found == 0 && FindNextFileW(search, &entry));
@@ -110,7 +70,8 @@ unsigned LinuxPidOf(const fs::path& path) {
 
 // Its CPU time so far in ms (negative once it has gone).
 double LinuxCpuMs(unsigned pid) {
-    const std::string stat = ReadFileBytes(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\stat");
+    const std::string stat =
+        wine_support::ReadBytes(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\stat");
     const size_t name = stat.rfind(')');
     if (name == std::string::npos)
         return -1;
@@ -185,7 +146,7 @@ Figures WaitBench(const wchar_t* mode, const fs::path& folder, const Wineserver&
                    serverCpu - serverStart};
     }
     CloseHandle(process.hProcess);
-    report = ReadFileBytes(output);
+    report = wine_support::ReadBytes(output);
     return figures;
 }
 
@@ -196,7 +157,10 @@ void Run() {
     if (server.pid == 0)
         std::printf("no wineserver pid given: its figures are left out\n");
     const fs::path windows = _wgetenv(L"windir");
-    const Recorder shell(windows / L"explorer.exe"), rundll32(windows / L"system32\\rundll32.exe");
+    // The recorder (build/tools) in place of the system's programs, so that the repair's starts
+    // are logged and nothing real is ended or opened.
+    const wine_support::SwappedFile shell(windows / L"explorer.exe", L"recorder.exe"),
+        rundll32(windows / L"system32\\rundll32.exe", L"recorder.exe");
     const fs::path folder = kBuild / L"e2e\\run\\cpu_one_click",
                    copy = folder / L"varnel-unplug.exe";
     fs::remove_all(folder);
@@ -235,7 +199,7 @@ void Run() {
     PostMessageW(GetDlgItem(question, IDYES), BM_CLICK, 0, 0);
     // Polled slowly and without messages to the program, so the driver costs it nothing.
     const auto starts = [&] {
-        const std::string log = ReadFileBytes(folder / L"recorder.log");
+        const std::string log = wine_support::ReadBytes(folder / L"recorder.log");
         return std::count(log.begin(), log.end(), '\n');
     };
     Need(WaitUntil([&] { return enabled() && starts() == 2; }, 30000, 100),

@@ -12,12 +12,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "layout/layout.h"
+#include "wine_support.h"
 
 namespace {
 
@@ -27,19 +28,10 @@ using namespace varnel;  // the main window's control and menu ids
 const std::wstring kBoxTitle = L"提示", kCloseQuestion = L"是否确定退出软件?";
 const std::string kWindows = std::getenv("windir");
 // The system's programs that recorders (build/tools) stand in for during every test, so that
-// each start is logged and nothing real opens. The originals wait aside in "<path>.e2e" (a name
-// the services tier uses too: each tier puts back what an interrupted run of the other left).
+// each start is logged and nothing real opens.
 const fs::path kRecorded[] = {kWindows + "\\explorer.exe", kWindows + "\\system32\\rundll32.exe"};
-// build/<preset>, the folder above the test program's.
-const fs::path kBuild = fs::path(_pgmptr).parent_path().parent_path();
-
-// Polls until the condition holds or the time is up; returns whether it held.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !condition(); Sleep(20))
-        if (GetTickCount64() >= end)
-            return false;
-    return true;
-}
+const fs::path kBuild = wine_support::BuildFolder();
+using namespace wine_support;  // BuildFolder, WaitUntil, SwappedFile
 
 std::vector<DWORD> ProcessesNamed(const wchar_t* image) {  // in any case
     std::vector<DWORD> pids;
@@ -65,10 +57,8 @@ struct E2e : ::testing::Test {
         GetDesktopWindow();  // Wine starts its shell, explorer.exe, for a session's first window
         ASSERT_TRUE(WaitUntil([] { return !ProcessesNamed(L"explorer.exe").empty(); }, 5000));
         ASSERT_TRUE(WaitUntil([] { return OpenClipboard(nullptr) && CloseClipboard(); }, 5000));
-        for (const fs::path& path : kRecorded) {
-            ASSERT_TRUE(MoveFileW(path.c_str(), (path.native() + L".e2e").c_str()));
-            ASSERT_TRUE(CopyFileW((kBuild / L"tools\\recorder.exe").c_str(), path.c_str(), TRUE));
-        }
+        for (const fs::path& path : kRecorded)
+            recorders.push_back(std::make_unique<SwappedFile>(path, L"recorder.exe"));
         dir = kBuild / L"e2e\\run" / testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(dir);
         fs::create_directories(dir);
@@ -82,12 +72,10 @@ struct E2e : ::testing::Test {
             CloseHandle(process);
         }
         started.clear();
-        // The system's programs back; a recorder may still be on its way out.
-        for (const fs::path& path : kRecorded) {
-            const fs::path aside = path.native() + L".e2e";
-            for (int tries = 0; fs::exists(aside) && tries < 250; ++tries, Sleep(20))
-                MoveFileExW(aside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
-        }
+        // The system's programs back, also those an interrupted run left aside.
+        recorders.clear();
+        for (const fs::path& path : kRecorded)
+            SwappedFile::Restore(path);
         RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
     }
 
@@ -173,6 +161,7 @@ struct E2e : ::testing::Test {
     HANDLE program = nullptr;
     HWND main = nullptr;
     std::vector<HANDLE> started;
+    std::vector<std::unique_ptr<SwappedFile>> recorders;
 };
 
 // At 144 DPI the program starts to the greeting, every size grown by half (the layout is in

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -31,6 +30,7 @@
 #include "repair/kill_process.h"
 #include "repair/responsive_wait.h"
 #include "update/utf8.h"
+#include "wine_support.h"
 
 namespace {
 
@@ -40,36 +40,13 @@ using Clock = std::chrono::steady_clock;
 using varnel::PlatformError;
 using varnel::ToUtf8;
 using varnel::win32::WinHttpTransport;
-
-// Polls until the condition holds or the time is up; returns whether it held.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !condition(); Sleep(10))
-        if (GetTickCount64() >= end)
-            return false;
-    return true;
-}
+using namespace wine_support;  // BuildFolder, WaitUntil, ReadBytes, CopyTool, SwappedFile
 
 long long MsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-std::string ReadBytes(const fs::path& path) {  // empty when missing
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-const fs::path kBuild = [] {  // build/<preset>: the folder above the test program's own
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return fs::path(path).parent_path().parent_path();
-}();
-
-// Copies a program of build/<preset>/tools to path. (std::filesystem::copy_file of MinGW's
-// libstdc++ refuses to overwrite under Wine: "File exists".)
-void CopyTool(const wchar_t* tool, const fs::path& path) {
-    fs::create_directories(path.parent_path());
-    ASSERT_TRUE(CopyFileW((kBuild / "tools" / tool).c_str(), path.c_str(), FALSE)) << path;
-}
+const fs::path kBuild = wine_support::BuildFolder();
 
 HWND MessageWindow(WNDPROC procedure) {
     const HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
@@ -86,30 +63,6 @@ std::u16string FailedOperation(const std::function<void()>& action) {
     }
     return u"(none)";
 }
-
-// A file moved aside to "<path>.e2e" for the life of the object, with a copy of a test program in
-// its place when one is named. The e2e harness uses the same suffix, so each tier puts back what an
-// interrupted run of the other left aside.
-class SwappedFile {
-public:
-    SwappedFile(fs::path path, const wchar_t* standIn) : path_(std::move(path)) {
-        Restore();
-        fs::rename(path_, aside_);
-        if (standIn != nullptr)
-            CopyTool(standIn, path_);
-    }
-    ~SwappedFile() { Restore(); }
-
-private:
-    void Restore() const {
-        if (fs::exists(aside_)) {
-            // A stand-in may still be on its way out.
-            WaitUntil([&] { return DeleteFileW(path_.c_str()) || !fs::exists(path_); }, 5000);
-            MoveFileW(aside_.c_str(), path_.c_str());
-        }
-    }
-    const fs::path path_, aside_ = path_.wstring() + L".e2e";
-};
 
 TEST(Clipboard, EmptyRemovesTheTextOnItAndFailsWhileAnotherWindowHoldsIt) {
     const HWND owner = MessageWindow(DefWindowProcW);
@@ -174,7 +127,7 @@ TEST(Processes, KillProcessEndsEveryCaseOfTheNameAndSparesLookAlikesAndItself) {
     for (const auto& [name, ends] : rows) {
         // A folder each: one folder cannot hold two spellings of a name.
         const fs::path path = kBuild / "services" / std::to_string(copies.size()) / name;
-        CopyTool(L"sleeper.exe", path);
+        ASSERT_TRUE(CopyTool(L"sleeper.exe", path)) << path;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION started{};
@@ -202,7 +155,7 @@ TEST(ProgramStarter, RunsTheSystemFoldersProgramWithTheCommandLineAndShowStyle) 
     const fs::path tests = kBuild / "tests", log = kBuild / "services" / "recorder.log";
     const wchar_t* const names[] = {L"explorer.exe", L"RUNDLL32.EXE"};
     for (const wchar_t* name : names)
-        CopyTool(L"recorder.exe", tests / name);
+        ASSERT_TRUE(CopyTool(L"recorder.exe", tests / name));
     fs::current_path(tests);  // beside the program and in the current folder at once
     fs::remove(log);
     SetEnvironmentVariableW(L"VARNEL_RECORDER_LOG", log.c_str());

@@ -1,0 +1,76 @@
+// What the programs that work under Wine from inside share (the services and end-to-end tests, the
+// CPU benchmark): the build folder, waiting for a state, files, and a system file replaced by a
+// test program for a while.
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+
+namespace wine_support {
+
+namespace fs = std::filesystem;
+
+// build/<preset>: the folder above the running program's own (tests/, bench/).
+inline fs::path BuildFolder() {
+    return fs::path(_pgmptr).parent_path().parent_path();
+}
+
+// Polls until the condition holds or the time is up; returns whether it held.
+inline bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs = 20) {
+    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !condition(); Sleep(stepMs))
+        if (GetTickCount64() >= end)
+            return false;
+    return true;
+}
+
+inline std::string ReadBytes(const fs::path& path) {  // empty when missing
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// Copies a program of build/<preset>/tools to path, its folders made as needed.
+// (std::filesystem::copy_file of MinGW's libstdc++ refuses to overwrite under Wine.)
+inline bool CopyTool(const wchar_t* tool, const fs::path& path) {
+    fs::create_directories(path.parent_path());
+    return CopyFileW((BuildFolder() / L"tools" / tool).c_str(), path.c_str(), FALSE) != FALSE;
+}
+
+// A file moved aside to "<path>.e2e" for the life of the object, with a copy of a test program in
+// its place when one is named. Every program here uses the same suffix, so each puts back what an
+// interrupted run of another left aside.
+class SwappedFile {
+public:
+    SwappedFile(fs::path path, const wchar_t* standIn) : path_(std::move(path)) {
+        Restore(path_);
+        if (!MoveFileW(path_.c_str(), Aside(path_).c_str()) ||
+            (standIn != nullptr && !CopyTool(standIn, path_))) {
+            throw std::runtime_error("cannot put a stand-in in place of " + path_.string());
+        }
+    }
+    ~SwappedFile() { Restore(path_); }
+    SwappedFile(const SwappedFile&) = delete;  // one restore per move aside
+
+    // Puts back the file if it is aside; a stand-in may still be on its way out.
+    static void Restore(const fs::path& path) {
+        if (fs::exists(Aside(path))) {
+            WaitUntil(
+                [&] {
+                    return MoveFileExW(Aside(path).c_str(), path.c_str(),
+                                       MOVEFILE_REPLACE_EXISTING) != FALSE;
+                },
+                5000);
+        }
+    }
+
+private:
+    static fs::path Aside(const fs::path& path) { return path.native() + L".e2e"; }
+    const fs::path path_;
+};
+
+}  // namespace wine_support
