@@ -154,9 +154,7 @@ InternetHandle OpenSession() {
 void LimitRequest(HINTERNET request) {
     const WinHttpApi& api = WinHttp();
     DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
-    DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
-    if (!api.SetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never) &&
-        !api.SetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects)) {
+    if (!api.SetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never)) {
         FailLast(u"WinHttpSetOption");
     }
     // Not every system knows this option; where it does not, the time limit still ends the
