@@ -1,7 +1,9 @@
 #include "app/controls_win32.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/win32/text.h"
@@ -9,28 +11,27 @@
 namespace varnel::win32 {
 
 void ListBoxControl::AddItem(const std::u16string& line) {
-    const LRESULT index =
-        SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(line)));
+    const int index = ListBox_AddString(list_, Wide(line));
     if (index == LB_ERR || index == LB_ERRSPACE) {
         ThrowLastError(u"写入日志");
     }
 }
 
 void ListBoxControl::RemoveItem(int16_t index) {
-    SendMessageW(list_, LB_DELETESTRING, index, 0);
+    ListBox_DeleteString(list_, index);
 }
 
 int16_t ListBoxControl::Count() const {
-    const LRESULT count = SendMessageW(list_, LB_GETCOUNT, 0, 0);
-    return static_cast<int16_t>(count < 0 ? 0 : count);
+    // LB_ERR, the only negative answer, counts as an empty list.
+    return static_cast<int16_t>(std::max(ListBox_GetCount(list_), 0));
 }
 
 void ListBoxControl::Select(int16_t index) {
-    SendMessageW(list_, LB_SETCURSEL, index, 0);
+    ListBox_SetCurSel(list_, index);
 }
 
 void ListBoxControl::Clear() {
-    SendMessageW(list_, LB_RESETCONTENT, 0, 0);
+    ListBox_ResetContent(list_);
 }
 
 void StatusBarControl::SetPanelText(int panel, const std::u16string& text) {
