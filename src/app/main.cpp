@@ -17,9 +17,9 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // DLLs come from the system folder only, never from the program's folder or the current
-    // directory, where anyone who can drop a file next to a download could plant one.
+    // directory, where anyone who can drop a file next to a download could plant one. With the
+    // default directories set, neither folder is searched at all.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    SetDllDirectoryW(L"");
 
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);

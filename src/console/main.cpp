@@ -17,8 +17,8 @@
 
 int wmain(int argc, wchar_t** argv) {
     // DLLs only from System32: never a planted copy beside the program or in the current folder.
+    // With the default directories set, neither folder is searched at all.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    SetDllDirectoryW(L"");
 
     using namespace varnel;
     std::vector<std::u16string> arguments;
