@@ -1,8 +1,10 @@
 #include "platform/win32/device_eject_win32.h"
 
 #include <windows.h>
-// windows.h first: the device headers rely on its types.
+// windows.h first: the device headers rely on its types. initguid.h makes winioctl.h define the
+// device interface classes of disks, CD-ROMs and floppies here rather than only declare them.
 #include <cfgmgr32.h>
+#include <initguid.h>
 #include <setupapi.h>
 #include <winioctl.h>
 
@@ -16,14 +18,6 @@
 
 namespace varnel::win32 {
 namespace {
-
-// The device interface classes of disks, CD-ROMs and floppies (ntddstor.h).
-constexpr GUID kDiskInterface = {
-    0x53f56307, 0xb6bf, 0x11d0, {0x94, 0xf2, 0x00, 0xa0, 0xc9, 0x1e, 0xfb, 0x8b}};
-constexpr GUID kCdRomInterface = {
-    0x53f56308, 0xb6bf, 0x11d0, {0x94, 0xf2, 0x00, 0xa0, 0xc9, 0x1e, 0xfb, 0x8b}};
-constexpr GUID kFloppyInterface = {
-    0x53f56311, 0xb6bf, 0x11d0, {0x94, 0xf2, 0x00, 0xa0, 0xc9, 0x1e, 0xfb, 0x8b}};
 
 // cfgmgr32 is no KnownDLL: it is loaded from System32 by full search rule, never from beside
 // the program. Only the functions used here are looked up.
@@ -120,11 +114,11 @@ std::u16string DeviceEjectWin32::FindDevice(char16_t letter) {
     }
     const wchar_t root[] = {static_cast<wchar_t>(letter), L':', L'\\', 0};
     const UINT type = GetDriveTypeW(root);
-    std::vector<const GUID*> classes = {&kDiskInterface};
+    std::vector<const GUID*> classes = {&GUID_DEVINTERFACE_DISK};
     if (type == DRIVE_CDROM) {
-        classes = {&kCdRomInterface};
+        classes = {&GUID_DEVINTERFACE_CDROM};
     } else if (type == DRIVE_REMOVABLE) {
-        classes.push_back(&kFloppyInterface);
+        classes.push_back(&GUID_DEVINTERFACE_FLOPPY);
     }
     std::optional<DEVINST> disk;
     for (const GUID* interfaceClass : classes) {
