@@ -91,6 +91,7 @@ def lists_drives_and_finds_no_device(started):
     code, result = unplug_json("list")
     drives = {d["drive"]: d for d in result["drives"]}
     assert code == 0 and drives["T:"]["kind"] == "removable" and "C:" not in drives, result
+    assert drives["T:"]["label"] == "备份盘" and drives["T:"]["size"] > 0, result
     code, _, err = wine(UNPLUG, "who", "Q:")
     assert code == 2 and "驱动器 Q: 不存在" in err, (code, err)
     # Wine's mount manager gives T: no device that could be ejected.
@@ -106,6 +107,8 @@ def main():
         with open(os.path.join(folder, name), "wb") as f:
             f.write(os.urandom(65536))
     shutil.copy(HOLDER, os.path.join(folder, "explorer.exe"))
+    with open(os.path.join(folder, ".windows-label"), "w", encoding="utf-8") as f:
+        f.write("备份盘")  # where Wine keeps a folder drive's label
     shutil.copy(SHELL, os.path.join(WORK, "explorer.exe.original"))
     code, _, err = wine(os.path.join(TOOLS, "define_drive.exe"), "T:", folder)
     assert code == 0, "T: could not be defined: " + err
