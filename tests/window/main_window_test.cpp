@@ -19,6 +19,7 @@
 #include "fakes/fake_repair.h"
 #include "fakes/fake_update_services.h"
 #include "fakes/fake_window.h"
+#include "platform/skin_file.h"
 #include "platform/win32/event_pump_win32.h"
 #include "platform/win32/message_loop.h"
 
@@ -319,9 +320,11 @@ TEST(MainWindow, ASkinFileColoursTheWindowAndTheLogAndABrokenOneIsIgnored) {
     const std::wstring path = std::wstring(program, wcsrchr(program, L'\\')) + L"\\skinh.she";
     for (const bool broken : {false, true}) {
         SCOPED_TRACE(broken ? "broken" : "valid");
+        // The valid one is as long as a skin file may be.
+        std::string skin = "window = #102030\nlist = " + std::string(broken ? "blue" : "#405060") +
+                           "\nstatusbar = #708090\n";
         std::ofstream(path.c_str(), std::ios::binary)
-            << "window = #102030\nlist = " << (broken ? "blue" : "#405060")
-            << "\nstatusbar = #708090\n";
+            << skin + std::string(varnel::kMaxSkinFileBytes - skin.size(), ';');
         Form f;
         EXPECT_EQ(BackgroundOf(f, WM_CTLCOLORLISTBOX, kList1) == RGB(0x40, 0x50, 0x60), !broken);
         EXPECT_EQ(BackgroundOf(f, WM_CTLCOLORSTATIC, kFrame1) == RGB(0x10, 0x20, 0x30), !broken);
