@@ -150,6 +150,7 @@ TEST(MainWindow, EachButtonAndMenuItemStartsItsOwnAction) {
         // A single action runs between the sequence's lines, and the sequence writes on from the
         // first position of a cleared log.
         {{kCommand4}, {kCommand2, kMenuQk}, 1, {11, 11, 22}, {shell, control}, {confirm}, 6},
+        {{kCommand4}, {kCommand4}, 1, {11, 22}, {shell, control}, {confirm}, 7},  // it is off
         {{kCommand5}, {}, 0, {}, {control}, {}, 0},
         {{kMenuUse}, {}, 0, {}, {}, {usage}, 0},
         {{kMenuVarnow}, {}, 0, {}, {site}, {}, 0},
