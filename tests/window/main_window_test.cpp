@@ -321,11 +321,10 @@ TEST(MainWindow, ASkinFileColoursTheWindowAndTheLogAndABrokenOneIsIgnored) {
     const std::wstring path = std::wstring(program, wcsrchr(program, L'\\')) + L"\\skinh.she";
     for (const bool broken : {false, true}) {
         SCOPED_TRACE(broken ? "broken" : "valid");
-        // The valid one is as long as a skin file may be.
         std::string skin = "window = #102030\nlist = " + std::string(broken ? "blue" : "#405060") +
                            "\nstatusbar = #708090\n";
-        std::ofstream(path.c_str(), std::ios::binary)
-            << skin + std::string(varnel::kMaxSkinFileBytes - skin.size(), ';');
+        skin.resize(varnel::kMaxSkinFileBytes, ';');  // as long as a skin file may be
+        std::ofstream(path.c_str(), std::ios::binary) << skin;
         Form f;
         EXPECT_EQ(BackgroundOf(f, WM_CTLCOLORLISTBOX, kList1) == RGB(0x40, 0x50, 0x60), !broken);
         EXPECT_EQ(BackgroundOf(f, WM_CTLCOLORSTATIC, kFrame1) == RGB(0x10, 0x20, 0x30), !broken);
