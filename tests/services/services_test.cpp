@@ -26,6 +26,7 @@
 #include "platform/win32/program_starter_win32.h"
 #include "platform/win32/text.h"
 #include "platform/win32/toolhelp_processes.h"
+#include "platform/win32/winhttp_api.h"
 #include "platform/win32/winhttp_transport.h"
 #include "repair/kill_process.h"
 #include "repair/responsive_wait.h"
@@ -315,6 +316,35 @@ TEST(TransportAnswers, EachAnswerAsTheServiceGaveIt) {
 TEST(TransportRefuses, TheServersHandshake) {
     EXPECT_THROW(Post(), PlatformError);
     EXPECT_TRUE(ServiceRequests().empty());
+}
+
+// TLS 1.2 and 1.3 are asked for; where the system refuses 1.3's flag (older systems do),
+// 1.2 alone, and where it refuses that too, the exchange fails before it starts.
+TEST(SecureProtocols, Tls12And13Or12AloneWhere13IsRefused) {
+    static auto& api = const_cast<varnel::win32::WinHttpApi&>(varnel::win32::WinHttp());
+    static const auto real = api.SetOption;
+    static std::vector<DWORD> asked;
+    static int refusals;
+    api.SetOption = [](HINTERNET handle, DWORD option, void* value, DWORD size) {
+        if (option == WINHTTP_OPTION_SECURE_PROTOCOLS)
+            asked.push_back(*static_cast<DWORD*>(value));
+        return option == WINHTTP_OPTION_SECURE_PROTOCOLS && refusals-- > 0
+                   ? FALSE
+                   : real(handle, option, value, size);
+    };
+    const DWORD tls12 = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+    const DWORD both = tls12 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+    const std::vector<DWORD> asks[] = {{both}, {both, tls12}, {both, tls12}};
+    for (const int refused : {0, 1, 2}) {
+        asked.clear();
+        refusals = refused;
+        // Nothing listens on port 1: the exchange fails after its options either way.
+        const std::u16string failed = FailedOperation(
+            [] { WinHttpTransport(nullptr, 2s).Post(u"https://localhost:1/", u"a/b", ""); });
+        EXPECT_EQ(asked, asks[refused]) << refused;
+        EXPECT_EQ(failed == u"WinHttpSetOption", refused == 2) << ToUtf8(failed);
+    }
+    api.SetOption = real;
 }
 
 // services_hang: the service reads each request and never answers.
