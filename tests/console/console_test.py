@@ -3,6 +3,8 @@ folder and helper processes that hold it in each way. Wine's output always goes 
 pipe would be inherited by the started processes and never close."""
 import json
 import os
+import pty
+import select
 import shutil
 import subprocess
 import sys
@@ -23,6 +25,23 @@ def wine(*args):
                               cwd=WORK, timeout=60).returncode
     with open(out, "rb") as o, open(err, "rb") as e:
         return code, o.read().decode("utf-8"), e.read().decode("utf-8")
+
+
+def on_console(*args):
+    """Runs unplug.exe with a terminal for its streams, which Wine makes a console; returns the
+    exit code and the text it showed there."""
+    master, slave = pty.openpty()
+    process = subprocess.Popen(["wine", UNPLUG, *args], stdin=slave, stdout=slave, stderr=slave,
+                               cwd=WORK)
+    os.close(slave)
+    shown = b""
+    try:
+        while select.select([master], [], [], 30)[0] and (chunk := os.read(master, 65536)):
+            shown += chunk
+    except OSError:  # the terminal closed with the last program on it
+        pass
+    os.close(master)
+    return process.wait(timeout=30), shown.decode("utf-8", "replace")
 
 
 def unplug_json(*args):
@@ -92,6 +111,8 @@ def lists_drives_and_finds_no_device(started):
     drives = {d["drive"]: d for d in result["drives"]}
     assert code == 0 and drives["T:"]["kind"] == "removable" and "C:" not in drives, result
     assert drives["T:"]["label"] == "备份盘" and drives["T:"]["size"] > 0, result
+    code, shown = on_console("list")
+    assert code == 0 and "T:  可移动  备份盘" in shown, shown
     code, _, err = wine(UNPLUG, "who", "Q:")
     assert code == 2 and "驱动器 Q: 不存在" in err, (code, err)
     # Wine's mount manager gives T: no device that could be ejected.
