@@ -3,8 +3,7 @@ folder and helper processes that hold it in each way. Wine's output always goes 
 pipe would be inherited by the started processes and never close."""
 import json
 import os
-import pty
-import select
+import shlex
 import shutil
 import subprocess
 import sys
@@ -28,20 +27,11 @@ def wine(*args):
 
 
 def on_console(*args):
-    """Runs unplug.exe with a terminal for its streams, which Wine makes a console; returns the
-    exit code and the text it showed there."""
-    master, slave = pty.openpty()
-    process = subprocess.Popen(["wine", UNPLUG, *args], stdin=slave, stdout=slave, stderr=slave,
-                               cwd=WORK)
-    os.close(slave)
-    shown = b""
-    try:
-        while select.select([master], [], [], 30)[0] and (chunk := os.read(master, 65536)):
-            shown += chunk
-    except OSError:  # the terminal closed with the last program on it
-        pass
-    os.close(master)
-    return process.wait(timeout=30), shown.decode("utf-8", "replace")
+    """Runs unplug.exe on a terminal of its own (script(1)), which Wine makes a console; returns
+    the exit code and the text shown there."""
+    done = subprocess.run(["script", "-qec", shlex.join(["wine", UNPLUG, *args]), "/dev/null"],
+                          capture_output=True, stdin=subprocess.DEVNULL, cwd=WORK, timeout=60)
+    return done.returncode, done.stdout.decode("utf-8")
 
 
 def unplug_json(*args):
