@@ -209,6 +209,15 @@ LRESULT CALLBACK TimerWindow(HWND window, UINT message, WPARAM timer, LPARAM lPa
     return message == WM_APP + 1 ? 42 : DefWindowProcW(window, message, timer, lParam);
 }
 
+// The processor time the calling thread has used, in milliseconds.
+ULONGLONG ThreadCpuMs() {
+    FILETIME created, ended, kernel, user;
+    GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user);
+    return ((ULONGLONG{kernel.dwHighDateTime} << 32 | kernel.dwLowDateTime) +
+            (ULONGLONG{user.dwHighDateTime} << 32 | user.dwLowDateTime)) /
+           10000;
+}
+
 TEST(EventWait, WaitsItsTimeDispatchingMessagesAndEndsEarlyOnQuit) {
     const HWND window = MessageWindow(TimerWindow);
     // The window's timer (1: posts a message, 2: the quit request), the wait asked for, and the
@@ -221,9 +230,10 @@ TEST(EventWait, WaitsItsTimeDispatchingMessagesAndEndsEarlyOnQuit) {
         varnel::win32::Win32EventPump pump;
         SetTimer(window, timer, 100, nullptr);
         SetTimer(window, 3, 8000, nullptr);  // a quit that ends a wait which would never end
-        const ULONGLONG start = GetTickCount64();
+        const ULONGLONG start = GetTickCount64(), cpuStart = ThreadCpuMs();
         EXPECT_EQ(varnel::ResponsiveWait(clock, pump).WaitMs(waitMs), timer == 1);
         KillTimer(window, 3);
+        EXPECT_LT(ThreadCpuMs() - cpuStart, 30u) << "a wait sleeps; it does not spin";
         EXPECT_GE(GetTickCount64() - start, minMs);
         EXPECT_LE(GetTickCount64() - start, maxMs);
         EXPECT_EQ(handled, timer == 1);
