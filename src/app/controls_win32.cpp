@@ -40,10 +40,6 @@ void StatusBarControl::SetPanelText(int panel, const std::u16string& text) {
                  reinterpret_cast<LPARAM>(Wide(text)));
 }
 
-bool PushButton::Enabled() const {
-    return IsWindowEnabled(button_) != FALSE;
-}
-
 void PushButton::SetEnabled(bool enabled) {
     EnableWindow(button_, enabled ? TRUE : FALSE);
 }

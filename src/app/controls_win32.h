@@ -32,7 +32,6 @@ private:
 class PushButton : public Button {
 public:
     explicit PushButton(HWND& button) : button_(button) {}
-    bool Enabled() const override;
     void SetEnabled(bool enabled) override;
     std::u16string Caption() const override;
     void SetCaption(const std::u16string& caption) override;

@@ -29,7 +29,6 @@ public:
 class Button {
 public:
     virtual ~Button() = default;
-    virtual bool Enabled() const = 0;
     virtual void SetEnabled(bool enabled) = 0;
     virtual std::u16string Caption() const = 0;
     virtual void SetCaption(const std::u16string& caption) = 0;

@@ -131,7 +131,7 @@ struct OneClick : RepairRig {
         boxes.replies = {kAnswerYes};
         pump.onDispatch = [=, this](size_t pause) {
             journal.push_back(u"pause " + Number(pump.timeouts.back()) + u" Command4 " +
-                              (command4.Enabled() ? u"enabled" : u"disabled"));
+                              (command4.enabled ? u"enabled" : u"disabled"));
             window.open = pause != closeInPause;
             return pause != quitInPause;
         };

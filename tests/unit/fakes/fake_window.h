@@ -53,7 +53,6 @@ struct FakeTimeOfDay : TimeOfDay {
 struct FakeButton : Button {
     FakeButton(std::u16string name, std::u16string caption, Journal* journal)
         : name(std::move(name)), caption(std::move(caption)), journal(journal) {}
-    bool Enabled() const override { return enabled; }
     void SetEnabled(bool on) override {
         Note(journal, name + (on ? u" enabled" : u" disabled"));
         enabled = on;
