@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "platform/win32/text.h"
@@ -72,8 +73,8 @@ namespace {
 
 std::u16string FormatTime(DWORD flags, const wchar_t* format) {
     wchar_t buffer[128] = {};
-    const int length =
-        GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, flags, nullptr, format, buffer, 128);
+    const int length = GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, flags, nullptr, format, buffer,
+                                       static_cast<int>(std::size(buffer)));
     return length > 0 ? FromWide(buffer, static_cast<size_t>(length - 1)) : std::u16string();
 }
 
@@ -85,7 +86,8 @@ std::u16string UserTimeOfDay::LongTimeText() {
 
 std::u16string ShortTimeText() {
     wchar_t format[80] = {};
-    if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SSHORTTIME, format, 80) > 0) {
+    if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SSHORTTIME, format,
+                        static_cast<int>(std::size(format))) > 0) {
         return FormatTime(0, format);
     }
     return FormatTime(TIME_NOSECONDS, nullptr);

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <climits>
-#include <set>
 #include <tuple>
 
 namespace varnel {
@@ -57,17 +55,6 @@ TEST(Layout, AtEveryDpiTheVisibleControlsFitTheClientAreaAndOverlapOnlyTheirGrou
     }
     EXPECT_FALSE(Controls().empty());
     EXPECT_THROW(ControlById(static_cast<ControlId>(0)), std::out_of_range);
-}
-
-TEST(Layout, MenuItemsHaveDistinctIdsAndSitInTheBarWithTheirParent) {
-    ASSERT_FALSE(Menus().empty());
-    std::set<int> ids;
-    for (const MenuSpec& item : Menus()) {
-        EXPECT_TRUE(ids.insert(item.id).second) << item.id;
-        const auto parent =
-            std::ranges::find(Menus(), item.parent.value_or(item.id), &MenuSpec::id);
-        EXPECT_EQ(item.inMenuBar, parent->inMenuBar) << item.id;
-    }
 }
 
 }  // namespace

@@ -305,14 +305,15 @@ TEST(MainWindow, TheLogsMenuOpensOnTheRightButtonOrTheKeyboardAndTheWindowFollow
     EXPECT_EQ(bar.bottom, client.bottom);
 }
 
-// The colour of the brush the window gives a control to paint its background with.
-COLORREF BackgroundOf(const Form& f, UINT message, int id) {
+// The colours the window gives a control to paint with: its background brush's and its text's.
+std::pair<COLORREF, COLORREF> ColoursOf(const Form& f, UINT message, int id) {
     const HDC dc = GetDC(nullptr);
     LOGBRUSH logical{};
     GetObjectW(HBRUSH(SendMessageW(f.window, message, WPARAM(dc), LPARAM(f.Item(id)))),
                sizeof logical, &logical);
+    const COLORREF text = GetTextColor(dc);
     ReleaseDC(nullptr, dc);
-    return logical.lbColor;
+    return {logical.lbColor, text};
 }
 
 TEST(MainWindow, ASkinFileColoursTheWindowAndTheLogAndABrokenOneIsIgnored) {
@@ -321,13 +322,17 @@ TEST(MainWindow, ASkinFileColoursTheWindowAndTheLogAndABrokenOneIsIgnored) {
     const std::wstring path = std::wstring(program, wcsrchr(program, L'\\')) + L"\\skinh.she";
     for (const bool broken : {false, true}) {
         SCOPED_TRACE(broken ? "broken" : "valid");
-        std::string skin = "window = #102030\nlist = " + std::string(broken ? "blue" : "#405060") +
-                           "\nstatusbar = #708090\n";
+        std::string skin = "window = #102030\ntext = #112233\nlist-text = #445566\nlist = " +
+                           std::string(broken ? "blue" : "#405060") + "\nstatusbar = #708090\n";
         skin.resize(varnel::kMaxSkinFileBytes, ';');  // as long as a skin file may be
         std::ofstream(path.c_str(), std::ios::binary) << skin;
         Form f;
-        EXPECT_EQ(BackgroundOf(f, WM_CTLCOLORLISTBOX, kList1) == RGB(0x40, 0x50, 0x60), !broken);
-        EXPECT_EQ(BackgroundOf(f, WM_CTLCOLORSTATIC, kFrame1) == RGB(0x10, 0x20, 0x30), !broken);
+        EXPECT_EQ(ColoursOf(f, WM_CTLCOLORLISTBOX, kList1) ==
+                      std::pair(RGB(0x40, 0x50, 0x60), RGB(0x44, 0x55, 0x66)),
+                  !broken);
+        EXPECT_EQ(ColoursOf(f, WM_CTLCOLORSTATIC, kFrame1) ==
+                      std::pair(RGB(0x10, 0x20, 0x30), RGB(0x11, 0x22, 0x33)),
+                  !broken);
         // The status bar answers a new colour with the one it had.
         EXPECT_EQ(COLORREF(SendMessageW(f.Item(kS1), SB_SETBKCOLOR, 0, CLR_DEFAULT)) ==
                       RGB(0x70, 0x80, 0x90),
