@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <process.h>
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -124,12 +125,9 @@ TEST(Processes, KillProcessEndsEveryCaseOfTheNameAndSparesLookAlikesAndItself) {
         // A folder each: one folder cannot hold two spellings of a name.
         const fs::path path = kBuild / "services" / std::to_string(copies.size()) / name;
         ASSERT_TRUE(CopyTool(L"sleeper.exe", path)) << path;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION started{};
-        ASSERT_TRUE(
-            CreateProcessW(path.c_str(), nullptr, 0, 0, FALSE, 0, 0, 0, &startup, &started));
-        copies.push_back(started.hProcess);
+        const intptr_t started = _wspawnl(_P_NOWAIT, path.c_str(), path.c_str(), nullptr);
+        ASSERT_NE(started, -1) << path;
+        copies.push_back(reinterpret_cast<HANDLE>(started));
     }
     varnel::win32::ToolhelpProcessTable table;
     varnel::KillProcess(table, u"rundll32.exe");

@@ -63,13 +63,11 @@ struct FakeProgramStarter : ProgramStarter {
         if (failing.count(commandLine) != 0)
             throw PlatformError(u"启动程序 " + commandLine, u"x");
         started.push_back({commandLine, showStyle});
-        programs.push_back(program);
         Note(journal, (program == SystemProgram::Shell ? u"shell " : u"rundll32 ") + commandLine +
                           u" /" + Number(showStyle));
     }
     std::set<std::u16string> failing;
     std::vector<Started> started;
-    std::vector<SystemProgram> programs;  // of each start, in order
     Journal* journal = nullptr;
 };
 
