@@ -16,12 +16,12 @@ HOLDER = os.path.join(TOOLS, "holder.exe")
 SHELL = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows", "explorer.exe")
 
 
-def wine(*args):
+def wine(*args, cwd=WORK):
     """Runs a program to its end; returns (exit code, stdout, stderr) as text."""
     out, err = os.path.join(WORK, "out.txt"), os.path.join(WORK, "err.txt")
     with open(out, "wb") as o, open(err, "wb") as e:
         code = subprocess.run(["wine", *args], stdout=o, stderr=e, stdin=subprocess.DEVNULL,
-                              cwd=WORK, timeout=60).returncode
+                              cwd=cwd, timeout=60).returncode
     with open(out, "rb") as o, open(err, "rb") as e:
         return code, o.read().decode("utf-8"), e.read().decode("utf-8")
 
@@ -34,8 +34,8 @@ def on_console(*args):
     return done.returncode, done.stdout.decode("utf-8")
 
 
-def unplug_json(*args):
-    code, out, _ = wine(UNPLUG, *args, "--json")
+def unplug_json(*args, cwd=WORK):
+    code, out, _ = wine(UNPLUG, *args, "--json", cwd=cwd)
     return code, json.loads(out)
 
 
@@ -93,6 +93,10 @@ def names_frees_and_ends_each_holder(started):
         time.sleep(0.05)
     assert "exe=explorer.exe\tshow=2\targs=\t" in open(log, encoding="utf-8").read()  # minimized
     assert not os.path.exists(os.path.join(WORK, "recorder.log")), "the planted shell ran"
+    # Run from the drive (Wine makes that folder T:\), unplug.exe holds it and never ends itself.
+    code, result = unplug_json("free", "T:", "--kill", "--wait", "0",
+                               cwd=os.path.join(WORK, "drive"))
+    assert code == 1 and [h["reason"] for h in result["left"]] == ["self"], result
 
 
 def lists_drives_and_finds_no_device(started):

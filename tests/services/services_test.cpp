@@ -285,6 +285,8 @@ TEST(TransportAnswers, EachAnswerAsTheServiceGaveIt) {
         {"307 to another port", 0, u""},
         {"charset=gb2312", 200, u"简体"},
         {"308 to the same host's address spelt in capitals", 200, u"moved again"},
+        {"an unknown charset: UTF-8", 200, u"未知的字符集"},
+        {"no charset: UTF-8", 200, u"没有字符集"},
     };
     for (const auto& row : rows) {
         try {
