@@ -19,9 +19,9 @@ public:
     // Takes one snapshot of the running processes and calls visit for each, in snapshot order.
     // Returns false, having visited nothing, when no snapshot can be taken.
     virtual bool ForEachProcess(const std::function<void(const ProcessRecord&)>& visit) = 0;
-    // Opens the process for termination, ends it with exit code 0 and closes the handle.
-    // Returns false when the process cannot be opened (nothing else is then attempted).
-    virtual bool Terminate(uint32_t id) = 0;
+    // Opens the process for termination, ends it with exit code 0 and closes the handle. A
+    // process that cannot be opened or ended (one already on its way out) is left as it is.
+    virtual void Terminate(uint32_t id) = 0;
     // The system's lower-casing of text, which also lowers letters beyond ASCII.
     virtual std::u16string ToLower(const std::u16string& text) const = 0;
     // The identifier of the process this code runs in.

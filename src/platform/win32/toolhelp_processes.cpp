@@ -28,14 +28,11 @@ bool ToolhelpProcessTable::ForEachProcess(const std::function<void(const Process
     return true;
 }
 
-bool ToolhelpProcessTable::Terminate(uint32_t id) {
+void ToolhelpProcessTable::Terminate(uint32_t id) {
     const ScopedHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, id));
-    if (!process.Valid()) {
-        return false;
+    if (process.Valid()) {
+        TerminateProcess(process.Get(), 0);
     }
-    // A refusal here (a process already on its way out) is of no interest to anyone.
-    TerminateProcess(process.Get(), 0);
-    return true;
 }
 
 uint32_t ToolhelpProcessTable::CurrentProcessId() const {

@@ -8,7 +8,7 @@ namespace varnel::win32 {
 class ToolhelpProcessTable : public ProcessTable {
 public:
     bool ForEachProcess(const std::function<void(const ProcessRecord&)>& visit) override;
-    bool Terminate(uint32_t id) override;
+    void Terminate(uint32_t id) override;
     std::u16string ToLower(const std::u16string& text) const override;
     uint32_t CurrentProcessId() const override;
 };

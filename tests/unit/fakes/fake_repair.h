@@ -21,10 +21,9 @@ struct FakeProcessTable : ProcessTable {
             visit(process);
         return true;
     }
-    bool Terminate(uint32_t id) override {
+    void Terminate(uint32_t id) override {
         terminated.push_back(id);
         Note(journal, u"terminate " + Number(id));
-        return true;
     }
     std::u16string ToLower(const std::u16string& text) const override {
         std::u16string lower = text;
