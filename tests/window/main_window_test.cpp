@@ -11,8 +11,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "build_config.h"
@@ -232,15 +234,17 @@ TEST(MainWindow, EveryCloseRouteAsksAndOnlyYesCloses) {
     EXPECT_FALSE(IsWindow(f.window));
 }
 
-// Runs `open`; if the log's popup menu appears meanwhile, its one item is chosen by keys.
-bool PopupChosenDuring(const std::function<void()>& open) {
-    static bool shown;
-    shown = false;
+// Runs `open`; if the log's popup menu appears meanwhile, its one item is chosen by keys. Gives
+// the menu's top-left corner on the screen, or nothing when no menu appeared.
+std::optional<std::pair<LONG, LONG>> PopupAt(const std::function<void()>& open) {
+    static std::optional<std::pair<LONG, LONG>> at;
+    at.reset();
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
         const HWND menu = FindWindowW(L"#32768", nullptr);
-        if (menu == nullptr || !IsWindowVisible(menu))
+        RECT frame{};
+        if (menu == nullptr || !IsWindowVisible(menu) || !GetWindowRect(menu, &frame))
             return;
-        shown = true;
+        at = std::pair(frame.left, frame.top);
         KillTimer(nullptr, id);
         PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
         PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
@@ -248,24 +252,31 @@ bool PopupChosenDuring(const std::function<void()>& open) {
     open();
     KillTimer(nullptr, timer);
     Form::Drain();
-    return shown;
+    return at;
 }
 
 TEST(MainWindow, TheLogsMenuOpensOnTheRightButtonOrTheKeyboardAndTheWindowFollowsTheDpi) {
     Form f;
     f.Tick();
-    // The message, its lParam, whether the menu opens. WM_CONTEXTMENU at (0, 0) is the mouse's
-    // own, after the button's going down has shown the menu; at -1 it is Shift+F10 or the menu key.
-    const std::tuple<UINT, LPARAM, bool> rows[] = {{WM_LBUTTONDOWN, 0, false},
-                                                   {WM_MBUTTONDOWN, 0, false},
-                                                   {WM_CONTEXTMENU, 0, false},
-                                                   {WM_RBUTTONDOWN, 0, true},
-                                                   {WM_CONTEXTMENU, -1, true}};
-    for (const auto& [message, at, opens] : rows) {
+    // The message, its lParam, where the menu opens: at the mouse pointer for the right button,
+    // a little inside the log's top-left corner for the keyboard. WM_CONTEXTMENU at (0, 0) is the
+    // mouse's own, after the button's going down has shown the menu; at -1 it is Shift+F10 or the
+    // menu key.
+    SetCursorPos(100, 120);
+    POINT corner{8, 8};
+    ClientToScreen(f.Item(kList1), &corner);
+    using At = std::optional<std::pair<LONG, LONG>>;
+    const std::tuple<UINT, LPARAM, At> rows[] = {
+        {WM_LBUTTONDOWN, 0, {}},
+        {WM_MBUTTONDOWN, 0, {}},
+        {WM_CONTEXTMENU, 0, {}},
+        {WM_RBUTTONDOWN, 0, std::pair(100L, 120L)},
+        {WM_CONTEXTMENU, -1, std::pair(corner.x, corner.y)}};
+    for (const auto& [message, lParam, at] : rows) {
         f.Click(kCommand1);
-        EXPECT_EQ(PopupChosenDuring([&] { SendMessageW(f.Item(kList1), message, 0, at); }), opens)
+        EXPECT_EQ(PopupAt([&] { SendMessageW(f.Item(kList1), message, 0, lParam); }), at)
             << message;
-        EXPECT_EQ(f.LogLines() == 0, opens);
+        EXPECT_EQ(f.LogLines() == 0, at.has_value());
     }
 
     // A DPI change is followed when it comes with its rectangle, and so is a resize.
