@@ -115,6 +115,7 @@ TEST(MainWindow, StartsCheckingWithTheButtonsOffAndTheCheckTurnsThemOnInTheirTab
               std::u16string(VARNEL_VERSION_SERVICE) + u"/index.php/Index/soft_version");
     EXPECT_EQ(f.Status(), L"当前软件为最新版本,欢迎使用Varnel软件..");
     EXPECT_EQ(f.EnabledButtons(), 5);
+    EXPECT_FALSE(KillTimer(f.window, 1)) << "Timer1 was not stopped after the check";
 
     // The tab key visits the controls in their order.
     SetDialogWindow(f.window);  // as the program's message loop does
