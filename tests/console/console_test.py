@@ -13,6 +13,7 @@ BIN, NAME = sys.argv[1], sys.argv[2]
 WORK = os.path.join(BIN, "console", NAME)
 UNPLUG, TOOLS = os.path.join(BIN, "unplug.exe"), os.path.join(BIN, "tools")
 HOLDER = os.path.join(TOOLS, "holder.exe")
+DRIVE = os.path.join(WORK, "drive")  # the folder Wine's mount manager makes T:
 SHELL = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows", "explorer.exe")
 
 
@@ -93,9 +94,8 @@ def names_frees_and_ends_each_holder(started):
         time.sleep(0.05)
     assert "exe=explorer.exe\tshow=2\targs=\t" in open(log, encoding="utf-8").read()  # minimized
     assert not os.path.exists(os.path.join(WORK, "recorder.log")), "the planted shell ran"
-    # Run from the drive (Wine makes that folder T:\), unplug.exe holds it and never ends itself.
-    code, result = unplug_json("free", "T:", "--kill", "--wait", "0",
-                               cwd=os.path.join(WORK, "drive"))
+    # Run from the drive (Wine makes T:\ its current folder), it holds T: and never ends itself.
+    code, result = unplug_json("free", "T:", "--kill", "--wait", "0", cwd=DRIVE)
     assert code == 1 and [h["reason"] for h in result["left"]] == ["self"], result
 
 
@@ -116,16 +116,15 @@ def lists_drives_and_finds_no_device(started):
 
 def main():
     shutil.rmtree(WORK, ignore_errors=True)
-    folder = os.path.join(WORK, "drive")
-    os.makedirs(os.path.join(folder, "sub"))
+    os.makedirs(os.path.join(DRIVE, "sub"))
     for name in ("a.txt", "文档.txt", "big.bin"):
-        with open(os.path.join(folder, name), "wb") as f:
+        with open(os.path.join(DRIVE, name), "wb") as f:
             f.write(os.urandom(65536))
-    shutil.copy(HOLDER, os.path.join(folder, "explorer.exe"))
-    with open(os.path.join(folder, ".windows-label"), "w", encoding="utf-8") as f:
+    shutil.copy(HOLDER, os.path.join(DRIVE, "explorer.exe"))
+    with open(os.path.join(DRIVE, ".windows-label"), "w", encoding="utf-8") as f:
         f.write("备份盘")  # where Wine keeps a folder drive's label
     shutil.copy(SHELL, os.path.join(WORK, "explorer.exe.original"))
-    code, _, err = wine(os.path.join(TOOLS, "define_drive.exe"), "T:", folder)
+    code, _, err = wine(os.path.join(TOOLS, "define_drive.exe"), "T:", DRIVE)
     assert code == 0, "T: could not be defined: " + err
     started = []
     try:

@@ -235,10 +235,13 @@ TEST(MainWindow, EveryCloseRouteAsksAndOnlyYesCloses) {
     EXPECT_FALSE(IsWindow(f.window));
 }
 
+// A point on the screen, or none.
+using At = std::optional<std::pair<LONG, LONG>>;
+
 // Runs `open`; if the log's popup menu appears meanwhile, its one item is chosen by keys. Gives
-// the menu's top-left corner on the screen, or nothing when no menu appeared.
-std::optional<std::pair<LONG, LONG>> PopupAt(const std::function<void()>& open) {
-    static std::optional<std::pair<LONG, LONG>> at;
+// the menu's top-left corner, or none when no menu appeared.
+At PopupAt(const std::function<void()>& open) {
+    static At at;
     at.reset();
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
         const HWND menu = FindWindowW(L"#32768", nullptr);
@@ -266,7 +269,6 @@ TEST(MainWindow, TheLogsMenuOpensOnTheRightButtonOrTheKeyboardAndTheWindowFollow
     SetCursorPos(100, 120);
     POINT corner{8, 8};
     ClientToScreen(f.Item(kList1), &corner);
-    using At = std::optional<std::pair<LONG, LONG>>;
     const std::tuple<UINT, LPARAM, At> rows[] = {
         {WM_LBUTTONDOWN, 0, {}},
         {WM_MBUTTONDOWN, 0, {}},
