@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/content_type.h"
 #include "platform/platform_error.h"
 #include "platform/skin_file.h"
+#include "update/utf8.h"
 
 namespace varnel {
 namespace {
@@ -27,6 +29,24 @@ TEST(FailureText, QuotesEachPartUpToItsLimit) {
         EXPECT_EQ(FailureText(PlatformError(row.part, u"x")), u"操作失败：" + row.quoted + u"\nx");
         EXPECT_EQ(FailureText(PlatformError(u"op", row.part)), u"操作失败：op\n" + row.quoted);
     }
+}
+
+// An answer is read in the code page its charset names, whatever its case or quotes; in UTF-8
+// when it names none or one unknown.
+TEST(ContentType, GivesTheCodePageItsCharsetNames) {
+    const std::pair<std::u16string_view, uint32_t> rows[] = {
+        {u"charset=gbk", 936},         {u"charset=GBK", 936},           {u"charset=gb2312", 936},
+        {u"charset=cp936", 936},       {u"charset=x-gbk", 936},         {u"charset=gb18030", 54936},
+        {u"charset=big5", 950},        {u"charset=us-ascii", 20127},    {u"charset=latin1", 1252},
+        {u"charset=euc-kr", 949},      {u"charset=windows-1252", 1252}, {u"charset=shift_jis", 932},
+        {u"charset=iso-8859-1", 1252}, {u"charset=iso-8859-15", 28605}, {u"charset=utf-8", 65001},
+        {u"charset=UTF8", 65001},      {u"charset=x-unknown", 65001},   {u"charset=gbk2", 65001},
+        {u"charset=", 65001},          {u"charset=big5 ", 950},         {u"charset=big5\t", 950},
+        {u"text/json", 65001},
+    };
+    for (const auto& [type, codePage] : rows)
+        EXPECT_EQ(CodePageOfContentType(type), codePage) << ToUtf8(std::u16string(type));
+    EXPECT_EQ(CodePageOfContentType(u"TEXT/HTML;CHARSET=\"Big5\"; x=1"), 950u);
 }
 
 // The colours of window, text, list, list-text and statusbar; "-" for each left native.

@@ -1,7 +1,9 @@
-// The portable code names box styles, box answers and show styles by its own constants, so that
-// it builds without <windows.h>. These checks tie each one to the Win32 value it stands for.
+// The portable code names box styles, box answers, show styles and code pages by its own constants,
+// so that it builds without <windows.h>. These checks tie each one to the Win32 value it stands
+// for.
 #include <windows.h>
 
+#include "platform/content_type.h"
 #include "platform/processes.h"
 #include "platform/window_services.h"
 
@@ -13,5 +15,6 @@ static_assert(kAnswerYes == IDYES);
 static_assert(kAnswerNo == IDNO);
 static_assert(kShowNormal == SW_SHOWNORMAL);
 static_assert(kShowMinimized == SW_SHOWMINIMIZED);
+static_assert(kCodePageUtf8 == CP_UTF8);
 
 }  // namespace varnel

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/content_type.h"
 #include "platform/platform_error.h"
 #include "platform/win32/connection_cutter.h"
 #include "platform/win32/scoped_handle.h"
@@ -180,34 +181,6 @@ std::wstring QueryText(HINTERNET request, DWORD info) {
     return text;
 }
 
-// The code page named by the charset parameter of a Content-Type value; UTF-8 when there is
-// none or the name is unknown.
-UINT CodePageOf(const std::wstring& contentType) {
-    std::wstring lower = contentType;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](wchar_t c) { return (c >= L'A' && c <= L'Z') ? c + 32 : c; });
-    const size_t at = lower.find(L"charset=");
-    if (at == std::wstring::npos) {
-        return CP_UTF8;
-    }
-    std::wstring name = lower.substr(at + 8);
-    name = name.substr(0, name.find_first_of(L"; \t"));
-    name.erase(std::remove(name.begin(), name.end(), L'"'), name.end());
-    static const std::pair<const wchar_t*, UINT> kNames[] = {
-        {L"utf-8", CP_UTF8},   {L"utf8", CP_UTF8}, {L"gbk", 936},
-        {L"gb2312", 936},      {L"cp936", 936},    {L"x-gbk", 936},
-        {L"gb18030", 54936},   {L"big5", 950},     {L"us-ascii", 20127},
-        {L"iso-8859-1", 1252}, {L"latin1", 1252},  {L"windows-1252", 1252},
-        {L"shift_jis", 932},   {L"euc-kr", 949},   {L"iso-8859-15", 28605},
-    };
-    for (const auto& [known, codePage] : kNames) {
-        if (name == known) {
-            return codePage;
-        }
-    }
-    return CP_UTF8;
-}
-
 std::u16string Decode(const std::string& bytes, UINT codePage) {
     if (bytes.empty()) {
         return {};
@@ -355,7 +328,8 @@ HttpAnswer Perform(Exchange& exchange) {
         }
         HttpAnswer answer;
         answer.status = static_cast<int>(status);
-        const UINT codePage = CodePageOf(QueryText(request.Get(), WINHTTP_QUERY_CONTENT_TYPE));
+        const UINT codePage =
+            CodePageOfContentType(FromWide(QueryText(request.Get(), WINHTTP_QUERY_CONTENT_TYPE)));
         answer.body = Decode(ReadBody(request.Get(), exchange), codePage);
         return answer;
     }
