@@ -105,10 +105,6 @@ struct E2e : ::testing::Test {
     }
     HWND Control(int id) const { return GetDlgItem(main, id); }
     bool Enabled(int id) const { return IsWindowEnabled(Control(id)); }
-    bool AnyButtonEnabled() const {
-        return Enabled(kCommand1) || Enabled(kCommand2) || Enabled(kCommand3) ||
-               Enabled(kCommand4) || Enabled(kCommand5);
-    }
 
     // A visible top-level window of that class (only the program shows any); for a box, one
     // saying that text.
@@ -163,8 +159,8 @@ struct E2e : ::testing::Test {
     std::vector<std::unique_ptr<SwappedFile>> recorders;
 };
 
-// At 144 DPI the program starts to the greeting, every size grown by half (the layout is in
-// twips), and its file carries its icon images and version.
+// At 144 DPI the program starts to the greeting, its window and font grown by half (the layout is
+// in twips), and its file carries its icon images and version.
 TEST_F(E2e, StartsAt144DpiToTheGreeting) {
     const DWORD dpi = 144;  // for the programs started from now on
     RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi,
@@ -172,13 +168,9 @@ TEST_F(E2e, StartsAt144DpiToTheGreeting) {
     StartProgram(true);
     EXPECT_EQ(Text(main), L"Varnel解决U盘无法拔出工具 V3.0.0");
     EXPECT_EQ(StatusMessage(), L"当前软件为最新版本,欢迎使用Varnel软件..");
-    RECT client{}, button{};
+    RECT client{};
     GetClientRect(main, &client);
     EXPECT_EQ(std::pair(client.right, client.bottom), std::pair(896L, 843L));
-    GetWindowRect(Control(kCommand4), &button);
-    MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&button), 2);
-    // Command4's edges: 5640 and (5640 + 3015) twips, rounded.
-    EXPECT_EQ(std::pair(button.left, button.right), std::pair(564L, 866L));
     // The font follows: a line of the log list is taller than at 96 DPI (about 13-16 pixels).
     EXPECT_GE(SendMessageW(Control(kList1), LB_GETITEMHEIGHT, 0, 0), 20);
 
@@ -202,9 +194,10 @@ TEST_F(E2e, StartsAt144DpiToTheGreeting) {
     EXPECT_EQ(std::pair(fixed->dwFileVersionMS, fixed->dwFileVersionLS), std::pair(0x30000ul, 0ul));
 }
 
-// Yes runs the whole sequence: seven lines, six pauses, the shell ended, the shell and then the
-// dialog started. (No, and that the sequence leaves the status line and Command3's caption alone,
-// are the unit tier's; what each step does to the real clipboard and processes is the services
+// Yes runs the whole sequence: seven lines, six pauses, the shell ended, two programs started.
+// (No, the order of the steps, and that the sequence leaves the status line and Command3's caption
+// alone, are the unit tier's; which program starts with which command line is the window tier's;
+// what each step does to the real clipboard and processes, and the real starts, are the services
 // tier's; here, that the whole program runs them in time.)
 TEST_F(E2e, OneClickFullRun) {
     StartProgram(true);
@@ -258,39 +251,21 @@ TEST_F(E2e, OneClickFullRun) {
                             L"正进行一键强力修复...", L"已清空剪贴板...", L"已清除相关进程...",
                             L"已清除Explorer,正在重启...", L"已重启Explorer...",
                             L"一键强力修复完毕...", L"您可以尝试移除移动设备..."}));
-    EXPECT_EQ(RecorderLog(),
-              (std::vector<std::string>{
-                  "path=" + kWindows + "\\explorer.exe\texe=explorer.exe\tshow=2\targs=",
-                  "path=" + kWindows +
-                      "\\system32\\rundll32.exe\texe=rundll32.exe\tshow=1\targs="
-                      "shell32.dll,Control_RunDLL hotplug.dll"}));
     // The shell ended, and the recorder standing in for the one started again is gone too.
     EXPECT_TRUE(WaitUntil([] { return ProcessesNamed(L"explorer.exe").empty(); }, 3000));
 }
 
-// Yes opens the download page minimized through the shell and ends the program at once, without
-// another box and without enabling a button (that none is on before Yes is the unit tier's), even
-// for an optional update. A hostile sid stays inside the one quoted address.
+// Yes opens the download page minimized through the shell and ends the program at once, even for
+// an optional update (that no box and no button comes before the end is the unit tier's). A
+// hostile sid stays inside the one quoted address.
 TEST_F(E2e, UpdateOfferAcceptedOpensDownloadPage) {
-    const size_t shells = ProcessesNamed(L"explorer.exe").size();
     StartProgram(false);
     const HWND offer = WaitForBox(L"发现最新版本3.1.0\xFF0C是否现在更新?");
     EXPECT_EQ(Text(offer), kBoxTitle);
     EXPECT_TRUE(HasButton(offer, IDYES) && HasButton(offer, IDNO));
     Press(offer, IDYES);
-    for (const ULONGLONG end = GetTickCount64() + 5000;
-         WaitForSingleObject(program, 5) == WAIT_TIMEOUT && GetTickCount64() < end;) {
-        EXPECT_FALSE(AnyButtonEnabled());
-        EXPECT_EQ(TopLevel(L"#32770"), nullptr);
-    }
-    EXPECT_EQ(WaitForSingleObject(program, 0), WAIT_OBJECT_0);
-    // Each start of the ended program has a process; a recorder has logged once it is gone.
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            return ProcessesNamed(L"explorer.exe").size() <= shells &&
-                   ProcessesNamed(L"rundll32.exe").empty();
-        },
-        10000));
+    EXPECT_EQ(WaitForSingleObject(program, 5000), WAIT_OBJECT_0);
+    EXPECT_TRUE(WaitUntil([&] { return !RecorderLog().empty(); }, 10000));
     EXPECT_EQ(RecorderLog(),
               std::vector<std::string>{"path=" + kWindows +
                                        "\\explorer.exe\texe=explorer.exe\tshow=2\targs=\"https://"
@@ -309,7 +284,7 @@ TEST_F(E2e, WindowAnswersWhileTheServiceNeverAnswers) {
         EXPECT_TRUE(WaitUntil([&] { return std::ifstream(requests).peek() != EOF; }, 5000));
         for (const ULONGLONG end = GetTickCount64() + forMs; GetTickCount64() < end; Sleep(100))
             EXPECT_TRUE(SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 500, nullptr));
-        EXPECT_FALSE(AnyButtonEnabled());
+        EXPECT_FALSE(Enabled(kCommand1));  // the buttons go on together (the window tier's)
     };
     expectAlive(1500);
     PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
