@@ -35,18 +35,15 @@ TEST(FailureText, QuotesEachPartUpToItsLimit) {
 // when it names none or one unknown.
 TEST(ContentType, GivesTheCodePageItsCharsetNames) {
     const std::pair<std::u16string_view, uint32_t> rows[] = {
-        {u"charset=gbk", 936},         {u"charset=GBK", 936},           {u"charset=gb2312", 936},
-        {u"charset=cp936", 936},       {u"charset=x-gbk", 936},         {u"charset=gb18030", 54936},
-        {u"charset=big5", 950},        {u"charset=us-ascii", 20127},    {u"charset=latin1", 1252},
-        {u"charset=euc-kr", 949},      {u"charset=windows-1252", 1252}, {u"charset=shift_jis", 932},
-        {u"charset=iso-8859-1", 1252}, {u"charset=iso-8859-15", 28605}, {u"charset=utf-8", 65001},
-        {u"charset=UTF8", 65001},      {u"charset=x-unknown", 65001},   {u"charset=gbk2", 65001},
-        {u"charset=", 65001},          {u"charset=big5 ", 950},         {u"charset=big5\t", 950},
-        {u"text/json", 65001},
+        {u"charset=gbk", 936},         {u"charset=x-gbk", 936},          {u"charset=gb2312", 936},
+        {u"charset=cp936", 936},       {u"charset=gb18030", 54936},      {u"charset=big5", 950},
+        {u"charset=us-ascii", 20127},  {u"charset=latin1", 1252},        {u"charset=euc-kr", 949},
+        {u"charset=shift_jis", 932},   {u"charset=windows-1252", 1252},  {u"charset=utf-8", 65001},
+        {u"charset=iso-8859-1", 1252}, {u"charset=iso-8859-15", 28605},  {u"charset=utf8", 65001},
+        {u"charset=gbk2", 65001},      {u"A/B;CHARSET=\"Big5\";x", 950}, {u"text/json", 65001},
     };
     for (const auto& [type, codePage] : rows)
         EXPECT_EQ(CodePageOfContentType(type), codePage) << ToUtf8(std::u16string(type));
-    EXPECT_EQ(CodePageOfContentType(u"TEXT/HTML;CHARSET=\"Big5\"; x=1"), 950u);
 }
 
 // The colours of window, text, list, list-text and statusbar; "-" for each left native.

@@ -6,15 +6,21 @@
 //   path=<its full path>  exe=<its file name>
 //   show=<wShowWindow, or "none" without STARTF_USESHOWWINDOW>
 //   args=<command line after the program's name>  cmdline=<whole command line>
+// It also signals the event whose handle number VARNEL_RECORDER_EVENT gives, which it can only if
+// it inherited that handle from the program that started it.
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <string>
 
 int wmain(int, wchar_t**) {
     wchar_t path[MAX_PATH] = {}, log[MAX_PATH] = {};
     const std::wstring exePath(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
     const size_t slash = exePath.find_last_of(L"\\/");
+    wchar_t event[32] = {};
+    if (GetEnvironmentVariableW(L"VARNEL_RECORDER_EVENT", event, 32) > 0)
+        SetEvent(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(wcstoull(event, nullptr, 10))));
     STARTUPINFOW startup{};
     GetStartupInfoW(&startup);
     const std::wstring commandLine = GetCommandLineW();
