@@ -8,6 +8,8 @@
 #                                    service answers as scenarios/SCENARIO.json says (the
 #                                    up-to-date answer when there is none), with the extra
 #                                    options of scenarios/SCENARIO.args
+#   session.sh console BUILD_DIR NAME
+#                                    run the test NAME of tests/console/console_test.py
 #   session.sh stop BUILD_DIR        end Wine and Xvfb
 set -uo pipefail
 source "$(dirname "$0")/../../scripts/lib/setup.sh"
@@ -61,6 +63,10 @@ gtest)
     # A filter that matches nothing would pass silently.
     [ "$rc" != 0 ] || grep -q '^\[  PASSED  \] [1-9]' "$out" || { echo "no test ran: $filter"; rc=1; }
     exit $rc
+    ;;
+console)
+    export DISPLAY="$(cat "$state/display")"
+    exec python3 "$VARNEL_ROOT/tests/console/console_test.py" "$bin" "$3"
     ;;
 stop)
     wineserver -k 2>/dev/null

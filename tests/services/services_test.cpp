@@ -288,6 +288,7 @@ TEST(TransportAnswers, EachAnswerAsTheServiceGaveIt) {
         {"307 to a path of the same host", 200, u"moved"},
         {"307 to another port", 0, u""},
         {"308 to the same host's address spelt in capitals", 200, u"moved again"},
+        {"307 to //host/path, which names no scheme", 0, u""},
     };
     for (const auto& row : rows) {
         varnel::HttpAnswer answer;  // stays empty, with status 0, when Post fails
@@ -352,24 +353,29 @@ TEST(TransportRefuses, TheServersHandshake) {
 }
 
 // TLS 1.2 and 1.3 are asked for; where the system refuses 1.3's flag (older systems do), 1.2
-// alone; where it refuses that too, the exchange fails.
-TEST(TransportAnswers, AsksForTls12And13Or12AloneWhere13IsRefused) {
+// alone; where it refuses that too, the exchange fails. It fails too where WinHTTP cannot be told
+// to leave redirects to the exchange, which alone decides where it may go.
+TEST(TransportAnswers, AsksForTls12And13Or12AloneAndKeepsRedirectsToItself) {
     static auto& api = const_cast<varnel::win32::WinHttpApi&>(varnel::win32::WinHttp());
     static const auto real = api.SetOption;
     static std::vector<DWORD> asked;
-    static size_t refusals;
+    static size_t refusals;  // 1, 2: of the protocols; 3: of the redirect policy
     api.SetOption = [](HINTERNET handle, DWORD option, void* value, DWORD size) {
         const bool protocols = option == WINHTTP_OPTION_SECURE_PROTOCOLS;
         if (protocols)
             asked.push_back(*static_cast<DWORD*>(value));
-        return protocols && asked.size() <= refusals ? FALSE : real(handle, option, value, size);
+        const bool refused = protocols ? asked.size() <= refusals % 3
+                                       : option == WINHTTP_OPTION_REDIRECT_POLICY && refusals == 3;
+        return refused ? FALSE : real(handle, option, value, size);
     };
     const DWORD tls12 = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
-    for (refusals = 1; refusals <= 2; ++refusals) {
+    const DWORD both = tls12 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+    const std::vector<DWORD> asks[] = {{both, tls12}, {both, tls12}, {both}};
+    for (refusals = 1; refusals <= 3; ++refusals) {
         asked.clear();
         EXPECT_TRUE(
             Failure([] { Post(); }).starts_with(refusals == 1 ? u"(none)" : u"WinHttpSetOption: "));
-        EXPECT_EQ(asked, std::vector<DWORD>({tls12 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3, tls12}));
+        EXPECT_EQ(asked, asks[refusals - 1]) << refusals;
     }
     api.SetOption = real;
 }
