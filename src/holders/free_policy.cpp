@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <set>
 
+#include "platform/ascii_case.h"
+
 namespace varnel::holders {
 namespace {
 
@@ -10,15 +12,6 @@ namespace {
 // process may take to disappear.
 constexpr uint32_t kPollMs = 100;
 constexpr uint64_t kEndGraceMs = 2000;
-
-std::u16string Lower(std::u16string text) {
-    for (char16_t& c : text) {
-        if (c >= u'A' && c <= u'Z') {
-            c = char16_t(c - u'A' + u'a');
-        }
-    }
-    return text;
-}
 
 SpareReason SpareReasonFor(const Holder& holder, ProcessControl& control) {
     if (holder.pid == control.SelfId()) {
@@ -61,11 +54,11 @@ bool IsCriticalSystemName(const std::u16string& program) {
     static const std::set<std::u16string> kNames = {
         u"system",       u"smss.exe",     u"csrss.exe", u"wininit.exe",
         u"winlogon.exe", u"services.exe", u"lsass.exe"};
-    return kNames.count(Lower(program)) != 0;
+    return kNames.count(AsciiLower(program)) != 0;
 }
 
 bool IsShell(const std::u16string& program) {
-    return Lower(program) == u"explorer.exe";
+    return AsciiLower(program) == u"explorer.exe";
 }
 
 FreeOutcome FreeDrive(const LookAtDrive& look, ProcessControl& control, Pacer& pacer,

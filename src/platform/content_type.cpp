@@ -4,15 +4,12 @@
 #include <string>
 #include <utility>
 
+#include "platform/ascii_case.h"
+
 namespace varnel {
 
 uint32_t CodePageOfContentType(std::u16string_view contentType) {
-    std::u16string lower(contentType);
-    for (char16_t& unit : lower) {
-        if (unit >= u'A' && unit <= u'Z') {
-            unit = static_cast<char16_t>(unit + (u'a' - u'A'));
-        }
-    }
+    const std::u16string lower = AsciiLower(contentType);
     const size_t at = lower.find(u"charset=");
     if (at == std::u16string::npos) {
         return kCodePageUtf8;
