@@ -1,10 +1,11 @@
-// What the programs that work under Wine from inside share (the services and end-to-end tests, the
-// CPU benchmark): the build folder, waiting for a state, files, and a system file replaced by a
-// test program for a while.
+// What the programs that work under Wine from inside share (the window, services and end-to-end
+// tests, the CPU benchmark): the build folder, waiting for a state, files, a system file replaced
+// by a test program for a while, and a system function made to fail as it may on Windows.
 #pragma once
 
 #include <windows.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -72,5 +73,51 @@ private:
     static fs::path Aside(const fs::path& path) { return path.native() + L".e2e"; }
     const fs::path path_;
 };
+
+// This program's import of a system function pointed at a stand-in for the life of the object.
+// The code under test calls the system through the program's import table, so every caller, on
+// every thread, meets the stand-in: a failure Wine never gives can be tested like any other.
+class SwappedImport {
+public:
+    template <typename Function>
+    SwappedImport(const char* function, Function* standIn) : slot_(Slot(function)) {
+        DWORD protection = 0;  // the table may be read-only; it stays writable from now on
+        if (slot_ == nullptr || !VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &protection))
+            throw std::runtime_error(std::string("cannot swap the import of ") + function);
+        original_ = InterlockedExchangePointer(slot_, reinterpret_cast<void*>(standIn));
+    }
+    ~SwappedImport() { InterlockedExchangePointer(slot_, original_); }
+    SwappedImport(const SwappedImport&) = delete;
+
+private:
+    static void** Slot(const char* function) {
+        auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+        const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+            base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
+            base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+        for (; dll->Name != 0; ++dll) {
+            auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+            auto* slot = reinterpret_cast<void**>(base + dll->FirstThunk);
+            for (; name->u1.AddressOfData != 0; ++name, ++slot) {
+                const auto* byName =
+                    reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
+                if (!IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) &&
+                    !std::strcmp(byName->Name, function))
+                    return slot;
+            }
+        }
+        return nullptr;
+    }
+    void** const slot_;
+    void* original_ = nullptr;
+};
+
+// A stand-in for any system function that fails: 0 (FALSE, NULL) with ERROR_NOT_ENOUGH_MEMORY.
+// On x64 the caller clears the arguments, so it serves every signature.
+inline INT_PTR WINAPI Refused() {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+}
 
 }  // namespace wine_support

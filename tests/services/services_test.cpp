@@ -8,12 +8,12 @@
 
 #include <process.h>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -24,6 +24,8 @@
 #include "platform/win32/clipboard_win32.h"
 #include "platform/win32/clock_win32.h"
 #include "platform/win32/event_pump_win32.h"
+#include "platform/win32/name_query_worker_win32.h"
+#include "platform/win32/process_control_win32.h"
 #include "platform/win32/program_starter_win32.h"
 #include "platform/win32/text.h"
 #include "platform/win32/toolhelp_processes.h"
@@ -41,7 +43,7 @@ using namespace std::chrono_literals;
 using varnel::PlatformError;
 using varnel::ToUtf8;
 using varnel::win32::WinHttpTransport;
-using namespace wine_support;  // BuildFolder, WaitUntil, ReadBytes, CopyTool, SwappedFile
+using namespace wine_support;  // BuildFolder, WaitUntil, ReadBytes, CopyTool, Swapped*, Refused
 
 const fs::path kBuild = wine_support::BuildFolder();
 
@@ -62,7 +64,7 @@ std::u16string Failure(const std::function<void()>& action) {
     return u"(none)";
 }
 
-TEST(Clipboard, EmptyRemovesTheTextOnItAndFailsWhileAnotherWindowHoldsIt) {
+TEST(Clipboard, EmptyRemovesTheTextOnItAndFailsWhileAnotherProgramHoldsIt) {
     const HWND owner = MessageWindow(DefWindowProcW);
     ASSERT_TRUE(WaitUntil([&] { return OpenClipboard(owner) != FALSE; }, 2000));
     EmptyClipboard();
@@ -74,30 +76,18 @@ TEST(Clipboard, EmptyRemovesTheTextOnItAndFailsWhileAnotherWindowHoldsIt) {
     CloseClipboard();
     varnel::win32::Win32Clipboard().Empty();
     EXPECT_EQ(CountClipboardFormats(), 0);
-
-    // Held open by another thread's window until the test has had its answer.
-    const HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    const HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::thread holder([&] {
-        const HWND own = MessageWindow(DefWindowProcW);
-        if (WaitUntil([&] { return OpenClipboard(own) != FALSE; }, 2000)) {
-            SetEvent(held);
-            WaitForSingleObject(done, 10000);
-            CloseClipboard();
-        }
-        DestroyWindow(own);
-    });
-    const bool isHeld = WaitForSingleObject(held, 5000) == WAIT_OBJECT_0;
-    EXPECT_TRUE(isHeld) << "the other thread did not open it";
-    const ULONGLONG start = GetTickCount64();
-    if (isHeld) {
-        EXPECT_TRUE(
-            Failure([] { varnel::win32::Win32Clipboard().Empty(); }).starts_with(u"打开剪贴板: "));
-        EXPECT_GE(GetTickCount64() - start, 90u) << "it tries again for a while";
-    }
-    SetEvent(done);
-    holder.join();
     DestroyWindow(owner);
+
+    // One another program holds cannot be opened: it is tried again for a while, then the failure
+    // is shown; so is one the system does not empty.
+    const std::tuple<const char*, std::u16string, ULONGLONG> rows[] = {
+        {"OpenClipboard", u"打开剪贴板: ", 90}, {"EmptyClipboard", u"清空剪贴板: ", 0}};
+    for (const auto& [function, failure, minMs] : rows) {
+        const SwappedImport refused(function, &Refused);
+        const ULONGLONG start = GetTickCount64();
+        EXPECT_TRUE(Failure([] { varnel::win32::Win32Clipboard().Empty(); }).starts_with(failure));
+        EXPECT_GE(GetTickCount64() - start, minMs) << function;
+    }
 }
 
 // The system's text of an error with its number after it. (Wine's winhttp.dll holds no texts of
@@ -141,6 +131,14 @@ TEST(Processes, KillProcessEndsEveryCaseOfTheNameAndSparesLookAlikesAndItself) {
             << rows[i].first;
         TerminateProcess(copies[i], 1);
     }
+}
+
+// A refusal of the system's is a failure: a worker thread or the shell that did not start.
+TEST(SystemRefusal, IsReportedByTheWorkerAndTheShellsStart) {
+    const SwappedImport noThread("CreateThread", &Refused), noProcess("CreateProcessW", &Refused);
+    EXPECT_TRUE(
+        Failure([] { varnel::win32::NameQueryWorker(100); }).starts_with(u"CreateThread: "));
+    EXPECT_FALSE(varnel::win32::ProcessControlWin32().StartShell());
 }
 
 // The program starter runs the system folders' programs, never copies a search order would find
@@ -297,6 +295,25 @@ std::vector<nlohmann::json> ServiceRequests() {
     return requests;
 }
 
+// MultiByteToWideChar as Windows has it, which refuses flags other than MB_ERR_INVALID_CHARS with
+// UTF-8 where Wine takes them, on a system that lacks the code page `missing` (~0u: all of them).
+std::atomic<UINT> missing = 0;
+int WINAPI WindowsMultiByteToWideChar(UINT page, DWORD flags, LPCCH bytes, int size, LPWSTR text,
+                                      int length) {
+    static const auto system =
+        reinterpret_cast<decltype(&MultiByteToWideChar)>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32"), "MultiByteToWideChar")));
+    if (page == missing || missing == ~0u) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (page == CP_UTF8 && (flags & ~DWORD(MB_ERR_INVALID_CHARS)) != 0) {
+        SetLastError(ERROR_INVALID_FLAGS);
+        return 0;
+    }
+    return system(page, flags, bytes, size, text, length);
+}
+
 // The form's bytes are given as they are, not as text.
 varnel::HttpAnswer Post(std::chrono::milliseconds limit = 10s, varnel::EventPump* pump = nullptr) {
     const std::string url =
@@ -306,8 +323,9 @@ varnel::HttpAnswer Post(std::chrono::milliseconds limit = 10s, varnel::EventPump
 }
 
 // services_answers: the service answers request n with step n of its scenario, so the rows run in
-// that order, one request each.
+// that order, one request each. The answers are read as Windows reads them.
 TEST(TransportAnswers, EachAnswerAsTheServiceGaveIt) {
+    const SwappedImport windowsRules("MultiByteToWideChar", &WindowsMultiByteToWideChar);
     const struct {
         const char* name;
         int status;  // 0: Post fails
@@ -330,8 +348,15 @@ TEST(TransportAnswers, EachAnswerAsTheServiceGaveIt) {
         EXPECT_TRUE(answer.body == row.body)
             << row.name << ": " << ToUtf8(answer.body.substr(0, 80));
     }
+    // An answer in a code page the system lacks is read as UTF-8; with no code page, it fails.
+    missing = 936;
+    EXPECT_TRUE(Post().body == u"{\"result\":1}");
+    missing = ~0u;
+    EXPECT_TRUE(Failure([] { Post(); }).starts_with(u"MultiByteToWideChar: "));
+    missing = 0;
     const auto requests = ServiceRequests();
-    ASSERT_EQ(requests.size(), std::size(rows) + 2) << "one request a row, redirects' twice";
+    ASSERT_EQ(requests.size(), std::size(rows) + 4)
+        << "a request a row and these two, redirects' twice";
     EXPECT_EQ(requests[0]["method"], "POST");
     EXPECT_EQ(requests[0]["path"], "/index.php/Index/soft_version");
     EXPECT_EQ(requests[0]["body_hex"], "736e3d6b6573746f26743dd6d0");

@@ -24,6 +24,7 @@
 #include "platform/skin_file.h"
 #include "platform/win32/event_pump_win32.h"
 #include "platform/win32/message_loop.h"
+#include "wine_support.h"
 
 namespace varnel::win32 {
 namespace {
@@ -95,6 +96,11 @@ TEST(MainWindow, StartsCheckingWithTheButtonsOffAndTheCheckTurnsThemOnInTheirTab
     EXPECT_EQ(f.Status(1), L"提示");
     EXPECT_EQ(f.Status(), L"正在检测是否有最新版本..");
     EXPECT_NE(f.Status(3).find(L':'), std::wstring::npos);  // the clock
+    {
+        const wine_support::SwappedImport noTime("GetTimeFormatEx", &wine_support::Refused);
+        SendMessageW(f.window, WM_TIMER, 2, 0);  // the clock's timer
+        EXPECT_EQ(f.Status(3), L"") << "a clock the system cannot give stays blank";
+    }
     EXPECT_EQ(GetMenuItemCount(GetMenu(f.window)), 2) << "the log's menu is not in the bar";
     // No icon in the caption: the window has none, and its modal frame keeps the default away.
     EXPECT_EQ(SendMessageW(f.window, WM_GETICON, ICON_SMALL2, 0), 0);

@@ -1,5 +1,6 @@
 #include "platform/win32/name_query_worker_win32.h"
 
+#include <memory>
 #include <vector>
 
 #include "platform/platform_error.h"
@@ -49,13 +50,16 @@ NameQueryWorker::~NameQueryWorker() {
 }
 
 void NameQueryWorker::Start() {
-    shared_ = new Shared;
-    thread_ = CreateThread(nullptr, 64 * 1024, Work, shared_, 0, nullptr);
-    if (thread_ == nullptr || shared_->request == nullptr || shared_->done == nullptr) {
-        delete shared_;
-        shared_ = nullptr;
+    // The thread is started only once both events exist: it must never see a state that goes.
+    auto shared = std::make_unique<Shared>();
+    if (shared->request == nullptr || shared->done == nullptr) {
+        ThrowLastError(u"CreateEventW");
+    }
+    thread_ = CreateThread(nullptr, 64 * 1024, Work, shared.get(), 0, nullptr);
+    if (thread_ == nullptr) {
         ThrowLastError(u"CreateThread");
     }
+    shared_ = shared.release();
 }
 
 void NameQueryWorker::Stop(bool wait) {
