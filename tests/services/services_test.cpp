@@ -133,11 +133,19 @@ TEST(Processes, KillProcessEndsEveryCaseOfTheNameAndSparesLookAlikesAndItself) {
     }
 }
 
-// A refusal of the system's is a failure: a worker thread or the shell that did not start.
-TEST(SystemRefusal, IsReportedByTheWorkerAndTheShellsStart) {
-    const SwappedImport noThread("CreateThread", &Refused), noProcess("CreateProcessW", &Refused);
-    EXPECT_TRUE(
-        Failure([] { varnel::win32::NameQueryWorker(100); }).starts_with(u"CreateThread: "));
+// The system's refusal to give an event or a thread to a worker, or to start the shell, is a
+// failure.
+TEST(SystemRefusal, IsReportedByTheWorkersAndTheShellsStart) {
+    const std::function<void()> workers[] = {
+        [] { varnel::win32::NameQueryWorker(100); },
+        [] { WinHttpTransport(nullptr, 2s).Post(u"https://localhost:1/", u"a/b", ""); }};
+    for (const char* function : {"CreateEventW", "CreateThread"}) {
+        const SwappedImport refused(function, &Refused);
+        for (const auto& worker : workers)
+            EXPECT_TRUE(Failure(worker).starts_with(varnel::FromUtf8(function) + u": "))
+                << function;
+    }
+    const SwappedImport noProcess("CreateProcessW", &Refused);
     EXPECT_FALSE(varnel::win32::ProcessControlWin32().StartShell());
 }
 

@@ -7,8 +7,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -335,7 +333,12 @@ HttpAnswer Perform(Exchange& exchange) {
     }
 }
 
-void Run(const std::shared_ptr<Exchange>& exchange) {
+// The worker thread. It holds a reference of its own to the exchange, which the waiting side may
+// have left at the time limit.
+DWORD WINAPI Run(void* parameter) {
+    const std::unique_ptr<std::shared_ptr<Exchange>> held(
+        static_cast<std::shared_ptr<Exchange>*>(parameter));
+    const std::shared_ptr<Exchange>& exchange = *held;
     std::optional<HttpAnswer> answer;
     std::optional<PlatformError> error;
     try {
@@ -353,6 +356,7 @@ void Run(const std::shared_ptr<Exchange>& exchange) {
         exchange->error = std::move(error);
     }
     SetEvent(exchange->finished.Get());
+    return 0;
 }
 
 // Waits for the worker until the time is up. With a pump, the window's events are handled
@@ -400,12 +404,11 @@ HttpAnswer WinHttpTransport::Post(const std::u16string& url, const std::u16strin
     exchange->body = body;
     exchange->deadline = Clock::now() + timeLimit_;
 
-    try {
-        std::thread(Run, exchange).detach();
-    } catch (const std::system_error& failure) {
-        throw PlatformError(u"CreateThread",
-                            SystemErrorText(static_cast<DWORD>(failure.code().value())));
+    auto held = std::make_unique<std::shared_ptr<Exchange>>(exchange);
+    if (!ScopedHandle(CreateThread(nullptr, 0, Run, held.get(), 0, nullptr)).Valid()) {
+        ThrowLastError(u"CreateThread");
     }
+    held.release();  // the worker's from now on
 
     // A short grace lets the worker report the system's own reason for a time-out first.
     const auto waitEnd = exchange->deadline + std::chrono::milliseconds(300);
