@@ -115,6 +115,7 @@ private:
 
 // A stand-in for any system function that fails: 0 (FALSE, NULL) with ERROR_NOT_ENOUGH_MEMORY.
 // On x64 the caller clears the arguments, so it serves every signature.
+static_assert(sizeof(void*) == 8, "Refused takes no arguments, which only x64 allows");
 inline INT_PTR WINAPI Refused() {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return 0;
