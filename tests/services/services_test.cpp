@@ -133,6 +133,20 @@ TEST(Processes, KillProcessEndsEveryCaseOfTheNameAndSparesLookAlikesAndItself) {
     }
 }
 
+// The console's ending of a holder: a process of the given name only, and with exit code 1, so
+// that nothing takes it for a success.
+TEST(ProcessControl, TerminateEndsOnlyTheNamedProgramAndWithCode1) {
+    const fs::path path = kBuild / "services" / "terminated" / "sleeper.exe";
+    ASSERT_TRUE(CopyTool(L"sleeper.exe", path));
+    const auto process = HANDLE(_wspawnl(_P_NOWAIT, path.c_str(), path.c_str(), nullptr));
+    varnel::win32::ProcessControlWin32 control;
+    EXPECT_FALSE(control.Terminate(GetProcessId(process), u"sleeper.ex"));
+    EXPECT_TRUE(control.Terminate(GetProcessId(process), u"SLEEPER.EXE"));
+    DWORD code = 0;
+    EXPECT_EQ(WaitForSingleObject(process, 5000), WAIT_OBJECT_0);
+    EXPECT_TRUE(GetExitCodeProcess(process, &code) && code == 1) << code;
+}
+
 // The system's refusal to give an event or a thread to a worker, or to start the shell, is a
 // failure.
 TEST(SystemRefusal, IsReportedByTheWorkersAndTheShellsStart) {
@@ -348,6 +362,9 @@ TEST(TransportAnswers, EachAnswerAsTheServiceGaveIt) {
         {"307 to another port", 0, u""},
         {"308 to the same host's address spelt in capitals", 200, u"moved again"},
         {"307 to //host/path, which names no scheme", 0, u""},
+        {"301", 200, u"moved by 301"},
+        {"302", 200, u"moved by 302"},
+        {"303", 200, u"moved by 303"},
     };
     for (const auto& row : rows) {
         varnel::HttpAnswer answer;  // stays empty, with status 0, when Post fails
@@ -363,7 +380,7 @@ TEST(TransportAnswers, EachAnswerAsTheServiceGaveIt) {
     EXPECT_TRUE(Failure([] { Post(); }).starts_with(u"MultiByteToWideChar: "));
     missing = 0;
     const auto requests = ServiceRequests();
-    ASSERT_EQ(requests.size(), std::size(rows) + 4)
+    ASSERT_EQ(requests.size(), std::size(rows) + 7)
         << "a request a row and these two, redirects' twice";
     EXPECT_EQ(requests[0]["method"], "POST");
     EXPECT_EQ(requests[0]["path"], "/index.php/Index/soft_version");
