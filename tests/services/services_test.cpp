@@ -139,6 +139,7 @@ TEST(ProcessControl, TerminateEndsOnlyTheNamedProgramAndWithCode1) {
     const fs::path path = kBuild / "services" / "terminated" / "sleeper.exe";
     ASSERT_TRUE(CopyTool(L"sleeper.exe", path));
     const auto process = HANDLE(_wspawnl(_P_NOWAIT, path.c_str(), path.c_str(), nullptr));
+    ASSERT_NE(process, INVALID_HANDLE_VALUE) << "the sleeper did not start";
     varnel::win32::ProcessControlWin32 control;
     EXPECT_FALSE(control.Terminate(GetProcessId(process), u"sleeper.ex"));
     EXPECT_TRUE(control.Terminate(GetProcessId(process), u"SLEEPER.EXE"));
