@@ -25,6 +25,7 @@
 #include "platform/win32/clock_win32.h"
 #include "platform/win32/event_pump_win32.h"
 #include "platform/win32/name_query_worker_win32.h"
+#include "platform/win32/nt_api_win32.h"
 #include "platform/win32/process_control_win32.h"
 #include "platform/win32/program_starter_win32.h"
 #include "platform/win32/text.h"
@@ -133,19 +134,64 @@ TEST(Processes, KillProcessEndsEveryCaseOfTheNameAndSparesLookAlikesAndItself) {
     }
 }
 
-// The console's ending of a holder: a process of the given name only, and with exit code 1, so
-// that nothing takes it for a success.
-TEST(ProcessControl, TerminateEndsOnlyTheNamedProgramAndWithCode1) {
+// The console's control of holders: each visible top-level window of a process is asked to
+// close, never a hidden or an owned one; a process runs until it ends, and is ended only under the
+// given name, ignoring case, and with exit code 1, so that nothing takes it for a success. The
+// pacer's clock runs while it sleeps.
+TEST(ProcessControl, AsksEachWindowToCloseAndEndsOnlyTheNamedProgramWithCode1) {
+    varnel::win32::ProcessControlWin32 control;
+    const auto popup = [](DWORD style, HWND owner) {
+        return CreateWindowExW(0, L"STATIC", L"", WS_POPUP | style, 0, 0, 9, 9, owner, 0, 0, 0);
+    };
+    const HWND shown = popup(WS_VISIBLE, nullptr), hidden = popup(0, nullptr);
+    popup(WS_VISIBLE, nullptr);
+    popup(WS_VISIBLE, shown);
+    EXPECT_EQ(control.AskToClose(GetCurrentProcessId()), 2);
+    for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);)
+        DispatchMessageW(&message);
+    EXPECT_FALSE(IsWindow(shown)) << "it was not asked to close";
+    EXPECT_TRUE(DestroyWindow(hidden));
+
     const fs::path path = kBuild / "services" / "terminated" / "sleeper.exe";
     ASSERT_TRUE(CopyTool(L"sleeper.exe", path));
     const auto process = HANDLE(_wspawnl(_P_NOWAIT, path.c_str(), path.c_str(), nullptr));
     ASSERT_NE(process, INVALID_HANDLE_VALUE) << "the sleeper did not start";
-    varnel::win32::ProcessControlWin32 control;
+    EXPECT_TRUE(control.IsRunning(GetProcessId(process)));
     EXPECT_FALSE(control.Terminate(GetProcessId(process), u"sleeper.ex"));
     EXPECT_TRUE(control.Terminate(GetProcessId(process), u"SLEEPER.EXE"));
     DWORD code = 0;
     EXPECT_EQ(WaitForSingleObject(process, 5000), WAIT_OBJECT_0);
     EXPECT_TRUE(GetExitCodeProcess(process, &code) && code == 1) << code;
+    EXPECT_FALSE(control.IsRunning(GetProcessId(process)));
+
+    varnel::win32::PacerWin32 pacer;
+    const uint64_t start = pacer.NowMs();
+    pacer.SleepMs(100);
+    EXPECT_GE(pacer.NowMs() - start, 80u);
+}
+
+// A name query that does not answer in time is given up: its thread is ended, and the next query
+// runs on a new one. (On Windows, a synchronous pipe that waits does this; here a stand-in hangs.)
+HANDLE hungThread;
+
+TEST(NameQueryWorker, EndsAQueryThatHangsAndAnswersTheNextOnANewThread) {
+    auto& ntdll = const_cast<varnel::win32::nt::Functions&>(varnel::win32::nt::Ntdll());
+    static const auto real = ntdll.queryObject;
+    ntdll.queryObject = [](HANDLE object, ULONG kind, PVOID to, ULONG size, PULONG length) {
+        if (object != HANDLE(0x7770))
+            return real(object, kind, to, size, length);
+        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &hungThread,
+                        0, FALSE, DUPLICATE_SAME_ACCESS);
+        Sleep(INFINITE);
+        return varnel::win32::nt::Status{0};
+    };
+    const HANDLE named = CreateEventW(nullptr, FALSE, FALSE, L"varnel-query");
+    varnel::win32::NameQueryWorker worker(200);
+    EXPECT_EQ(worker.Query(HANDLE(0x7770)), std::nullopt);
+    EXPECT_EQ(worker.Abandoned(), 1);
+    EXPECT_EQ(WaitForSingleObject(hungThread, 2000), WAIT_OBJECT_0) << "the hung thread runs on";
+    EXPECT_TRUE(worker.Query(named).value_or(u"").ends_with(u"\\varnel-query"));
+    ntdll.queryObject = real;
 }
 
 // The system's refusal to give an event or a thread to a worker, or to start the shell, is a
@@ -363,6 +409,7 @@ TEST(TransportAnswers, EachAnswerAsTheServiceGaveIt) {
         {"307 to another port", 0, u""},
         {"308 to the same host's address spelt in capitals", 200, u"moved again"},
         {"307 to //host/path, which names no scheme", 0, u""},
+        {"307 to exactly //", 0, u""},
         {"301", 200, u"moved by 301"},
         {"302", 200, u"moved by 302"},
         {"303", 200, u"moved by 303"},
