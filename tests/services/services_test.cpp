@@ -186,10 +186,10 @@ TEST(NameQueryWorker, EndsAQueryThatHangsAndAnswersTheNextOnANewThread) {
         return varnel::win32::nt::Status{0};
     };
     const HANDLE named = CreateEventW(nullptr, FALSE, FALSE, L"varnel-query");
-    varnel::win32::NameQueryWorker worker(200);
+    varnel::win32::NameQueryWorker worker(1000);  // ample for a query that answers
     EXPECT_EQ(worker.Query(HANDLE(0x7770)), std::nullopt);
     EXPECT_EQ(worker.Abandoned(), 1);
-    EXPECT_EQ(WaitForSingleObject(hungThread, 2000), WAIT_OBJECT_0) << "the hung thread runs on";
+    EXPECT_EQ(WaitForSingleObject(hungThread, 5000), WAIT_OBJECT_0) << "the hung thread runs on";
     EXPECT_TRUE(worker.Query(named).value_or(u"").ends_with(u"\\varnel-query"));
     ntdll.queryObject = real;
 }
