@@ -109,7 +109,7 @@ TEST(AnsiCodePage, GivesTheCodeOfEachUnitInCodePage936) {
         EXPECT_EQ(codePage.CodeOf(unit), code) << int(unit);
 }
 
-TEST(Processes, KillProcessEndsEveryCaseOfTheNameAndSparesLookAlikesAndItself) {
+TEST(Processes, EndEveryCaseOfTheNameAndSpareLookAlikesAndTheProgramItself) {
     // The name, and whether it ends.
     const std::pair<const char*, bool> rows[] = {
         {"rundll32.exe", 1}, {"RunDll32.EXE", 1}, {"myrundll32.exe", 0}, {"rundll32.exe.bak", 0}};
@@ -125,44 +125,41 @@ TEST(Processes, KillProcessEndsEveryCaseOfTheNameAndSparesLookAlikesAndItself) {
     varnel::win32::ToolhelpProcessTable table;
     varnel::KillProcess(table, u"rundll32.exe");
     varnel::KillProcess(table, u"services_tests.exe");  // never the program itself
-    for (size_t i = 0; i < copies.size(); ++i) {
-        // The look-alikes are looked at last, when the others have had time to end.
+    // The look-alikes are looked at last, when the others have had time to end.
+    for (size_t i = 0; i < copies.size(); ++i)
         EXPECT_EQ(WaitForSingleObject(copies[i], rows[i].second ? 5000 : 0),
                   rows[i].second ? WAIT_OBJECT_0 : WAIT_TIMEOUT)
             << rows[i].first;
-        TerminateProcess(copies[i], 1);
-    }
+
+    // The console's Terminate ends a process only under its whole name, ignoring case, and with
+    // exit code 1, so that nothing takes it for a success.
+    varnel::win32::ProcessControlWin32 control;
+    const DWORD lookAlike = GetProcessId(copies[2]);
+    EXPECT_TRUE(control.IsRunning(lookAlike));
+    EXPECT_FALSE(control.Terminate(lookAlike, u"myrundll32.ex"));
+    EXPECT_TRUE(control.Terminate(lookAlike, u"MYRUNDLL32.EXE"));
+    DWORD code = 0;
+    EXPECT_EQ(WaitForSingleObject(copies[2], 5000), WAIT_OBJECT_0);
+    EXPECT_TRUE(GetExitCodeProcess(copies[2], &code) && code == 1) << code;
+    EXPECT_FALSE(control.IsRunning(lookAlike));
+    for (const HANDLE copy : copies)
+        TerminateProcess(copy, 1);
 }
 
-// The console's control of holders: each visible top-level window of a process is asked to
-// close, never a hidden or an owned one; a process runs until it ends, and is ended only under the
-// given name, ignoring case, and with exit code 1, so that nothing takes it for a success. The
-// pacer's clock runs while it sleeps.
-TEST(ProcessControl, AsksEachWindowToCloseAndEndsOnlyTheNamedProgramWithCode1) {
-    varnel::win32::ProcessControlWin32 control;
+// The console asks each visible top-level window of a process to close, never a hidden or an
+// owned one; its pacer's clock runs while it sleeps.
+TEST(ProcessControl, AsksEachVisibleTopLevelWindowToCloseAndItsClockRuns) {
     const auto popup = [](DWORD style, HWND owner) {
         return CreateWindowExW(0, L"STATIC", L"", WS_POPUP | style, 0, 0, 9, 9, owner, 0, 0, 0);
     };
     const HWND shown = popup(WS_VISIBLE, nullptr), hidden = popup(0, nullptr);
     popup(WS_VISIBLE, nullptr);
     popup(WS_VISIBLE, shown);
-    EXPECT_EQ(control.AskToClose(GetCurrentProcessId()), 2);
+    EXPECT_EQ(varnel::win32::ProcessControlWin32().AskToClose(GetCurrentProcessId()), 2);
     for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);)
         DispatchMessageW(&message);
     EXPECT_FALSE(IsWindow(shown)) << "it was not asked to close";
     EXPECT_TRUE(DestroyWindow(hidden));
-
-    const fs::path path = kBuild / "services" / "terminated" / "sleeper.exe";
-    ASSERT_TRUE(CopyTool(L"sleeper.exe", path));
-    const auto process = HANDLE(_wspawnl(_P_NOWAIT, path.c_str(), path.c_str(), nullptr));
-    ASSERT_NE(process, INVALID_HANDLE_VALUE) << "the sleeper did not start";
-    EXPECT_TRUE(control.IsRunning(GetProcessId(process)));
-    EXPECT_FALSE(control.Terminate(GetProcessId(process), u"sleeper.ex"));
-    EXPECT_TRUE(control.Terminate(GetProcessId(process), u"SLEEPER.EXE"));
-    DWORD code = 0;
-    EXPECT_EQ(WaitForSingleObject(process, 5000), WAIT_OBJECT_0);
-    EXPECT_TRUE(GetExitCodeProcess(process, &code) && code == 1) << code;
-    EXPECT_FALSE(control.IsRunning(GetProcessId(process)));
 
     varnel::win32::PacerWin32 pacer;
     const uint64_t start = pacer.NowMs();
