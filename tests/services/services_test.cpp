@@ -168,26 +168,30 @@ TEST(ProcessControl, AsksEachVisibleTopLevelWindowToCloseAndItsClockRuns) {
 }
 
 // A name query that does not answer in time is given up: its thread is ended, and the next query
-// runs on a new one. (On Windows, a synchronous pipe that waits does this; here a stand-in hangs.)
-HANDLE hungThread;
+// runs on a new one, which ends with the worker. (On Windows, a synchronous pipe that waits does
+// this; here a stand-in hangs.)
+HANDLE queryThread;  // the thread of the latest query
 
 TEST(NameQueryWorker, EndsAQueryThatHangsAndAnswersTheNextOnANewThread) {
     auto& ntdll = const_cast<varnel::win32::nt::Functions&>(varnel::win32::nt::Ntdll());
     static const auto real = ntdll.queryObject;
     ntdll.queryObject = [](HANDLE object, ULONG kind, PVOID to, ULONG size, PULONG length) {
+        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &queryThread,
+                        0, FALSE, DUPLICATE_SAME_ACCESS);
         if (object != HANDLE(0x7770))
             return real(object, kind, to, size, length);
-        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &hungThread,
-                        0, FALSE, DUPLICATE_SAME_ACCESS);
         Sleep(INFINITE);
         return varnel::win32::nt::Status{0};
     };
     const HANDLE named = CreateEventW(nullptr, FALSE, FALSE, L"varnel-query");
-    varnel::win32::NameQueryWorker worker(1000);  // ample for a query that answers
-    EXPECT_EQ(worker.Query(HANDLE(0x7770)), std::nullopt);
-    EXPECT_EQ(worker.Abandoned(), 1);
-    EXPECT_EQ(WaitForSingleObject(hungThread, 5000), WAIT_OBJECT_0) << "the hung thread runs on";
-    EXPECT_TRUE(worker.Query(named).value_or(u"").ends_with(u"\\varnel-query"));
+    {
+        varnel::win32::NameQueryWorker worker(1000);  // ample for a query that answers
+        EXPECT_EQ(worker.Query(HANDLE(0x7770)), std::nullopt);
+        EXPECT_EQ(worker.Abandoned(), 1);
+        EXPECT_EQ(WaitForSingleObject(queryThread, 5000), WAIT_OBJECT_0) << "the hung one runs on";
+        EXPECT_TRUE(worker.Query(named).value_or(u"").ends_with(u"\\varnel-query"));
+    }
+    EXPECT_EQ(WaitForSingleObject(queryThread, 0), WAIT_OBJECT_0) << "it outlived the worker";
     ntdll.queryObject = real;
 }
 
