@@ -6,7 +6,6 @@
 //   holder.exe READY volume X:        a handle to the volume itself
 //   holder.exe READY window PATH      an open file and a window (a message box) that closes on
 //                                     WM_CLOSE
-//   holder.exe READY pipe PATH NAME   an open file and a synchronous pipe waiting for a client
 //   holder.exe READY idle             nothing (run from the drive it holds its program)
 #include <windows.h>
 
@@ -20,7 +19,7 @@ HANDLE Open(const std::wstring& path, DWORD access) {
                        OPEN_EXISTING, 0, nullptr);
 }
 
-bool Hold(const std::wstring& mode, const wchar_t* what, const wchar_t* extra) {
+bool Hold(const std::wstring& mode, const wchar_t* what) {
     if (mode == L"file" || mode == L"window") {
         return Open(what, GENERIC_READ) != INVALID_HANDLE_VALUE;
     }
@@ -38,25 +37,13 @@ bool Hold(const std::wstring& mode, const wchar_t* what, const wchar_t* extra) {
         CloseHandle(file);
         return view != nullptr;
     }
-    if (mode == L"pipe" && extra != nullptr) {
-        HANDLE pipe = CreateNamedPipeW(extra, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
-                                       512, 512, 0, nullptr);
-        if (pipe == INVALID_HANDLE_VALUE || Open(what, GENERIC_READ) == INVALID_HANDLE_VALUE) {
-            return false;
-        }
-        // A synchronous wait on another thread: the handle stays busy for as long as we live.
-        CreateThread(
-            nullptr, 0, [](void* p) -> DWORD { return ConnectNamedPipe(p, nullptr); }, pipe, 0,
-            nullptr);
-        return true;
-    }
     return mode == L"idle";
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 3 || !Hold(argv[2], argc > 3 ? argv[3] : L"", argc > 4 ? argv[4] : nullptr)) {
+    if (argc < 3 || !Hold(argv[2], argc > 3 ? argv[3] : L"")) {
         std::fprintf(stderr, "holder: could not hold (%lu)\n", GetLastError());
         return 2;
     }
