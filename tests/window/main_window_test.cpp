@@ -365,11 +365,12 @@ TEST(MainWindow, ASkinFileColoursTheWindowAndTheLogAndABrokenOneIsIgnored) {
 }
 
 // A box that the system ends with 0 because its window went meanwhile (another program closed it)
-// is no failure to report: nothing more is shown.
-std::vector<HWND> boxOwners;  // of each box asked for
+// is no failure to report: nothing more is shown. The system's boxes are owned by the window and
+// get the title and style asked for.
+std::vector<std::tuple<HWND, std::wstring, UINT>> shownBoxes;  // owner, title, style
 
-int WINAPI BoxGoneWithItsWindow(HWND owner, LPCWSTR, LPCWSTR, UINT) {
-    boxOwners.push_back(owner);
+int WINAPI BoxGoneWithItsWindow(HWND owner, LPCWSTR, LPCWSTR title, UINT style) {
+    shownBoxes.emplace_back(owner, title, style);
     DestroyWindow(owner);
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
@@ -380,7 +381,8 @@ TEST(MainWindow, ABoxThatWentWithItsWindowIsNoFailure) {
     f.transport.fail = true;
     const wine_support::SwappedImport gone("MessageBoxW", &BoxGoneWithItsWindow);
     f.Tick();  // the check's failure box
-    EXPECT_EQ(boxOwners, std::vector<HWND>{f.window});
+    EXPECT_EQ(shownBoxes, (std::vector{std::tuple{f.window, std::wstring(L"提示"),
+                                                  UINT(MB_OK | MB_ICONINFORMATION)}}));
     EXPECT_FALSE(IsWindow(f.window));
 }
 
