@@ -31,7 +31,6 @@ namespace {
 
 using namespace varnel::testing;
 using Started = FakeProgramStarter::Started;
-const std::wstring kCloseQuestion = L"是否确定退出软件?";
 
 // One start of the program: the window on fakes, created and shown.
 struct Form {
