@@ -380,8 +380,8 @@ TEST(MainWindow, ABoxThatWentWithItsWindowIsNoFailure) {
     f.transport.fail = true;
     const wine_support::SwappedImport gone("MessageBoxW", &BoxGoneWithItsWindow);
     f.Tick();  // the check's failure box
-    EXPECT_EQ(shownBoxes, (std::vector{std::tuple{f.window, std::wstring(L"提示"),
-                                                  UINT(MB_OK | MB_ICONINFORMATION)}}));
+    EXPECT_EQ(shownBoxes,
+              (std::vector{std::tuple{f.window, std::wstring(L"提示"), UINT(kStyleInfoOk)}}));
     EXPECT_FALSE(IsWindow(f.window));
 }
 
