@@ -12,7 +12,7 @@ import time
 BIN, NAME = sys.argv[1], sys.argv[2]
 WORK = os.path.join(BIN, "console", NAME)
 UNPLUG, TOOLS = os.path.join(BIN, "unplug.exe"), os.path.join(BIN, "tools")
-HOLDER = os.path.join(TOOLS, "holder.exe")
+HOLDER, DEFINE = os.path.join(TOOLS, "holder.exe"), os.path.join(TOOLS, "define_drive.exe")
 DRIVE = os.path.join(WORK, "drive")  # the folder Wine's mount manager makes T:
 SHELL = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows", "explorer.exe")
 
@@ -99,10 +99,12 @@ def names_frees_and_ends_each_holder(started):
 
 
 def lists_drives_and_finds_no_device(started):
-    # T: is removable; the prefix's fixed C: sits on no external bus.
+    # T: is removable, U: a CD drive; the prefix's fixed C: sits on no external bus.
+    wine(DEFINE, "U:", os.path.join(DRIVE, "sub"), "cdrom")
     code, result = unplug_json("list")
     drives = {d["drive"]: d for d in result["drives"]}
     assert code == 0 and drives["T:"]["kind"] == "removable" and "C:" not in drives, result
+    assert drives["U:"]["kind"] == "cdrom", result
     assert drives["T:"]["label"] == "备份盘" and drives["T:"]["size"] > 0, result
     code, shown = on_console("list")
     assert code == 0 and "T:  可移动  备份盘" in shown, shown
@@ -121,7 +123,7 @@ def main():
     with open(os.path.join(DRIVE, ".windows-label"), "w", encoding="utf-8") as f:
         f.write("备份盘")  # where Wine keeps a folder drive's label
     shutil.copy(SHELL, os.path.join(WORK, "explorer.exe.original"))
-    code, _, err = wine(os.path.join(TOOLS, "define_drive.exe"), "T:", DRIVE)
+    code, _, err = wine(DEFINE, "T:", DRIVE)
     assert code == 0, "T: could not be defined: " + err
     started = []
     try:
@@ -130,7 +132,8 @@ def main():
         for process in started:
             process.kill()
             process.wait()
-        wine(os.path.join(TOOLS, "define_drive.exe"), "T:", "--remove")
+        for letter in ("T:", "U:"):
+            wine(DEFINE, letter, "--remove")
         shutil.copy(os.path.join(WORK, "explorer.exe.original"), SHELL)
         if os.path.exists(os.path.join(os.path.dirname(SHELL), "recorder.log")):
             os.remove(os.path.join(os.path.dirname(SHELL), "recorder.log"))

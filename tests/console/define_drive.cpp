@@ -1,6 +1,6 @@
-// Test helper: defines a removable drive letter over a Unix folder through Wine's mount manager,
-// which takes effect at once, or removes it again.
-//   define_drive.exe T: /unix/folder
+// Test helper: defines a removable drive letter (or a CD drive) over a Unix folder through Wine's
+// mount manager, which takes effect at once, or removes it again.
+//   define_drive.exe T: /unix/folder [cdrom]
 //   define_drive.exe T: --remove
 #include <windows.h>
 // windows.h first: winioctl.h relies on its types.
@@ -27,8 +27,8 @@ constexpr DWORD kDefineUnixDrive =
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 3 || wcslen(argv[1]) != 2 || argv[1][1] != L':') {
-        std::fprintf(stderr, "usage: define_drive X: (/unix/folder | --remove)\n");
+    if (argc < 3 || argc > 4 || wcslen(argv[1]) != 2 || argv[1][1] != L':') {
+        std::fprintf(stderr, "usage: define_drive X: (/unix/folder [cdrom] | --remove)\n");
         return 2;
     }
     const bool remove = std::wcscmp(argv[2], L"--remove") == 0;
@@ -42,7 +42,7 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<unsigned char> request(sizeof(UnixDrive) + mountPoint.size());
     auto* drive = reinterpret_cast<UnixDrive*>(request.data());
     drive->size = static_cast<ULONG>(request.size());
-    drive->type = remove ? DRIVE_NO_ROOT_DIR : DRIVE_REMOVABLE;
+    drive->type = remove ? DRIVE_NO_ROOT_DIR : argc == 4 ? DRIVE_CDROM : DRIVE_REMOVABLE;
     drive->letter = static_cast<WCHAR>(towlower(argv[1][0]));
     if (!remove) {
         drive->mountPointOffset = sizeof(UnixDrive);
