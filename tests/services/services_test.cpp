@@ -3,9 +3,6 @@
 // system's error texts, and the WinHTTP transport over real HTTPS against the stand-in service.
 // The transport's groups each run against their own service configuration
 // (tests/e2e/scenarios/services_*), named in CMakeLists.txt.
-#include <winsock2.h>
-#include <ws2tcpip.h>
-// winsock2.h before windows.h: windows.h would bring the old winsock.h.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -26,7 +23,6 @@
 #include "platform/win32/ansi_code_page_win32.h"
 #include "platform/win32/clipboard_win32.h"
 #include "platform/win32/clock_win32.h"
-#include "platform/win32/connection_cutter.h"
 #include "platform/win32/event_pump_win32.h"
 #include "platform/win32/name_query_worker_win32.h"
 #include "platform/win32/nt_api_win32.h"
@@ -498,26 +494,6 @@ int ConnectionsTo(unsigned port) {
                 state == 1 && (local == port || remote == port);
     }
     return count;
-}
-
-// The cutter shuts down this program's connections to a port over IPv6 as over IPv4, which the
-// transport uses here (TransportEndlessHeaders). Neither the listener nor the accepted socket,
-// whose peer is the client's port, is cut.
-TEST(ConnectionCutter, EndsConnectionsToThePortOverIpv6) {
-    WSADATA winsock;
-    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &winsock), 0);
-    sockaddr_in6 at{AF_INET6, 0, 0, in6addr_loopback, {}};
-    auto* const address = reinterpret_cast<sockaddr*>(&at);
-    int size = sizeof at;
-    const SOCKET listener = socket(AF_INET6, SOCK_STREAM, 0),
-                 client = socket(AF_INET6, SOCK_STREAM, 0);
-    ASSERT_TRUE(!bind(listener, address, size) && !listen(listener, 1) &&
-                !getsockname(listener, address, &size) && !connect(client, address, size));
-    const SOCKET accepted = accept(listener, nullptr, nullptr);
-    EXPECT_EQ(varnel::win32::CutConnectionsTo(ntohs(at.sin6_port)), 1);
-    EXPECT_EQ(send(client, "x", 1, 0), SOCKET_ERROR) << "the client's end was not cut";
-    for (const SOCKET open : {listener, client, accepted})
-        closesocket(open);
 }
 
 // services_endless_headers: header lines without end until the client goes.
