@@ -27,9 +27,8 @@ std::vector<std::u16string> Words(const std::u16string& line) {
 // The command a line makes, in short ("free T kill 0"), or "-" when it makes none.
 std::string Parsed(const std::u16string& line) {
     const std::optional<Command> c = ParseArguments(Words(line));
-    if (!c) {
+    if (!c)
         return "-";
-    }
     const char* const kinds[] = {"help", "list", "who", "free", "eject"};
     std::string text = kinds[static_cast<int>(c->kind)];
     text += c->letter ? std::string(" ") + static_cast<char>(c->letter) : "";
@@ -48,9 +47,8 @@ TEST(HoldersArguments, ReadsValidCommandsAndRefusesTheRest) {
         {u"free T: --wait 3600", "free T 3600"},
         {u"eject T --kill --json", "eject T json free kill 5"},
         {u"eject T: --free", "eject T free 5"}};
-    for (const auto& [line, expected] : rows) {
+    for (const auto& [line, expected] : rows)
         EXPECT_EQ(Parsed(line), expected) << ToUtf8(line);
-    }
     for (const char16_t* line :
          {u"", u"who", u"WHO T:", u"list T:", u"who TT:", u"who T:/", u"who 1:", u"who T:\\x",
           u"who é:", u"who T: --kill", u"free T: --wait", u"free T: --wait -1",
@@ -82,17 +80,15 @@ TEST(HoldersReports, TextForAPerson) {
         {ListText(kDrives),
          u"E:  可移动  U盘  FAT32  1.5 KB\nF:  外接  (无卷标)  (无介质)\n"
          u"G:  光驱  (无卷标)  (无介质)\n"}};
-    for (const auto& [text, expected] : rows) {
+    for (const auto& [text, expected] : rows)
         EXPECT_EQ(text, expected) << ToUtf8(text);
-    }
 }
 
 ProcessView Process(uint32_t pid, std::u16string image, std::u16string currentDirectory,
                     std::vector<std::u16string> names) {
     ProcessView view{pid, std::move(image), true, true, std::move(currentDirectory), 0, {}, {}};
-    for (std::u16string& name : names) {
+    for (std::u16string& name : names)
         view.files.push_back({0, std::move(name)});
-    }
     return view;
 }
 
@@ -128,9 +124,8 @@ TEST(HoldersConsole, WhoNamesEachHoldOnce) {
     EXPECT_EQ(system.Run({u"who", u"T:", u"--json"}), 1);
     const Json json = Json::parse(ToUtf8(system.out));
     std::string kinds;
-    for (const Json& hold : json["holders"][0]["holds"]) {
+    for (const Json& hold : json["holders"][0]["holds"])
         kinds += hold["kind"].get<std::string>() + " ";
-    }
     EXPECT_EQ(kinds, "current_directory file file volume folder program dll mapped_file ");
 }
 
@@ -208,9 +203,8 @@ TEST(HoldersConsole, CommandsExitCodesAndStreams) {
     for (const Row& row : rows) {
         testing::FakeSystem system;
         std::istringstream ids(row.processes);
-        for (uint32_t pid = 0; ids >> pid;) {
+        for (uint32_t pid = 0; ids >> pid;)
             system.Hold(pid);
-        }
         system.drives = row.world & kListed ? kDrives : std::vector<DriveInfo>{};
         system.scanFails = row.world & kFails;
         system.device = row.world & kDevice ? u"USB\\1" : u"";
@@ -231,9 +225,8 @@ TEST(HoldersConsole, CommandsExitCodesAndStreams) {
             Json shownJson = Json::parse(shown);
             const Json expected = Json::parse(row.says);
             EXPECT_EQ(shownJson["exit_code"], row.exitCode);
-            for (const auto& [key, value] : expected.items()) {
+            for (const auto& [key, value] : expected.items())
                 EXPECT_EQ(shownJson[key], value) << key;
-            }
         } else {
             // Each line of a process holding T:\a.txt shortened to its id.
             const std::regex line("  (\\d+)  [^ ]+  打开的文件 T:\\\\a\\.txt");

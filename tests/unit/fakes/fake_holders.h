@@ -24,9 +24,8 @@ struct FakeSystem : Drives, HolderScanner, ProcessControl, DeviceEject, Pacer, C
     // Process pid, holding T:\a.txt unless its handles cannot be read.
     void Hold(uint32_t pid) {
         processes.push_back({pid, kPrograms[pid], pid != 12, true, u"", 0, {}, {}});
-        if (pid != 12) {
+        if (pid != 12)
             processes.back().files = {{0, u"\\??\\T:\\a.txt"}};
-        }
     }
     int Run(const std::vector<std::u16string>& args) { return holders::RunConsole(args, services); }
     void Note(const std::string& what) { journal += (journal.empty() ? "" : ", ") + what; }
@@ -44,18 +43,16 @@ struct FakeSystem : Drives, HolderScanner, ProcessControl, DeviceEject, Pacer, C
     bool IsFolder(const std::u16string& path) override { return folders.count(path) != 0; }
     // A failing scan throws as the system's would.
     std::vector<ProcessView> Scan() override {
-        if (scanFails) {
+        if (scanFails)
             throw PlatformError(u"NtQuerySystemInformation", u"拒绝访问。");
-        }
         return processes;
     }
     uint32_t SelfId() override { return 1; }
     bool IsCritical(uint32_t pid) override { return pid == 5; }
     int AskToClose(uint32_t pid) override {
         Note("ask " + std::to_string(pid));
-        if (pid == 2 || pid == 8) {
+        if (pid == 2 || pid == 8)
             Stop(pid);
-        }
         return pid == 10 ? 0 : 1;
     }
     bool IsRunning(uint32_t pid) override {
@@ -64,9 +61,8 @@ struct FakeSystem : Drives, HolderScanner, ProcessControl, DeviceEject, Pacer, C
     }
     bool Terminate(uint32_t pid, const std::u16string&) override {
         Note("end " + std::to_string(pid));
-        if (pid != 7 && pid != 11) {
+        if (pid != 7 && pid != 11)
             Stop(pid);
-        }
         return pid != 7;
     }
     bool StartShell() override {
