@@ -142,6 +142,7 @@ TEST(Processes, EndEveryCaseOfTheNameAndSpareLookAlikesAndTheProgramItself) {
     EXPECT_EQ(WaitForSingleObject(copies[2], 5000), WAIT_OBJECT_0);
     EXPECT_TRUE(GetExitCodeProcess(copies[2], &code) && code == 1) << code;
     EXPECT_FALSE(control.IsRunning(lookAlike));
+    EXPECT_FALSE(control.IsCritical(0xFFFFFFF0)) << "a process it cannot open";
     for (const HANDLE copy : copies)
         TerminateProcess(copy, 1);
 }

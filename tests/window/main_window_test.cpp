@@ -85,8 +85,11 @@ struct Form {
     bool systemBoxes;
     FakeTimeOfDay timeOfDay;
     FakeProcessExit exit;  // no test takes an ending path
-    MainWindow form{{processes, clipboard, starter, clock, pump, transport, codePage,
-                     systemBoxes ? static_cast<MessageBoxes&>(owned) : boxes, timeOfDay, exit}};
+    Services services{
+        processes, clipboard, starter,  clock,
+        pump,      transport, codePage, systemBoxes ? static_cast<MessageBoxes&>(owned) : boxes,
+        timeOfDay, exit};
+    MainWindow form{services};
 };
 
 TEST(MainWindow, StartsCheckingWithTheButtonsOffAndTheCheckTurnsThemOnInTheirTabOrder) {
@@ -134,6 +137,10 @@ TEST(MainWindow, StartsCheckingWithTheButtonsOffAndTheCheckTurnsThemOnInTheirTab
     SetDialogWindow(nullptr);
     EXPECT_EQ(order,
               (std::vector<int>{kCommand2, kCommand3, kList1, kCommand5, kCommand4, kCommand1}));
+
+    // A window the system refuses is reported, and the program ends instead of running without.
+    const wine_support::SwappedImport noWindow("CreateWindowExW", &wine_support::Refused);
+    EXPECT_FALSE(MainWindow(f.services).Create(GetModuleHandleW(nullptr)));
 }
 
 // Each button and menu item clicked on a checked window, and what reached the system services.
@@ -363,13 +370,15 @@ TEST(MainWindow, ASkinFileColoursTheWindowAndTheLogAndABrokenOneIsIgnored) {
     DeleteFileW(path.c_str());
 }
 
-// A box that the system ends with 0 because its window went meanwhile (another program closed it)
-// is no failure to report: nothing more is shown. The system's boxes are owned by the window and
-// get the title and style asked for.
+// A box answered OK is no failure, and neither is one that the system ends with 0 because its
+// window went meanwhile (another program closed it): nothing more is shown. The system's boxes are
+// owned by the window and get the title and style asked for.
 std::vector<std::tuple<HWND, std::wstring, UINT>> shownBoxes;  // owner, title, style
 
 int WINAPI BoxGoneWithItsWindow(HWND owner, LPCWSTR, LPCWSTR title, UINT style) {
     shownBoxes.emplace_back(owner, title, style);
+    if (shownBoxes.size() == 1)
+        return IDOK;
     DestroyWindow(owner);
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
@@ -379,9 +388,10 @@ TEST(MainWindow, ABoxThatWentWithItsWindowIsNoFailure) {
     Form f(true);
     f.transport.fail = true;
     const wine_support::SwappedImport gone("MessageBoxW", &BoxGoneWithItsWindow);
-    f.Tick();  // the check's failure box
-    EXPECT_EQ(shownBoxes,
-              (std::vector{std::tuple{f.window, std::wstring(L"提示"), UINT(kStyleInfoOk)}}));
+    f.Tick();                                         // the check's failure box, answered OK
+    SendMessageW(f.window, WM_COMMAND, kMenuUse, 0);  // the usage box, gone with the window
+    const std::tuple box{f.window, std::wstring(L"提示"), UINT(kStyleInfoOk)};
+    EXPECT_EQ(shownBoxes, (std::vector{box, box}));
     EXPECT_FALSE(IsWindow(f.window));
 }
 
