@@ -20,15 +20,12 @@ HANDLE Open(const std::wstring& path, DWORD access) {
 }
 
 bool Hold(const std::wstring& mode, const wchar_t* what) {
-    if (mode == L"file" || mode == L"window") {
+    if (mode == L"file" || mode == L"window")
         return Open(what, GENERIC_READ) != INVALID_HANDLE_VALUE;
-    }
-    if (mode == L"cwd") {
+    if (mode == L"cwd")
         return SetCurrentDirectoryW(what);
-    }
-    if (mode == L"volume") {
+    if (mode == L"volume")
         return Open(L"\\\\.\\" + std::wstring(what), 0) != INVALID_HANDLE_VALUE;
-    }
     if (mode == L"map") {
         HANDLE file = Open(what, GENERIC_READ);
         HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
@@ -48,14 +45,12 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     FILE* ready = _wfopen(argv[1], L"w");
-    if (ready == nullptr) {
+    if (ready == nullptr)
         return 3;
-    }
     std::fprintf(ready, "%lu\n", GetCurrentProcessId());
     std::fclose(ready);
-    if (std::wstring(argv[2]) == L"window") {
+    if (std::wstring(argv[2]) == L"window")
         return MessageBoxW(nullptr, L"holder", L"holder", MB_OKCANCEL) == IDCANCEL ? 0 : 1;
-    }
     Sleep(INFINITE);
     return 0;
 }
