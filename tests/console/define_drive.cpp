@@ -27,7 +27,8 @@ constexpr DWORD kDefineUnixDrive =
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 3 || argc > 4 || wcslen(argv[1]) != 2 || argv[1][1] != L':') {
+    if (argc < 3 || argc > 4 || wcslen(argv[1]) != 2 || argv[1][1] != L':' ||
+        (argc == 4 && std::wcscmp(argv[3], L"cdrom") != 0)) {
         std::fprintf(stderr, "usage: define_drive X: (/unix/folder [cdrom] | --remove)\n");
         return 2;
     }
