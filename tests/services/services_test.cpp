@@ -65,6 +65,12 @@ std::u16string Failure(const std::function<void()>& action) {
     return u"(none)";
 }
 
+// An exchange with port 1 of this machine, where nothing listens: it fails once its options are
+// set, unless something fails before.
+void PostToNothing() {
+    WinHttpTransport(nullptr, 2s).Post(u"https://localhost:1/", u"a/b", "");
+}
+
 TEST(Clipboard, EmptyRemovesTheTextOnItAndFailsWhileAnotherProgramHoldsIt) {
     const HWND owner = MessageWindow(DefWindowProcW);
     ASSERT_TRUE(WaitUntil([&] { return OpenClipboard(owner) != FALSE; }, 2000));
@@ -199,9 +205,8 @@ TEST(NameQueryWorker, EndsAQueryThatHangsAndAnswersTheNextOnANewThread) {
 // The system's refusal to give an event or a thread to a worker, or to start the shell, is a
 // failure.
 TEST(SystemRefusal, IsReportedByTheWorkersAndTheShellsStart) {
-    const std::function<void()> workers[] = {
-        [] { varnel::win32::NameQueryWorker(100); },
-        [] { WinHttpTransport(nullptr, 2s).Post(u"https://localhost:1/", u"a/b", ""); }};
+    const std::function<void()> workers[] = {[] { varnel::win32::NameQueryWorker(100); },
+                                             PostToNothing};
     for (const char* function : {"CreateEventW", "CreateThread"}) {
         const SwappedImport refused(function, &Refused);
         for (const auto& worker : workers)
@@ -337,17 +342,13 @@ TEST(SecureProtocols, Tls12And13Or12AloneWhere13IsRefusedAndRedirectsLeftToTheEx
         asked.clear();
         refusals = refused % 3;
         refuseRedirectPolicy = refused == 3;
-        // Nothing listens on port 1: the exchange fails after its options either way.
-        const std::u16string failed = Failure(
-            [] { WinHttpTransport(nullptr, 2s).Post(u"https://localhost:1/", u"a/b", ""); });
+        const std::u16string failed = Failure(PostToNothing);
         EXPECT_EQ(asked, asks[refused]) << refused;
         EXPECT_EQ(failed.starts_with(u"WinHttpSetOption: "), refused >= 2) << ToUtf8(failed);
     }
     // A C++ failure on the worker, memory running out, is the exchange's failure too.
     api.SetOption = [](HINTERNET, DWORD, void*, DWORD) -> BOOL { throw std::bad_alloc(); };
-    EXPECT_TRUE(Failure([] {
-                    WinHttpTransport(nullptr, 2s).Post(u"https://localhost:1/", u"a/b", "");
-                }).starts_with(u"WinHTTP: "));
+    EXPECT_TRUE(Failure(PostToNothing).starts_with(u"WinHTTP: "));
     api.SetOption = real;
 }
 
