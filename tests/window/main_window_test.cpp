@@ -375,7 +375,7 @@ TEST(MainWindow, ASkinFileColoursTheWindowAndTheLogAndABrokenOneIsIgnored) {
 // owned by the window and get the title and style asked for.
 std::vector<std::tuple<HWND, std::wstring, UINT>> shownBoxes;  // owner, title, style
 
-int WINAPI BoxGoneWithItsWindow(HWND owner, LPCWSTR, LPCWSTR title, UINT style) {
+int WINAPI OkThenGoneWithItsWindow(HWND owner, LPCWSTR, LPCWSTR title, UINT style) {
     shownBoxes.emplace_back(owner, title, style);
     if (shownBoxes.size() == 1)
         return IDOK;
@@ -384,10 +384,10 @@ int WINAPI BoxGoneWithItsWindow(HWND owner, LPCWSTR, LPCWSTR title, UINT style) 
     return 0;
 }
 
-TEST(MainWindow, ABoxThatWentWithItsWindowIsNoFailure) {
+TEST(MainWindow, ABoxAnsweredOkOrGoneWithItsWindowIsNoFailure) {
     Form f(true);
     f.transport.fail = true;
-    const wine_support::SwappedImport gone("MessageBoxW", &BoxGoneWithItsWindow);
+    const wine_support::SwappedImport boxes("MessageBoxW", &OkThenGoneWithItsWindow);
     f.Tick();                                         // the check's failure box, answered OK
     SendMessageW(f.window, WM_COMMAND, kMenuUse, 0);  // the usage box, gone with the window
     const std::tuple box{f.window, std::wstring(L"提示"), UINT(kStyleInfoOk)};
