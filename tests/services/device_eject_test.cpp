@@ -100,6 +100,8 @@ CONFIGRET WINAPI Eject(DEVINST node, PPNP_VETO_TYPE veto, LPWSTR name, ULONG siz
         *veto = PNP_VetoOutstandingOpen, wcsncpy(name, L"\\Device\\HarddiskVolume5", size);
     return flags != 0 ? CR_INVALID_FLAG : node == 130 ? CR_REMOVE_VETOED : CR_SUCCESS;
 }
+// cfgmgr32's functions are looked up once for the life of the process: this program's only test
+// of the device code meets these stand-ins for good.
 FARPROC WINAPI ConfigManager(HMODULE, LPCSTR name) {
     const std::map<std::string, void*> fakes = {
         {"CM_Get_Parent", reinterpret_cast<void*>(&Parent)},
@@ -121,9 +123,9 @@ TEST(DeviceEject, FindsTheParentOfTheDrivesDeviceAndAsksToEjectIt) {
         {"GetProcAddress", &ConfigManager}};
     varnel::win32::DeviceEjectWin32 eject;
     // D: a removable disk, found among the disks past an interface that does not open and a
-    // CD-ROM of its number; E: one whose disk claims a detail too large to read, found among the
-    // floppies; F: a CD drive, found among CD-ROMs only; G: a disk without a parent; X: a drive
-    // without a device number.
+    // CD-ROM of its number, its detail 64 KiB, the most that is read; E: one whose disk claims a
+    // detail too large to read, found among the floppies; F: a CD drive, found among CD-ROMs only;
+    // G: a disk without a parent; X: a drive without a device number.
     const std::pair<char16_t, std::u16string> drives[] = {
         {u'D', u"ID\\111"}, {u'E', u"ID\\120"}, {u'F', u"ID\\130"}, {u'G', u""}, {u'X', u""}};
     for (const auto& [letter, device] : drives)
