@@ -8,7 +8,7 @@
 #include "holders/report_json.h"
 #include "holders/report_text.h"
 #include "platform/platform_error.h"
-#include "update/utf8.h"
+#include "text/utf8.h"
 
 namespace varnel::holders {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-#include "platform/ascii_case.h"
+#include "text/ascii_case.h"
 
 namespace varnel::holders {
 namespace {

@@ -23,13 +23,13 @@ void SingleActions::Command2_Click() {
 }
 
 void SingleActions::Command3_Click() {
-    if (command3_.Caption() == kStopShellCaption) {
+    if (command3_.Caption() == kCommand3Stop) {
         KillProcess(processes_, kShell);
         shellStopped_ = true;
         Report(u"已清除Explorer,请点击重启Explorer...", u"已清除Explorer...");
-        command3_.SetCaption(kRestartShellCaption);
-    } else if (command3_.Caption() == kRestartShellCaption) {
-        command3_.SetCaption(kStopShellCaption);
+        command3_.SetCaption(std::u16string(kCommand3Restart));
+    } else if (command3_.Caption() == kCommand3Restart) {
+        command3_.SetCaption(std::u16string(kCommand3Stop));
         starter_.Start(SystemProgram::Shell, kShellCommandLine, kShowMinimized);
         shellStopped_ = false;
         Report(u"已重启Explorer,您可尝试移除移动设备...", kLogShellRestarted);

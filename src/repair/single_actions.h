@@ -3,6 +3,7 @@
 // Hardware dialog.
 #pragma once
 
+#include "layout/layout.h"
 #include "log/activity_log.h"
 #include "platform/clipboard.h"
 #include "platform/processes.h"
@@ -12,10 +13,6 @@ namespace varnel {
 
 class SingleActions {
 public:
-    // Caption of Command3 while a click stops the shell, and while a click restarts it.
-    static constexpr char16_t kStopShellCaption[] = u"清除Explorer";
-    static constexpr char16_t kRestartShellCaption[] = u"重启Explorer";
-
     SingleActions(ActivityLog& log, ProcessTable& processes, Clipboard& clipboard,
                   ProgramStarter& starter, Button& command3)
         : log_(log),
@@ -28,8 +25,8 @@ public:
     // the clipboard or a program start leaves the handler before it reports anything.
     void Command1_Click();
     void Command2_Click();
-    // The caption is the toggle's only state: stop when it reads kStopShellCaption, restart when
-    // it reads kRestartShellCaption, nothing for any other caption.
+    // The caption is the toggle's only state: stop when it reads kCommand3Stop, restart when
+    // it reads kCommand3Restart, nothing for any other caption.
     void Command3_Click();
     // Reports nothing.
     void Command5_Click();

@@ -1,7 +1,7 @@
 #include "update/post_form.h"
 
+#include "text/utf8.h"
 #include "update/form_encoder.h"
-#include "update/utf8.h"
 
 namespace varnel {
 

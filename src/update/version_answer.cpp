@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "update/utf8.h"
+#include "text/utf8.h"
 
 namespace varnel {
 namespace {

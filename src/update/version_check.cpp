@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "platform/platform_error.h"
-#include "update/utf8.h"
+#include "text/utf8.h"
 #include "update/version_answer.h"
 
 namespace varnel {

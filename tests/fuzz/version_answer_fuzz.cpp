@@ -9,7 +9,7 @@
 
 #include "fakes/fake_repair.h"
 #include "fakes/fake_update_services.h"
-#include "update/utf8.h"
+#include "text/utf8.h"
 #include "update/version_check.h"
 
 using namespace varnel;

@@ -34,7 +34,7 @@
 #include "platform/win32/winhttp_transport.h"
 #include "repair/kill_process.h"
 #include "repair/responsive_wait.h"
-#include "update/utf8.h"
+#include "text/utf8.h"
 #include "wine_support.h"
 
 namespace {

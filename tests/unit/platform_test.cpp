@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/content_type.h"
 #include "platform/platform_error.h"
 #include "platform/skin_file.h"
-#include "update/utf8.h"
+#include "text/content_type.h"
+#include "text/utf8.h"
 
 namespace varnel {
 namespace {

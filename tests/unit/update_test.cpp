@@ -2,9 +2,9 @@
 
 #include "fakes/fake_repair.h"
 #include "fakes/fake_update_services.h"
+#include "text/utf8.h"
 #include "update/form_encoder.h"
 #include "update/post_form.h"
-#include "update/utf8.h"
 #include "update/version_answer.h"
 #include "update/version_check.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "platform/win32/text.h"
-#include "update/utf8.h"
+#include "text/utf8.h"
 
 namespace varnel::win32 {
 namespace {

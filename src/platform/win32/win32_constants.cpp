@@ -3,9 +3,9 @@
 // for.
 #include <windows.h>
 
-#include "platform/content_type.h"
 #include "platform/processes.h"
 #include "platform/window_services.h"
+#include "text/content_type.h"
 
 namespace varnel {
 

@@ -10,12 +10,12 @@
 #include <utility>
 #include <vector>
 
-#include "platform/content_type.h"
 #include "platform/platform_error.h"
 #include "platform/win32/connection_cutter.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/text.h"
 #include "platform/win32/winhttp_api.h"
+#include "text/content_type.h"
 
 namespace varnel::win32 {
 namespace {

@@ -1,10 +1,10 @@
-#include "platform/content_type.h"
+#include "text/content_type.h"
 
 #include <algorithm>
 #include <string>
 #include <utility>
 
-#include "platform/ascii_case.h"
+#include "text/ascii_case.h"
 
 namespace varnel {
 

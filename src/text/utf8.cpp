@@ -1,4 +1,4 @@
-#include "update/utf8.h"
+#include "text/utf8.h"
 
 #include <utf8cpp/utf8.h>
 
