@@ -3,8 +3,12 @@
 namespace varnel::holders {
 
 EjectOutcome EjectDrive(char16_t letter, DeviceEject& devices, Pacer& pacer) {
+    return EjectDevice(devices.FindDevice(letter), devices, pacer);
+}
+
+EjectOutcome EjectDevice(const std::u16string& device, DeviceEject& devices, Pacer& pacer) {
     EjectOutcome outcome;
-    outcome.device = devices.FindDevice(letter);
+    outcome.device = device;
     if (outcome.device.empty()) {
         return outcome;
     }

@@ -23,5 +23,7 @@ inline constexpr uint32_t kEjectPauseMs = 500;
 // Finds the drive's device and requests its ejection up to kEjectTries times, kEjectPauseMs
 // apart, while the system vetoes. PlatformError from the device layer passes through.
 EjectOutcome EjectDrive(char16_t letter, DeviceEject& devices, Pacer& pacer);
+// The same requests for a device already found (empty: not found).
+EjectOutcome EjectDevice(const std::u16string& device, DeviceEject& devices, Pacer& pacer);
 
 }  // namespace varnel::holders
