@@ -7,6 +7,7 @@
 #include "holders/holder_texts.h"
 #include "holders/report_json.h"
 #include "holders/report_text.h"
+#include "holders/visible_text.h"
 #include "platform/platform_error.h"
 #include "update/utf8.h"
 
@@ -47,7 +48,8 @@ private:
         }
         if (IsSubstitute(drive_.device)) {
             return Fail(DriveText(command_.letter) + u" 是 SUBST 映射的驱动器(对应 " +
-                        drive_.device + u"),没有自己的设备名;请对它所在的驱动器使用本命令。");
+                        VisibleText(drive_.device) +
+                        u"),没有自己的设备名;请对它所在的驱动器使用本命令。");
         }
         if (command_.kind == CommandKind::Who) {
             const HolderReport report = Look();
