@@ -1,12 +1,120 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "fakes/fake_holders.h"
+#include "holders/arguments.h"
+#include "holders/holder_texts.h"
 #include "holders/report_json.h"
 #include "holders/visible_text.h"
 #include "update/utf8.h"
 
 namespace varnel::holders {
 namespace {
+
+using testing::Words;
+
+// The command a line makes, in short ("free T kill 0"), or "-" when it makes none.
+std::string Parsed(const std::u16string& line) {
+    const ParsedArguments parsed = ParseArguments(Words(line));
+    if (parsed.problem != ArgumentProblem::None)
+        return "-";
+    const Command& c = parsed.command;
+    const char* const kinds[] = {"help", "list", "who", "free", "eject"};
+    std::string text = kinds[static_cast<int>(c.kind)];
+    text += c.letter ? std::string(" ") + static_cast<char>(c.letter) : "";
+    text += std::string(c.json ? " json" : "") + (c.free ? " free" : "") + (c.kill ? " kill" : "");
+    return text + " " + std::to_string(c.waitSeconds);
+}
+
+TEST(HoldersArguments, ReadsValidCommandsAndOnlyDriveLetters) {
+    const std::pair<std::u16string, std::string> rows[] = {
+        {u"list", "list 5"},
+        {u"-h", "help 5"},
+        {u"--json who t:", "who T json 5"},
+        {u"who t:\\", "who T 5"},
+        {u"free T --wait 0 --kill", "free T kill 0"},
+        {u"free T: --wait 3600", "free T 3600"},
+        {u"eject T --kill --json", "eject T json free kill 5"},
+        {u"eject T: --free", "eject T free 5"}};
+    for (const auto& [line, expected] : rows)
+        EXPECT_EQ(Parsed(line), expected) << ToUtf8(line);
+    for (const char16_t* line : {u"who T:/", u"who 1:", u"who é:"})
+        EXPECT_EQ(Parsed(line), "-") << ToUtf8(line);
+}
+
+// A scan that fails in a way no system call reports.
+struct FaultySystem : testing::FakeSystem {
+    std::vector<ProcessView> Scan() override {
+        if (faulty)
+            throw std::length_error("vector");
+        return FakeSystem::Scan();
+    }
+    bool faulty = false;
+};
+
+// With --json, wherever it stands, every error and help answer in one object on standard output
+// and nothing else. Without it the same message goes to standard error, followed by the usage
+// when the arguments were at fault; help alone prints the usage on standard output.
+TEST(HoldersArguments, EveryAnswerToJsonIsOneObject) {
+    const std::string kSeconds =
+        R"({"command": "free", "error": "参数错误: --wait 的秒数应为 0 到 3600 的整数,而不是“)";
+    const std::string kLong = "参数错误: 未知的命令“<U+202E>" + std::string(38, 'x') + "...”。";
+    struct Row {
+        std::u16string line;
+        int exitCode;
+        std::string object;  // without exit_code
+        bool faulty = false;
+    };
+    const Row rows[] = {
+        {u"--json", 2, R"({"error": "参数错误: 缺少命令。"})"},
+        {u"frob --json", 2, R"({"error": "参数错误: 未知的命令“frob”。"})"},
+        {u"--json WHO T:", 2, R"({"error": "参数错误: 未知的命令“WHO”。"})"},
+        {u"\u202E" + std::u16string(38, u'x') + u"\U0001F600x --json", 2,
+         R"({"error": ")" + kLong + R"("})"},
+        {u"help --json", 0, Json{{"command", "help"}, {"usage", ToUtf8(kUsage)}}.dump()},
+        {u"list T: --json", 2, R"({"command": "list", "error": "参数错误: 多余的参数“T:”。"})"},
+        {u"who --json", 2, R"({"command": "who", "error": "参数错误: 缺少驱动器号。"})"},
+        {u"who TT: --json", 2, R"({"command": "who", "error": "参数错误: “TT:”不是驱动器号。"})"},
+        {u"--json who T:\\x", 2,
+         R"({"command": "who", "error": "参数错误: “T:\\x”不是驱动器号。"})"},
+        {u"who T: --kill --json", 2,
+         R"({"command": "who", "error": "参数错误: 该命令不接受选项“--kill”。"})"},
+        {u"free T: --json --free", 2,
+         R"({"command": "free", "error": "参数错误: 该命令不接受选项“--free”。"})"},
+        {u"eject T: --wait 5 --json", 2,
+         R"({"command": "eject", "error": "参数错误: 该命令不接受选项“--wait”。"})"},
+        {u"free T: --wait --json", 2,
+         R"({"command": "free", "error": "参数错误: --wait 后缺少秒数。"})"},
+        {u"free T: --json --wait abc", 2, kSeconds + "abc”。\"}"},
+        {u"free T: --wait 3601 --json", 2, kSeconds + "3601”。\"}"},
+        {u"free T: --wait 4294967301 --json", 2, kSeconds + "4294967301”。\"}"},
+        {u"free Q: --json", 2, R"({"command": "free", "error": "驱动器 Q: 不存在。"})"},
+        {u"who T: --json", 2, R"({"command": "who", "error": "内部错误: vector"})", true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(ToUtf8(row.line));
+        Json expected = Json::parse(row.object);
+        expected["exit_code"] = row.exitCode;
+        std::vector<std::u16string> plainWords = Words(row.line);
+        std::erase(plainWords, u"--json");
+        for (const bool json : {true, false}) {
+            FaultySystem system;
+            system.faulty = row.faulty;
+            EXPECT_EQ(system.Run(json ? Words(row.line) : plainWords), row.exitCode);
+            if (json) {
+                EXPECT_EQ(Json::parse(ToUtf8(system.out), nullptr, false), expected);
+                EXPECT_EQ(system.err, u"");
+                continue;
+            }
+            const std::string message = expected.value("error", "");
+            const bool showsUsage = !expected.contains("error") || message.starts_with("参数错误");
+            const std::u16string plain =
+                FromUtf8(message.empty() ? "" : message + "\n") + (showsUsage ? kUsage : u"");
+            EXPECT_EQ(row.exitCode == 0 ? system.out : system.err, plain);
+            EXPECT_EQ(row.exitCode == 0 ? system.err : system.out, u"");
+        }
+    }
+}
 
 TEST(HoldersVisibleText, WritesOutWhatCouldDisguiseAName) {
     const std::pair<std::u16string, std::u16string> rows[] = {
