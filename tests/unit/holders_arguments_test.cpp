@@ -27,7 +27,7 @@ std::string Parsed(const std::u16string& line) {
     return text + " " + std::to_string(c.waitSeconds);
 }
 
-TEST(HoldersArguments, ReadsValidCommandsAndOnlyDriveLetters) {
+TEST(HoldersArguments, ReadsValidCommandsAndRefusesTheRest) {
     const std::pair<std::u16string, std::string> rows[] = {
         {u"list", "list 5"},
         {u"-h", "help 5"},
@@ -39,7 +39,9 @@ TEST(HoldersArguments, ReadsValidCommandsAndOnlyDriveLetters) {
         {u"eject T: --free", "eject T free 5"}};
     for (const auto& [line, expected] : rows)
         EXPECT_EQ(Parsed(line), expected) << ToUtf8(line);
-    for (const char16_t* line : {u"who T:/", u"who 1:", u"who é:"})
+    for (const char16_t* line : {u"WHO T:", u"who T:\\x", u"who T:/", u"who 1:", u"who é:",
+                                 u"free T: --free", u"eject T: --wait 5", u"free T: --wait -1",
+                                 u"free T: --wait 3601", u"free T: --wait 4294967301"})
         EXPECT_EQ(Parsed(line), "-") << ToUtf8(line);
 }
 
@@ -57,9 +59,6 @@ struct FaultySystem : testing::FakeSystem {
 // and nothing else. Without it the same message goes to standard error, followed by the usage
 // when the arguments were at fault; help alone prints the usage on standard output.
 TEST(HoldersArguments, EveryAnswerToJsonIsOneObject) {
-    const std::string kSeconds =
-        R"({"command": "free", "error": "参数错误: --wait 的秒数应为 0 到 3600 的整数,而不是“)";
-    const std::string kLong = "参数错误: 未知的命令“<U+202E>" + std::string(38, 'x') + "...”。";
     struct Row {
         std::u16string line;
         int exitCode;
@@ -69,26 +68,19 @@ TEST(HoldersArguments, EveryAnswerToJsonIsOneObject) {
     const Row rows[] = {
         {u"--json", 2, R"({"error": "参数错误: 缺少命令。"})"},
         {u"frob --json", 2, R"({"error": "参数错误: 未知的命令“frob”。"})"},
-        {u"--json WHO T:", 2, R"({"error": "参数错误: 未知的命令“WHO”。"})"},
+        // Shortened to 40 units without splitting the pair, the hidden character written out.
         {u"\u202E" + std::u16string(38, u'x') + u"\U0001F600x --json", 2,
-         R"({"error": ")" + kLong + R"("})"},
+         R"({"error": "参数错误: 未知的命令“<U+202E>)" + std::string(38, 'x') + R"(...”。"})"},
         {u"help --json", 0, Json{{"command", "help"}, {"usage", ToUtf8(kUsage)}}.dump()},
         {u"list T: --json", 2, R"({"command": "list", "error": "参数错误: 多余的参数“T:”。"})"},
         {u"who --json", 2, R"({"command": "who", "error": "参数错误: 缺少驱动器号。"})"},
         {u"who TT: --json", 2, R"({"command": "who", "error": "参数错误: “TT:”不是驱动器号。"})"},
-        {u"--json who T:\\x", 2,
-         R"({"command": "who", "error": "参数错误: “T:\\x”不是驱动器号。"})"},
         {u"who T: --kill --json", 2,
          R"({"command": "who", "error": "参数错误: 该命令不接受选项“--kill”。"})"},
-        {u"free T: --json --free", 2,
-         R"({"command": "free", "error": "参数错误: 该命令不接受选项“--free”。"})"},
-        {u"eject T: --wait 5 --json", 2,
-         R"({"command": "eject", "error": "参数错误: 该命令不接受选项“--wait”。"})"},
         {u"free T: --wait --json", 2,
          R"({"command": "free", "error": "参数错误: --wait 后缺少秒数。"})"},
-        {u"free T: --json --wait abc", 2, kSeconds + "abc”。\"}"},
-        {u"free T: --wait 3601 --json", 2, kSeconds + "3601”。\"}"},
-        {u"free T: --wait 4294967301 --json", 2, kSeconds + "4294967301”。\"}"},
+        {u"free T: --json --wait abc", 2,
+         R"({"command": "free", "error": "参数错误: --wait 的秒数应为 0 到 3600 的整数,而不是“abc”。"})"},
         {u"free Q: --json", 2, R"({"command": "free", "error": "驱动器 Q: 不存在。"})"},
         {u"who T: --json", 2, R"({"command": "who", "error": "内部错误: vector"})", true}};
     for (const Row& row : rows) {
@@ -118,21 +110,17 @@ TEST(HoldersArguments, EveryAnswerToJsonIsOneObject) {
 
 TEST(HoldersVisibleText, WritesOutWhatCouldDisguiseAName) {
     const std::pair<std::u16string, std::u16string> rows[] = {
-        {std::u16string(u"\0\t\x1F", 3), u"<U+0000><U+0009><U+001F>"},
-        {u"\u007F\u0080\u0085\u009F", u"<U+007F><U+0080><U+0085><U+009F>"},
-        {u"\u202Eexe.txt.exe", u"<U+202E>exe.txt.exe"},
-        {u"\u061C\u200E\u200F\u202A\u202D\u2066\u2069",
-         u"<U+061C><U+200E><U+200F><U+202A><U+202D><U+2066><U+2069>"},
-        {u"\u00AD\u200B\u200D\u2060\u2064\uFEFF",
-         u"<U+00AD><U+200B><U+200D><U+2060><U+2064><U+FEFF>"},
-        {u"\u2028\u2029", u"<U+2028><U+2029>"},
-        {u"a\U000E0041", u"a<U+E0041>"},  // a tag, outside the basic plane
+        // C0, DEL, C1; bidirectional controls; other format characters, separators, a tag.
+        {std::u16string(u"\0\t\x1F\x7F\x80\x9F", 6),
+         u"<U+0000><U+0009><U+001F><U+007F><U+0080><U+009F>"},
+        {u"\u202Eexe.txt.exe\u061C\u200E\u200F\u202A\u2066\u2069",
+         u"<U+202E>exe.txt.exe<U+061C><U+200E><U+200F><U+202A><U+2066><U+2069>"},
+        {u"\u00AD\u200B\u200D\u2060\u2064\u206F\uFEFF\u2028\U000E0041",
+         u"<U+00AD><U+200B><U+200D><U+2060><U+2064><U+206F><U+FEFF><U+2028><U+E0041>"},
         {std::u16string(1, 0xD83D) + u"x" + std::u16string(1, 0xDE00), u"<U+D83D>x<U+DE00>"},
-        // Kept: a surrogate pair, Chinese, the neighbours of the ranges, spaces.
-        {u"\U0001F600", u"\U0001F600"},
-        {u"T:\\报告\u3000草稿.docx", u"T:\\报告\u3000草稿.docx"},
-        {u"~\u00A0\u00AE\u061B\u200A\u202F\u2065\u206F\u2070",
-         u"~\u00A0\u00AE\u061B\u200A\u202F\u2065<U+206F>\u2070"}};
+        // Kept: Chinese, a surrogate pair, spaces and the neighbours of the ranges.
+        {u"T:\\报告\u3000\U0001F600~\u00A0\u00AE\u061B\u200A\u202F\u2065\u2070",
+         u"T:\\报告\u3000\U0001F600~\u00A0\u00AE\u061B\u200A\u202F\u2065\u2070"}};
     for (const auto& [name, shown] : rows)
         EXPECT_EQ(VisibleText(name), shown) << ToUtf8(shown);
 }
@@ -141,17 +129,15 @@ TEST(HoldersVisibleText, WritesOutWhatCouldDisguiseAName) {
 // the exact name for a program to compare.
 TEST(HoldersVisibleText, TextShowsTheDisguiseJsonKeepsTheName) {
     testing::FakeSystem system;
-    system.processes = {
-        {20, u"\u202Eexe.txt.exe", true, true, u"", 0, {{0, u"\\??\\T:\\\u2067a.txt"}}, {}}};
-    EXPECT_EQ(system.Run({u"who", u"T:"}), 1);
-    EXPECT_NE(system.out.find(u"  20  <U+202E>exe.txt.exe  打开的文件 T:\\<U+2067>a.txt\n"),
-              std::u16string::npos)
-        << ToUtf8(system.out);
+    system.processes = {{20, u"\u202Eexe.txt.exe", true, true, u"", 0, {{0, u"T:\\\u2067a"}}, {}}};
+    system.Run({u"who", u"T:"});
+    EXPECT_EQ(system.out,
+              u"占用 T: 的进程:\n  20  <U+202E>exe.txt.exe  打开的文件 T:\\<U+2067>a\n");
     system.out.clear();
-    EXPECT_EQ(system.Run({u"who", u"T:", u"--json"}), 1);
-    const Json holder = Json::parse(ToUtf8(system.out))["holders"][0];
-    EXPECT_EQ(holder["program"], ToUtf8(u"\u202Eexe.txt.exe"));
-    EXPECT_EQ(holder["holds"][0]["path"], ToUtf8(u"T:\\\u2067a.txt"));
+    system.Run({u"who", u"T:", u"--json"});
+    EXPECT_EQ(Json::parse(ToUtf8(system.out))["holders"][0],
+              Json::parse(R"({"pid": 20, "program": "\u202eexe.txt.exe",
+                              "holds": [{"kind": "file", "path": "T:\\\u2067a"}]})"));
 }
 
 }  // namespace
