@@ -1,5 +1,7 @@
 #include "holders/arguments.h"
 
+#include <optional>
+
 #include "holders/drive_match.h"
 
 namespace varnel::holders {
@@ -38,33 +40,44 @@ std::optional<CommandKind> ParseKind(const std::u16string& word) {
     return std::nullopt;
 }
 
+void Refuse(ParsedArguments& parsed, ArgumentProblem problem, const std::u16string& word) {
+    parsed.problem = problem;
+    parsed.word = word;
+}
+
 // The options after the drive letter, each allowed only where it means something.
-bool ParseOptions(const std::vector<std::u16string>& rest, Command& command) {
-    for (size_t i = 0; i < rest.size(); ++i) {
-        const std::u16string& option = rest[i];
+void ParseOptions(const std::vector<std::u16string>& words, ParsedArguments& parsed) {
+    Command& command = parsed.command;
+    for (size_t i = 2; i < words.size(); ++i) {
+        const std::u16string& option = words[i];
         if (option == u"--kill" && command.kind != CommandKind::Who) {
             command.kill = true;
         } else if (option == u"--free" && command.kind == CommandKind::Eject) {
             command.free = true;
-        } else if (option == u"--wait" && command.kind == CommandKind::Free &&
-                   i + 1 < rest.size()) {
-            const std::optional<uint32_t> seconds = ParseSeconds(rest[++i]);
+        } else if (option == u"--wait" && command.kind == CommandKind::Free) {
+            if (i + 1 == words.size()) {
+                Refuse(parsed, ArgumentProblem::NoSeconds, option);
+                return;
+            }
+            const std::optional<uint32_t> seconds = ParseSeconds(words[++i]);
             if (!seconds) {
-                return false;
+                Refuse(parsed, ArgumentProblem::BadSeconds, words[i]);
+                return;
             }
             command.waitSeconds = *seconds;
         } else {
-            return false;
+            Refuse(parsed, ArgumentProblem::BadOption, option);
+            return;
         }
     }
     command.free = command.free || (command.kind == CommandKind::Eject && command.kill);
-    return true;
 }
 
 }  // namespace
 
-std::optional<Command> ParseArguments(const std::vector<std::u16string>& arguments) {
-    Command command;
+ParsedArguments ParseArguments(const std::vector<std::u16string>& arguments) {
+    ParsedArguments parsed;
+    Command& command = parsed.command;
     std::vector<std::u16string> words;
     for (const std::u16string& argument : arguments) {
         if (argument == u"--json") {
@@ -74,25 +87,33 @@ std::optional<Command> ParseArguments(const std::vector<std::u16string>& argumen
         }
     }
     if (words.empty()) {
-        return std::nullopt;
+        Refuse(parsed, ArgumentProblem::NoCommand, u"");
+        return parsed;
     }
     const std::optional<CommandKind> kind = ParseKind(words[0]);
     if (!kind) {
-        return std::nullopt;
+        Refuse(parsed, ArgumentProblem::UnknownCommand, words[0]);
+        return parsed;
     }
     command.kind = *kind;
+    parsed.named = true;
     if (command.kind == CommandKind::Help || command.kind == CommandKind::List) {
-        return words.size() == 1 ? std::optional<Command>(command) : std::nullopt;
+        if (words.size() > 1) {
+            Refuse(parsed, ArgumentProblem::ExtraWord, words[1]);
+        }
+        return parsed;
     }
     if (words.size() < 2) {
-        return std::nullopt;
+        Refuse(parsed, ArgumentProblem::NoDrive, u"");
+        return parsed;
     }
     command.letter = ParseDriveLetter(words[1]);
-    if (command.letter == 0 ||
-        !ParseOptions(std::vector<std::u16string>(words.begin() + 2, words.end()), command)) {
-        return std::nullopt;
+    if (command.letter == 0) {
+        Refuse(parsed, ArgumentProblem::BadDrive, words[1]);
+        return parsed;
     }
-    return command;
+    ParseOptions(words, parsed);
+    return parsed;
 }
 
 }  // namespace varnel::holders

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,8 +20,29 @@ struct Command {
 
 inline constexpr uint32_t kMaxWaitSeconds = 3600;
 
-// The arguments after the program's name; nullopt when they make no valid command. --json may
-// stand anywhere; --kill with eject implies --free.
-std::optional<Command> ParseArguments(const std::vector<std::u16string>& arguments);
+// Why the arguments make no command; None when they make one.
+enum class ArgumentProblem {
+    None,
+    NoCommand,       // nothing but --json
+    UnknownCommand,  // the first word names no command
+    ExtraWord,       // help or list followed by more
+    NoDrive,         // who, free or eject without a drive
+    BadDrive,        // the word after the command is no drive letter
+    BadOption,       // an option the command does not take
+    NoSeconds,       // --wait at the end
+    BadSeconds,      // --wait followed by no whole number from 0 to kMaxWaitSeconds
+};
+
+struct ParsedArguments {
+    // Complete when problem is None; otherwise json is still set, and kind when named is.
+    Command command;
+    bool named = false;  // the first word named a command
+    ArgumentProblem problem = ArgumentProblem::None;
+    std::u16string word;  // the argument the problem is about, as given
+};
+
+// The arguments after the program's name. --json may stand anywhere and counts even when the
+// rest makes no command; --kill with eject implies --free.
+ParsedArguments ParseArguments(const std::vector<std::u16string>& arguments);
 
 }  // namespace varnel::holders

@@ -1,5 +1,6 @@
 #include "holders/console_commands.h"
 
+#include <exception>
 #include <optional>
 
 #include "holders/arguments.h"
@@ -7,6 +8,7 @@
 #include "holders/holder_texts.h"
 #include "holders/report_json.h"
 #include "holders/report_text.h"
+#include "holders/visible_text.h"
 #include "platform/platform_error.h"
 #include "text/utf8.h"
 
@@ -16,6 +18,24 @@ namespace {
 const char* CommandName(CommandKind kind) {
     static const char* const kNames[] = {"help", "list", "who", "free", "eject"};
     return kNames[static_cast<int>(kind)];
+}
+
+// An error ends every command the same way: with --json one object on standard output (with the
+// command when it is known), otherwise the message and what follows it on standard error.
+int PrintError(bool json, const char* command, const std::u16string& message,
+               const std::u16string& after, ConsoleOutput& output) {
+    if (!json) {
+        output.Err(message + u"\n" + after);
+        return kExitError;
+    }
+    Json object = Json::object();
+    if (command != nullptr) {
+        object["command"] = command;
+    }
+    object["error"] = ToUtf8(message);
+    object["exit_code"] = int{kExitError};
+    output.Out(FromUtf8(object.dump(2)) + u"\n");
+    return kExitError;
 }
 
 class Runner {
@@ -28,14 +48,16 @@ public:
             return Dispatch();
         } catch (const PlatformError& error) {
             return Fail(u"操作失败：" + error.Operation() + u" / " + error.Detail());
+        } catch (const std::exception& error) {
+            // Anything unexpected (memory exhausted, ...) still answers in the form asked for.
+            return Fail(u"内部错误: " + FromUtf8(error.what()));
         }
     }
 
 private:
     int Dispatch() {
         if (command_.kind == CommandKind::Help) {
-            services_.output.Out(kUsage);
-            return kExitClear;
+            return Print({{"command", "help"}, {"usage", ToUtf8(kUsage)}}, kUsage, kExitClear);
         }
         if (command_.kind == CommandKind::List) {
             const std::vector<DriveInfo> drives = services_.drives.List();
@@ -47,7 +69,8 @@ private:
         }
         if (IsSubstitute(drive_.device)) {
             return Fail(DriveText(command_.letter) + u" 是 SUBST 映射的驱动器(对应 " +
-                        drive_.device + u"),没有自己的设备名;请对它所在的驱动器使用本命令。");
+                        VisibleText(drive_.device) +
+                        u"),没有自己的设备名;请对它所在的驱动器使用本命令。");
         }
         if (command_.kind == CommandKind::Who) {
             const HolderReport report = Look();
@@ -107,15 +130,8 @@ private:
     }
 
     int Fail(const std::u16string& message) {
-        if (command_.json) {
-            const Json json = {{"command", CommandName(command_.kind)},
-                               {"error", ToUtf8(message)},
-                               {"exit_code", int{kExitError}}};
-            services_.output.Out(FromUtf8(json.dump(2)) + u"\n");
-        } else {
-            services_.output.Err(message + u"\n");
-        }
-        return kExitError;
+        return PrintError(command_.json, CommandName(command_.kind), message, u"",
+                          services_.output);
     }
 
     const Command& command_;
@@ -152,12 +168,13 @@ int EjectExitCode(const EjectOutcome& outcome) {
 }
 
 int RunConsole(const std::vector<std::u16string>& arguments, ConsoleServices& services) {
-    const std::optional<Command> command = ParseArguments(arguments);
-    if (!command) {
-        services.output.Err(std::u16string(u"参数错误。\n") + kUsage);
-        return kExitError;
+    const ParsedArguments parsed = ParseArguments(arguments);
+    if (parsed.problem != ArgumentProblem::None) {
+        return PrintError(parsed.command.json,
+                          parsed.named ? CommandName(parsed.command.kind) : nullptr,
+                          ArgumentError(parsed.problem, parsed.word), kUsage, services.output);
     }
-    return Runner(*command, services).Run();
+    return Runner(parsed.command, services).Run();
 }
 
 }  // namespace varnel::holders

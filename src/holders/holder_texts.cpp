@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "holders/visible_text.h"
+
 namespace varnel::holders {
 namespace {
 
@@ -10,7 +12,51 @@ std::u16string Ascii(const std::string& text) {
     return std::u16string(text.begin(), text.end());
 }
 
+// A word from the command line inside a message: at most 40 units, whole characters.
+std::u16string Quoted(const std::u16string& word) {
+    constexpr size_t kShown = 40;
+    if (word.size() <= kShown) {
+        return u"“" + VisibleText(word) + u"”";
+    }
+    const bool splitsPair = word[kShown - 1] >= 0xD800 && word[kShown - 1] <= 0xDBFF;
+    return u"“" + VisibleText(word.substr(0, kShown - (splitsPair ? 1 : 0))) + u"...”";
+}
+
 }  // namespace
+
+std::u16string ArgumentError(ArgumentProblem problem, const std::u16string& word) {
+    std::u16string reason;
+    switch (problem) {
+        case ArgumentProblem::None:
+            break;
+        case ArgumentProblem::NoCommand:
+            reason = u"缺少命令";
+            break;
+        case ArgumentProblem::UnknownCommand:
+            reason = u"未知的命令" + Quoted(word);
+            break;
+        case ArgumentProblem::ExtraWord:
+            reason = u"多余的参数" + Quoted(word);
+            break;
+        case ArgumentProblem::NoDrive:
+            reason = u"缺少驱动器号";
+            break;
+        case ArgumentProblem::BadDrive:
+            reason = Quoted(word) + u"不是驱动器号";
+            break;
+        case ArgumentProblem::BadOption:
+            reason = u"该命令不接受选项" + Quoted(word);
+            break;
+        case ArgumentProblem::NoSeconds:
+            reason = u"--wait 后缺少秒数";
+            break;
+        case ArgumentProblem::BadSeconds:
+            reason = u"--wait 的秒数应为 0 到 " + Number(kMaxWaitSeconds) + u" 的整数,而不是" +
+                     Quoted(word);
+            break;
+    }
+    return u"参数错误: " + reason + u"。";
+}
 
 std::u16string KindWord(HoldKind kind) {
     switch (kind) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "holders/arguments.h"
 #include "holders/free_policy.h"
 #include "holders/holder_model.h"
 #include "platform/drives.h"
@@ -19,6 +20,10 @@ inline constexpr char16_t kUsage[] =
     u"  unplug eject X: [--free] [--kill]    弹出 X: 所在的设备,--free 先释放驱动器\n"
     u"  任一命令加 --json 输出 JSON。\n"
     u"退出码: 0 成功或无人占用, 1 仍被占用或弹出被拒绝, 2 错误, 3 无人占用但有进程无法检查\n";
+
+// Why the arguments make no command, naming the word at fault (shortened, its hidden characters
+// written out): "参数错误: 未知的命令“frob”。"
+std::u16string ArgumentError(ArgumentProblem problem, const std::u16string& word);
 
 // Kinds of hold, drives and spare reasons: the words shown and the JSON names.
 std::u16string KindWord(HoldKind kind);

@@ -1,6 +1,7 @@
 #include "holders/report_text.h"
 
 #include "holders/holder_texts.h"
+#include "holders/visible_text.h"
 
 namespace varnel::holders {
 namespace {
@@ -31,7 +32,7 @@ std::u16string ListText(const std::vector<DriveInfo>& drives) {
     std::u16string text;
     for (const DriveInfo& drive : drives) {
         text += DriveText(drive.letter) + u"  " + DriveKindWord(drive.kind) + u"  ";
-        text += (drive.label.empty() ? u"(无卷标)" : drive.label) + u"  ";
+        text += (drive.label.empty() ? u"(无卷标)" : VisibleText(drive.label)) + u"  ";
         text += drive.fileSystem.empty() ? u"(无介质)"
                                          : drive.fileSystem + u"  " + SizeText(drive.sizeBytes);
         text += u"\n";
@@ -41,10 +42,11 @@ std::u16string ListText(const std::vector<DriveInfo>& drives) {
 
 std::u16string HolderLine(const Holder& holder) {
     std::u16string line = u"  " + Number(holder.pid) + u"  " +
-                          (holder.program.empty() ? u"(未知程序)" : holder.program) + u"  ";
+                          (holder.program.empty() ? u"(未知程序)" : VisibleText(holder.program)) +
+                          u"  ";
     for (size_t i = 0; i < holder.holds.size(); ++i) {
-        line +=
-            (i == 0 ? u"" : u"; ") + KindWord(holder.holds[i].kind) + u" " + holder.holds[i].path;
+        line += (i == 0 ? u"" : u"; ") + KindWord(holder.holds[i].kind) + u" " +
+                VisibleText(holder.holds[i].path);
     }
     return line + u"\n";
 }
@@ -100,7 +102,7 @@ std::u16string EjectText(char16_t letter, const EjectOutcome& outcome,
         case EjectResult::DeviceNotFound:
             return u"找不到 " + DriveText(letter) + u" 所在的设备,无法弹出。\n";
         case EjectResult::Ejected:
-            return u"已弹出 " + DriveText(letter) + u" (" + outcome.device +
+            return u"已弹出 " + DriveText(letter) + u" (" + VisibleText(outcome.device) +
                    u"),可以拔下设备了。\n";
         case EjectResult::Vetoed:
             break;
@@ -109,7 +111,7 @@ std::u16string EjectText(char16_t letter, const EjectOutcome& outcome,
                           Number(outcome.tries) + u" 次): " +
                           VetoCause(outcome.lastAnswer.vetoType);
     if (!outcome.lastAnswer.vetoName.empty()) {
-        text += u"; 拒绝者: " + outcome.lastAnswer.vetoName;
+        text += u"; 拒绝者: " + VisibleText(outcome.lastAnswer.vetoName);
     }
     return text + u"\n" + WhoText(letter, holdersAfterVeto);
 }

@@ -1,4 +1,5 @@
-// The results of the commands as lines for a person at the console.
+// The results of the commands as lines for a person at the console. Names, paths, labels and
+// device names from the system are shown through VisibleText: none can disguise itself.
 #pragma once
 
 #include <string>

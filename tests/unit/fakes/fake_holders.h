@@ -20,6 +20,17 @@ inline const std::u16string kPrograms[] = {
     u"svc.exe",  u"",           u"guarded.exe", u"Explorer.EXE", u"explorer.exe",
     u"tray.exe", u"slow.exe",   u"hidden.exe"};
 
+// A command line split at its spaces.
+inline std::vector<std::u16string> Words(const std::u16string& line) {
+    std::vector<std::u16string> words;
+    for (size_t start = 0; start < line.size();) {
+        const size_t end = std::min(line.find(u' ', start), line.size());
+        words.push_back(line.substr(start, end - start));
+        start = end + 1;
+    }
+    return words;
+}
+
 struct FakeSystem : Drives, HolderScanner, ProcessControl, DeviceEject, Pacer, ConsoleOutput {
     // Process pid, holding T:\a.txt unless its handles cannot be read.
     void Hold(uint32_t pid) {
