@@ -7,7 +7,7 @@
 #include "holders/holder_texts.h"
 #include "holders/report_json.h"
 #include "holders/visible_text.h"
-#include "update/utf8.h"
+#include "text/utf8.h"
 
 namespace varnel::holders {
 namespace {
