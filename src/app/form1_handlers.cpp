@@ -8,7 +8,6 @@
 #include "build_config.h"
 #include "platform/platform_error.h"
 #include "platform/skin_file.h"
-#include "platform/win32/skin_win32.h"
 #include "platform/win32/text.h"
 
 namespace varnel::win32 {
@@ -34,12 +33,8 @@ void MainWindow::Form_Load() {
     SendMessageW(window_, WM_SETICON, ICON_BIG, 0);
     SendMessageW(window_, WM_SETICON, ICON_SMALL, 0);
 
-    AttachSkin(SkinFilePath(ProgramPath()), u"");  // the native look stays when there is none
-    if (const SkinColors* skin = ActiveSkin()) {
-        if (skin->window)
-            windowBrush_.reset(CreateSolidBrush(ToColorRef(*skin->window)));
-        if (skin->list)
-            listBrush_.reset(CreateSolidBrush(ToColorRef(*skin->list)));
+    skin_.Attach(SkinFilePath(ProgramPath()));  // the native look stays when there is none
+    if (const SkinColors* skin = skin_.Colors()) {
         if (skin->statusBar) {
             SendMessageW(Control(kS1), SB_SETBKCOLOR, 0,
                          static_cast<LPARAM>(ToColorRef(*skin->statusBar)));

@@ -42,11 +42,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return 1;
     }
     owner = form1.Handle();
-    SetDialogWindow(form1.Handle());
+    pump.SetDialogWindow(form1.Handle());
 
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateAndDispatch(message);
+        TranslateAndDispatch(form1.Handle(), message);
     }
     form1.OnExit();
     return static_cast<int>(message.wParam);

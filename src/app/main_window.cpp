@@ -7,7 +7,6 @@
 #include "build_config.h"
 #include "platform/platform_error.h"
 #include "platform/skin_file.h"
-#include "platform/win32/skin_win32.h"
 #include "platform/win32/text.h"
 
 namespace varnel::win32 {
@@ -270,17 +269,17 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_ERASEBKGND:
-            if (windowBrush_ != nullptr) {
+            if (skin_.WindowBrush() != nullptr) {
                 RECT client{};
                 GetClientRect(window_, &client);
-                FillRect(reinterpret_cast<HDC>(wParam), &client, windowBrush_.get());
+                FillRect(reinterpret_cast<HDC>(wParam), &client, skin_.WindowBrush());
                 return 1;
             }
             break;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
         case WM_CTLCOLORLISTBOX:
-            if (ActiveSkin() != nullptr) {
+            if (skin_.Colors() != nullptr) {
                 return OnControlColor(reinterpret_cast<HDC>(wParam),
                                       reinterpret_cast<HWND>(lParam));
             }
@@ -378,22 +377,22 @@ void MainWindow::OnCommand(int id, int code, HWND control) {
 }
 
 LRESULT MainWindow::OnControlColor(HDC dc, HWND control) {
-    const SkinColors& skin = *ActiveSkin();
+    const SkinColors& skin = *skin_.Colors();
     SetBkMode(dc, TRANSPARENT);
     if (control == Control(kList1)) {
         if (skin.listText)
             SetTextColor(dc, ToColorRef(*skin.listText));
-        if (listBrush_ != nullptr) {
+        if (skin_.ListBrush() != nullptr) {
             SetBkColor(dc, ToColorRef(*skin.list));
             SetBkMode(dc, OPAQUE);
-            return reinterpret_cast<LRESULT>(listBrush_.get());
+            return reinterpret_cast<LRESULT>(skin_.ListBrush());
         }
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
     }
     if (skin.text)
         SetTextColor(dc, ToColorRef(*skin.text));
-    return reinterpret_cast<LRESULT>(windowBrush_ != nullptr ? windowBrush_.get()
-                                                             : GetSysColorBrush(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(
+        skin_.WindowBrush() != nullptr ? skin_.WindowBrush() : GetSysColorBrush(COLOR_BTNFACE));
 }
 
 void MainWindow::Run(const std::function<void()>& handler) {

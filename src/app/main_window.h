@@ -15,6 +15,7 @@
 #include "layout/layout.h"
 #include "log/activity_log.h"
 #include "platform/win32/scoped_gdi.h"
+#include "platform/win32/skin_win32.h"
 #include "platform/window_services.h"
 #include "repair/one_click_repair.h"
 #include "repair/responsive_wait.h"
@@ -87,8 +88,7 @@ private:
     HMENU menuBar_ = nullptr;
     ScopedMenu qingkong_;  // the log's popup menu, never in the bar
     ScopedGdiObject<HFONT> font_;
-    ScopedGdiObject<HBRUSH> windowBrush_;
-    ScopedGdiObject<HBRUSH> listBrush_;
+    Skin skin_;
     unsigned dpi_ = 96;
     std::array<HWND, 10> controls_{};  // indexed by ControlId - kFrame1
 

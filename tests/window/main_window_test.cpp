@@ -126,7 +126,7 @@ TEST(MainWindow, StartsCheckingWithTheButtonsOffAndTheCheckTurnsThemOnInTheirTab
     EXPECT_FALSE(KillTimer(f.window, 1)) << "Timer1 was not stopped after the check";
 
     // The tab key visits the controls in their order.
-    SetDialogWindow(f.window);  // as the program's message loop does
+    f.realPump.SetDialogWindow(f.window);  // as the program's message loop does
     SetFocus(f.Item(kCommand1));
     std::vector<int> order;
     for (int step = 0; step < 6; ++step) {
@@ -134,7 +134,6 @@ TEST(MainWindow, StartsCheckingWithTheButtonsOffAndTheCheckTurnsThemOnInTheirTab
         f.pump.DispatchPending();
         order.push_back(GetDlgCtrlID(GetFocus()));
     }
-    SetDialogWindow(nullptr);
     EXPECT_EQ(order,
               (std::vector<int>{kCommand2, kCommand3, kList1, kCommand5, kCommand4, kCommand1}));
 
