@@ -17,6 +17,9 @@ constexpr wchar_t kClassName[] = L"VarnelUnplugForm1";
 constexpr UINT_PTR kListSubclass = 1;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
+// The DPIs a monitor may have: 100 % to 1000 %.
+constexpr unsigned kMinDpi = 96;
+constexpr unsigned kMaxDpi = 960;
 
 const wchar_t* Text(std::u16string_view text) {
     return reinterpret_cast<const wchar_t*>(text.data());
@@ -190,6 +193,28 @@ RECT MainWindow::CentredFrame(unsigned dpi) const {
     return RECT{left, top, left + width, top + height};
 }
 
+void MainWindow::OnDpiChanged(unsigned dpi) {
+    if (dpi < kMinDpi || dpi > kMaxDpi || dpi == dpi_) {
+        return;  // not a DPI any monitor has, or no change
+    }
+    // The frame whose client area holds the layout at the new DPI, its top-left corner kept.
+    RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
+    AdjustWindowRectExForDpi(&frame, kStyle, TRUE, kExStyle, dpi);
+    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // A menu bar that wraps, or non-client parts the system draws at another DPI, make the client
+    // area differ from the plan: correct the frame by the difference.
+    RECT client{};
+    GetClientRect(window_, &client);
+    const int wider = TwipsToPixels(kClientWidthTwips, dpi) - client.right;
+    const int taller = TwipsToPixels(kClientHeightTwips, dpi) - client.bottom;
+    if (wider != 0 || taller != 0) {
+        SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left + wider,
+                     frame.bottom - frame.top + taller, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ApplyDpi(dpi);
+}
+
 void MainWindow::FitClientArea() {
     // The window may sit on a monitor of another DPI than the primary one, and a menu bar that
     // wraps makes the client area shorter than planned: correct the frame for both.
@@ -257,17 +282,11 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 LayOutStatusBar();
             }
             break;
-        case WM_DPICHANGED: {
-            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-            if (suggested == nullptr) {
-                return 0;  // not from the system: any program may send it
-            }
-            SetWindowPos(window_, nullptr, suggested->left, suggested->top,
-                         suggested->right - suggested->left, suggested->bottom - suggested->top,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
-            ApplyDpi(HIWORD(wParam));
+        case WM_DPICHANGED:
+            // Any program may post this message with any values: the rectangle in lParam is
+            // never read, the frame is worked out from the new DPI instead.
+            OnDpiChanged(HIWORD(wParam));
             return 0;
-        }
         case WM_ERASEBKGND:
             if (skin_.WindowBrush() != nullptr) {
                 RECT client{};

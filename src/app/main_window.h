@@ -55,6 +55,7 @@ private:
     void ApplyDpi(unsigned dpi);  // font and every control's place
     void LayOutStatusBar();
     RECT CentredFrame(unsigned dpi) const;
+    void OnDpiChanged(unsigned dpi);
     void FitClientArea();
     void UpdateClock();
     void OnCommand(int id, int code, HWND control);

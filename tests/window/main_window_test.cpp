@@ -293,7 +293,9 @@ TEST(MainWindow, TheLogsMenuOpensOnTheRightButtonOrTheKeyboardAndTheWindowFollow
         EXPECT_EQ(f.LogLines() == 0, at.has_value());
     }
 
-    // A DPI change is followed when it comes with its rectangle, and so is a resize.
+    // A DPI change lays the window out again from the new DPI alone, its top-left corner kept.
+    // Any program may post the message, so its rectangle is never read, and a DPI that no
+    // monitor has changes nothing.
     auto width = [&](HWND window) {
         RECT r{};
         GetWindowRect(window, &r);
@@ -307,20 +309,27 @@ TEST(MainWindow, TheLogsMenuOpensOnTheRightButtonOrTheKeyboardAndTheWindowFollow
     const int before = width(f.Item(kCommand1));
     const int fontBefore = fontHeight();
     EXPECT_GT(fontBefore, 0) << "the controls carry the system's message font";
-    SendMessageW(f.window, WM_DPICHANGED, MAKEWPARAM(192, 192), 0);
-    EXPECT_EQ(width(f.Item(kCommand1)), before);
-
-    RECT frame{};
+    RECT frame{}, now{}, client{};
     GetWindowRect(f.window, &frame);
-    frame.right = frame.left + 2 * (frame.right - frame.left);
-    frame.bottom = frame.top + 2 * (frame.bottom - frame.top);
-    SendMessageW(f.window, WM_DPICHANGED, MAKEWPARAM(192, 192), LPARAM(&frame));
-    EXPECT_NEAR(width(f.Item(kCommand1)), 2 * before, 2);
-    EXPECT_NEAR(fontHeight(), 2 * fontBefore, 2);
+    for (const WPARAM dpi : {0, 95, 961, 0xFFFF})
+        PostMessageW(f.window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 1);
+    Form::Drain();
+    GetWindowRect(f.window, &now);
+    EXPECT_TRUE(EqualRect(&now, &frame));
+    EXPECT_EQ(width(f.Item(kCommand1)), before);
+    PostMessageW(f.window, WM_DPICHANGED, MAKEWPARAM(144, 144), 1);  // 192 outgrows the screen
+    Form::Drain();
+    GetWindowRect(f.window, &now);
+    GetClientRect(f.window, &client);
+    EXPECT_EQ(std::pair(now.left, now.top), std::pair(frame.left, frame.top));
+    EXPECT_EQ(client.right, TwipsToPixels(kClientWidthTwips, 144));
+    EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, 144));
+    EXPECT_NEAR(width(f.Item(kCommand1)), 3 * before / 2, 2);
+    EXPECT_NEAR(fontHeight(), 3 * fontBefore / 2, 2);
 
     // Another program may resize the window: the status bar keeps to the bottom edge.
     SetWindowPos(f.window, nullptr, 0, 0, width(f.window) / 2, 300, SWP_NOMOVE | SWP_NOZORDER);
-    RECT client{}, bar{};
+    RECT bar{};
     GetClientRect(f.window, &client);
     GetWindowRect(f.Item(kS1), &bar);
     MapWindowPoints(nullptr, f.window, reinterpret_cast<POINT*>(&bar), 2);
