@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include <utility>
 #include <vector>
 
 #include "build_config.h"
@@ -104,6 +105,12 @@ void MainWindow::ostride_Click() {
 
 void MainWindow::Timer1_Timer() {
     versionCheck_.Timer1_Timer();
+}
+
+void MainWindow::OnVersionResult() {
+    if (auto result = exchange_.TakeResult()) {
+        versionCheck_.OnAnswer(std::move(*result));
+    }
 }
 
 void MainWindow::StopTimer1() {

@@ -263,7 +263,12 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 Run([this] { Timer1_Timer(); });
             } else if (wParam == kClockTimer) {
                 UpdateClock();
+            } else if (wParam == ThreadedVersionExchange::kLimitTimer) {
+                Run([this] { versionCheck_.OnTimeLimit(); });
             }
+            return 0;
+        case ThreadedVersionExchange::kResultMessage:
+            Run([this] { OnVersionResult(); });
             return 0;
         case WM_CLOSE:
             if (Form_QueryUnload()) {
@@ -306,6 +311,7 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DESTROY:
             KillTimer(window_, kTimer1);
             KillTimer(window_, kClockTimer);
+            exchange_.Abandon();  // a late result must not reach a window that is gone
             RemoveWindowSubclass(Control(kList1), ListProc, kListSubclass);
             PostQuitMessage(0);
             return 0;

@@ -11,16 +11,17 @@
 
 #include "app/controls_win32.h"
 #include "app/services.h"
+#include "app/version_exchange_win32.h"
 #include "build_config.h"
 #include "layout/layout.h"
 #include "log/activity_log.h"
 #include "platform/win32/scoped_gdi.h"
 #include "platform/win32/skin_win32.h"
+#include "platform/win32/winhttp_transport.h"
 #include "platform/window_services.h"
 #include "repair/one_click_repair.h"
 #include "repair/responsive_wait.h"
 #include "repair/single_actions.h"
-#include "update/post_form.h"
 #include "update/version_check.h"
 
 namespace varnel::win32 {
@@ -68,6 +69,7 @@ private:
     void Form_Load();
     bool Form_QueryUnload();  // true: the close goes on
     void Timer1_Timer();
+    void OnVersionResult();
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
@@ -113,8 +115,9 @@ private:
                                    command4_,
                                    wait_,
                                    *this};
-    FormPoster poster_{services_.transport, services_.codePage};
-    VersionCheck versionCheck_{poster_,
+    ThreadedVersionExchange exchange_{services_.transport, window_, WinHttpTransport::kTimeLimit};
+    VersionCheck versionCheck_{exchange_,
+                               services_.codePage,
                                services_.boxes,
                                log_,
                                services_.starter,

@@ -60,13 +60,19 @@ TEST(EncodeFormText, EscapesTheBytesOfEveryCodeFrom255UpAndCopiesEveryOtherUnit)
         EXPECT_EQ(EncodeFormText(row.text, kCodes), row.encoded);
 }
 
-TEST(PostForm, SendsTheEncodedFormAsUtf8AndReturnsTheBodyWhateverTheStatus) {
+// The form goes as UTF-8 after its encoding; the body is read as the service's answer whatever
+// the status, and every failure of the exchange is no answer.
+TEST(PostForm, SendsTheEncodedFormAndReadsTheBodyWhateverTheStatusAndAFailureAsNone) {
     FakeTransport transport;
-    transport.answer = {500, u"<html>内部错误</html>"};
-    EXPECT_EQ(FormPoster(transport, kCodes).PostForm(u"https://h/x", u"sn=中文&k=가 c"),
-              u"<html>内部错误</html>");
+    const std::string body = FormBody(u"sn=中文&k=가 c", kCodes);
+    EXPECT_EQ(body, "sn=%D6%D0%CE%C4&k=\xEA\xB0\x80 c");
+    transport.answer = {500, uR"({"result":1,"info":{"version":"3","sid":"1","must":"0"}})"};
+    EXPECT_EQ(PostForm(transport, u"https://h/x", body)->version, u"3");
+    EXPECT_EQ(transport.requests.at(0).url, u"https://h/x");
     EXPECT_EQ(transport.requests.at(0).contentType, u"application/x-www-form-urlencoded");
-    EXPECT_EQ(transport.requests.at(0).body, "sn=%D6%D0%CE%C4&k=\xEA\xB0\x80 c");
+    EXPECT_EQ(transport.requests.at(0).body, body);
+    transport.fail = true;
+    EXPECT_FALSE(PostForm(transport, u"https://h/x", body));
 }
 
 // The answer as "result|version|sid|must", or "none".
@@ -112,39 +118,43 @@ TEST(ParseVersionAnswer, TakesStringsAsTheyAreAndWholeNumbersAsDigitsAndAnything
 
 // One program start: the window's controls and services as journaling fakes, and the check.
 struct Start : RepairRig {
-    // Runs the first tick and tells what the user met, in order, ending with whether the process
-    // ended or a platform failure reached the window.
-    std::u16string Outcome() {
+    // Runs the first tick, then `then`, and tells what the user met, in order, ending with
+    // whether the process ended or a platform failure reached the window.
+    std::u16string Outcome(const std::function<void()>& then) {
         try {
             check.Timer1_Timer();
+            check.Timer1_Timer();  // Timer1 ticks on while the exchange runs
+            then();
         } catch (const ProcessEnded&) {
             journal.push_back(u"ended");
         } catch (const PlatformError&) {
             journal.push_back(u"failure");
         }
-        EXPECT_EQ(transport.requests.size(), 1u);
-        EXPECT_EQ(transport.requests.at(0).url, u"https://v.test/index.php/Index/soft_version");
-        EXPECT_EQ(transport.requests.at(0).body, "sn=kesto");
+        EXPECT_EQ(exchange.started.size(), exchange.fail ? 0u : 1u);
+        for (const auto& started : exchange.started) {
+            EXPECT_EQ(started.address, u"https://v.test/index.php/Index/soft_version");
+            EXPECT_EQ(started.body, "sn=kesto");
+        }
         std::u16string outcome;
         for (const std::u16string& entry : journal)
             outcome += (outcome.empty() ? u"" : u"; ") + entry;
         return outcome;
     }
 
-    FakeTransport transport;
+    FakeVersionExchange exchange;
     TableCodePage codePage{{}};
-    FormPoster poster{transport, codePage};
     FakeProcessExit exit;
     FakeWindowPresence window;
     std::function<void()> buttonsOn = [this] { journal.push_back(u"buttons on"); };
     std::function<void()> timerOff = [this] { journal.push_back(u"timer off"); };
-    VersionCheck check{poster,    boxes,    log,
-                       starter,   exit,     window,
-                       buttonsOn, timerOff, {u"https://v.test", u"https://www.site.test"}};
+    VersionCheck check{
+        exchange, codePage, boxes,     log,      starter,
+        exit,     window,   buttonsOn, timerOff, {u"https://v.test", u"https://www.site.test"}};
 };
 
+const std::u16string kFailed = u"box 64 检测失败,请先使用当前版本; buttons on; timer off";
+
 TEST(VersionCheck, EachAnswerLeadsToItsOutcome) {
-    const std::u16string failed = u"box 64 检测失败,请先使用当前版本; buttons on; timer off";
     const std::u16string welcome = u"status 欢迎使用Varnel软件..; buttons on; timer off";
     const auto offer = [](const std::u16string& version) {
         return u"box 68 发现最新版本" + version + u"，是否现在更新?; ";
@@ -157,11 +167,9 @@ TEST(VersionCheck, EachAnswerLeadsToItsOutcome) {
         std::u16string body;
         int reply;  // to the update question
         std::u16string outcome;
-        bool transportFails = false;
-        bool closedMeanwhile = false;  // the window, while the exchange ran
     };
     const Row rows[] = {
-        {Answer(u"\"0\"", u"\"3.0.0\"", u"0"), kAnswerNo, failed},
+        {Answer(u"\"0\"", u"\"3.0.0\"", u"0"), kAnswerNo, kFailed},
         {Answer(u"1", u"\"3.0.0\"", u"1"), kAnswerNo,
          u"status 当前软件为最新版本,欢迎使用Varnel软件..; buttons on; timer off"},
         {Answer(u"\"ok\"", u"\"3.0.1\"", u"\"0\""), kAnswerNo, offer(u"3.0.1") + welcome},
@@ -177,42 +185,95 @@ TEST(VersionCheck, EachAnswerLeadsToItsOutcome) {
         // The download page does not open: the tool stays usable and the window reports it.
         {Answer(u"1", u"\"3.1.0\"", u"1", u"666"), kAnswerYes,
          offer(u"3.1.0") + u"buttons on; timer off; failure"},
-        // Every failure of the exchange or of the answer takes the failed path.
-        {u"", kAnswerNo, failed, true},
-        {u"<html><h1>500</h1></html>", kAnswerNo, failed},
-        {Answer(u"1", u"\"" + std::u16string(65, u'9') + u"\"", u"0"), kAnswerNo, failed},
-        {Answer(u"1", u"\"3.1\\u202e\"", u"0"), kAnswerNo, failed},
+        // Every failure of the answer takes the failed path.
+        {u"<html><h1>500</h1></html>", kAnswerNo, kFailed},
+        {Answer(u"1", u"\"" + std::u16string(65, u'9') + u"\"", u"0"), kAnswerNo, kFailed},
+        {Answer(u"1", u"\"3.1\\u202e\"", u"0"), kAnswerNo, kFailed},
+        {Answer(u"1", u"\"3.1\\u200b\"", u"0"), kAnswerNo, kFailed},
         {Answer(u"1", u"\"3.1\"", u"0", u"\"" + std::u16string(257, u'7') + u"\""), kAnswerNo,
-         failed},
-        {Answer(u"1", u"\"3.0.0\"", u"0", u"\"7\\t7\""), kAnswerNo, failed},
-        // An answer arriving after the window closed is ignored.
-        {Answer(u"1", u"\"3.1.0\"", u"1"), kAnswerYes, u"", false, true},
-        {u"", kAnswerYes, u"", true, true},
+         kFailed},
+        {Answer(u"1", u"\"3.0.0\"", u"0", u"\"7\\t7\""), kAnswerNo, kFailed},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.body.begin(), row.body.end()));
         Start s;
-        s.transport.answer = {200, row.body};
-        s.transport.fail = row.transportFails;
-        s.transport.during = [&] {
-            s.check.Timer1_Timer();  // Timer1 ticks on while the window waits for the answer
-            s.window.open = !row.closedMeanwhile;
-        };
         s.boxes.replies = {row.reply};
         s.starter.failing = {page.substr(6) + u"666\""};
-        EXPECT_EQ(s.Outcome(), row.outcome);
-        s.check.Timer1_Timer();
-        EXPECT_EQ(s.transport.requests.size(), 1u) << "one check per program start";
+        EXPECT_EQ(s.Outcome([&] { s.check.OnAnswer(ParseVersionAnswer(row.body)); }), row.outcome);
     }
 }
 
-TEST(IsPlainText, RefusesControlsAndOverlongTextAtEveryEdge) {
-    for (const char16_t unit : std::u16string{0x20, 0x7E, 0xA0, 0x61B, 0x61D, 0x200D, 0x2010,
-                                              0x2027, 0x202F, 0x2065, 0x206A, 0x4E2D})
+// The exchange runs on its own: what comes back, or does not, and when.
+TEST(VersionCheck, OneResultInTimeCountsAndAnyOtherIsIgnored) {
+    const auto upToDate = ParseVersionAnswer(Answer(u"1", u"\"3.0.0\"", u"0"));
+    const auto offer = ParseVersionAnswer(Answer(u"1", u"\"3.1.0\"", u"1"));
+    const struct {
+        const char* name;
+        std::function<void(Start&)> then;
+        std::u16string outcome;
+        int abandoned;
+    } rows[] = {
+        {"no answer", [](Start& s) { s.check.OnAnswer(std::nullopt); }, kFailed, 0},
+        {"the exchange cannot start", nullptr, kFailed, 0},
+        {"the time limit, then a late answer",
+         [&](Start& s) {
+             s.check.OnTimeLimit();
+             s.check.OnAnswer(offer);
+         },
+         kFailed, 1},
+        {"an answer, then the time limit",
+         [&](Start& s) {
+             s.check.OnAnswer(upToDate);
+             s.check.OnTimeLimit();
+             s.check.OnAnswer(offer);
+         },
+         u"status 当前软件为最新版本,欢迎使用Varnel软件..; buttons on; timer off", 0},
+        {"the window closed, then the answer",
+         [&](Start& s) {
+             s.window.open = false;
+             s.check.OnAnswer(offer);
+             s.check.OnTimeLimit();
+         },
+         u"", 0},
+        {"the window closed, then the time limit",
+         [&](Start& s) {
+             s.window.open = false;
+             s.check.OnTimeLimit();
+         },
+         u"", 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Start s;
+        s.boxes.replies = {kAnswerYes};
+        s.exchange.fail = !row.then;
+        EXPECT_EQ(s.Outcome([&] {
+            if (row.then)
+                row.then(s);
+        }),
+                  row.outcome);
+        EXPECT_EQ(s.exchange.abandoned, row.abandoned);
+    }
+}
+
+TEST(IsPlainText, RefusesControlsFormatCharactersAndOverlongTextAtEveryEdge) {
+    const std::u16string plain{0x20,   0x7E,   0xA0,   0xAC,   0xAE,   0x5FF,  0x606,  0x61B,
+                               0x61D,  0x6DC,  0x6DE,  0x70E,  0x710,  0x180D, 0x180F, 0x200A,
+                               0x2010, 0x2027, 0x202F, 0x205F, 0x2065, 0x2070, 0xFEFE, 0xFF00,
+                               0xFFF8, 0xFFFC, 0xFFFD, 0x4E2D, 0xDB40};  // the last: alone
+    for (const char16_t unit : plain)
         EXPECT_TRUE(IsPlainText(u"3." + std::u16string(1, unit), 3)) << int{unit};
-    for (const char16_t unit : std::u16string{0, 0x1F, 0x7F, 0x9F, 0x61C, 0x200E, 0x200F, 0x2028,
-                                              0x2029, 0x202A, 0x202E, 0x2066, 0x2069})
+    const std::u16string refused{0,      0x1F,   0x7F,   0x9F,   0xAD,   0x600,  0x605,
+                                 0x61C,  0x6DD,  0x70F,  0x8E2,  0x180E, 0x200B, 0x200D,
+                                 0x200F, 0x2028, 0x2029, 0x202A, 0x202E, 0x2060, 0x2064,
+                                 0x2066, 0x2069, 0x206F, 0xFEFF, 0xFFF9, 0xFFFB};
+    for (const char16_t unit : refused)
         EXPECT_FALSE(IsPlainText(u"3." + std::u16string(1, unit), 3)) << int{unit};
+    // Tags (U+E0001, U+E0020..U+E007F) as surrogate pairs; U+E0080 and U+1F600 are not tags.
+    EXPECT_FALSE(IsPlainText(u"3\U000E0001", 3));
+    EXPECT_FALSE(IsPlainText(u"3\U000E007F", 3));
+    EXPECT_TRUE(IsPlainText(u"3\U000E0080", 3));
+    EXPECT_TRUE(IsPlainText(u"3\U0001F600", 3));
     EXPECT_FALSE(IsPlainText(u"abcd", 3));
     EXPECT_TRUE(IsPlainText(u"", 0));
 }

@@ -57,6 +57,17 @@ struct Form {
     }
     HWND Item(int id) const { return GetDlgItem(window, id); }
     void Tick() const { SendMessageW(window, WM_TIMER, 1, 0); }  // Timer1: the version check
+    // Ticks, and handles the window's messages until the check's result has been acted on.
+    void Check() {
+        Tick();
+        EXPECT_TRUE(wine_support::WaitUntil(
+            [&] {
+                Drain();
+                return EnabledButtons() == 5 || !boxes.shown.empty() || !IsWindow(window);
+            },
+            5000, 5))
+            << "the check's result did not come";
+    }
     void Click(int id) const { SendMessageW(Item(id), BM_CLICK, 0, 0); }
     std::wstring Status(int panel = 2) const {
         wchar_t text[512] = {};
@@ -116,7 +127,7 @@ TEST(MainWindow, StartsCheckingWithTheButtonsOffAndTheCheckTurnsThemOnInTheirTab
     EXPECT_TRUE(f.boxes.shown.empty() && f.clipboard.emptied == 0 &&
                 f.processes.terminated.empty() && f.starter.started.empty());
 
-    f.Tick();
+    f.Check();
     f.Tick();
     ASSERT_EQ(f.transport.requests.size(), 1u);
     EXPECT_EQ(f.transport.requests[0].url,
@@ -175,7 +186,7 @@ TEST(MainWindow, EachButtonAndMenuItemStartsItsOwnAction) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.clicks.back());
         Form f;
-        f.Tick();
+        f.Check();
         f.boxes.replies = {kAnswerYes};
         for (const int id : row.posted)
             PostMessageW(f.window, WM_COMMAND, id, LPARAM(id < kMenuAbout ? f.Item(id) : nullptr));
@@ -198,7 +209,7 @@ TEST(MainWindow, EachButtonAndMenuItemStartsItsOwnAction) {
 // A failure is shown and the window goes on; the shell Command3 stopped comes back at exit.
 TEST(MainWindow, AFailureIsShownAndTheWindowGoesOnAndTheStoppedShellComesBackAtExit) {
     Form f;
-    f.Tick();
+    f.Check();
     f.clipboard.fails = true;
     f.Click(kCommand1);
     ASSERT_EQ(f.boxes.shown.size(), 1u);
@@ -272,7 +283,7 @@ At PopupAt(const std::function<void()>& open) {
 
 TEST(MainWindow, TheLogsMenuOpensOnTheRightButtonOrTheKeyboardAndTheWindowFollowsTheDpi) {
     Form f;
-    f.Tick();
+    f.Check();
     // The message, its lParam, where the menu opens: at the mouse pointer for the right button,
     // a little inside the log's top-left corner for the keyboard. WM_CONTEXTMENU at (0, 0) is the
     // mouse's own, after the button's going down has shown the menu; at -1 it is Shift+F10 or the
@@ -396,11 +407,34 @@ TEST(MainWindow, ABoxAnsweredOkOrGoneWithItsWindowIsNoFailure) {
     Form f(true);
     f.transport.fail = true;
     const wine_support::SwappedImport boxes("MessageBoxW", &OkThenGoneWithItsWindow);
-    f.Tick();                                         // the check's failure box, answered OK
+    f.Check();                                        // the check's failure box, answered OK
     SendMessageW(f.window, WM_COMMAND, kMenuUse, 0);  // the usage box, gone with the window
     const std::tuple box{f.window, std::wstring(L"提示"), UINT(kStyleInfoOk)};
     EXPECT_EQ(shownBoxes, (std::vector{box, box}));
     EXPECT_FALSE(IsWindow(f.window));
+}
+
+// An answer of 1 MiB of "[" keeps the JSON reader busy for seconds. It is read on the exchange's
+// thread: each message the window gets meanwhile is handled at once, and the check then fails.
+TEST(MainWindow, AnAnswerSlowToReadLeavesTheWindowAnswering) {
+    Form f;
+    f.transport.answer = {200, std::u16string(1024 * 1024, u'[')};
+    f.Tick();
+    ULONGLONG longest = 0;
+    const bool over = wine_support::WaitUntil(
+        [&] {
+            for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
+                const ULONGLONG start = GetTickCount64();
+                DispatchMessageW(&message);
+                longest = std::max(longest, GetTickCount64() - start);
+            }
+            PostMessageW(f.window, WM_NULL, 0, 0);  // something to handle all along
+            return !f.boxes.shown.empty();
+        },
+        30000, 5);
+    ASSERT_TRUE(over) << "no result within 30 s";
+    EXPECT_LT(longest, 250u) << "the window was held up";
+    EXPECT_EQ(f.LastBox().text, u"检测失败,请先使用当前版本");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Fakes for the update check: a code page, a recording HTTP transport and the process exit.
+// Fakes for the update check: a code page, a recording HTTP transport, the background exchange
+// that a test completes by hand, and the process exit.
 // Program start is FakeProgramStarter of fake_repair.h.
 #pragma once
 
@@ -11,6 +12,7 @@
 #include "platform/platform_error.h"
 #include "platform/text_code_page.h"
 #include "platform/window_services.h"
+#include "update/version_check.h"
 
 namespace varnel::testing {
 
@@ -45,6 +47,24 @@ struct FakeTransport : HttpTransport {
     bool fail = false;
     std::function<void()> during;
     std::vector<Request> requests;
+};
+
+// Records each start and each abandonment; the test hands the result to the check itself.
+struct FakeVersionExchange : VersionExchange {
+    struct Started {
+        std::u16string address;
+        std::string body;
+    };
+    void Start(const std::u16string& address, const std::string& body) override {
+        if (fail)
+            throw PlatformError(u"CreateThread", u"Not enough memory resources (8)");
+        started.push_back({address, body});
+    }
+    void Abandon() override { ++abandoned; }
+
+    bool fail = false;
+    std::vector<Started> started;
+    int abandoned = 0;
 };
 
 // The process cannot end inside a test, so ending it unwinds the caller with this exception.
