@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         check.Timer1_Timer();
         check.OnAnswer(
-            PostForm(transport, exchange.started.at(0).address, exchange.started.at(0).body));
+            PostForm(transport, exchange.started.at(0).first, exchange.started.at(0).second));
     } catch (const ProcessEnded&) {
         ended = true;
     }

@@ -116,6 +116,8 @@ TEST(ParseVersionAnswer, TakesStringsAsTheyAreAndWholeNumbersAsDigitsAndAnything
         EXPECT_EQ(Read(row.text), row.read) << std::string(row.text.begin(), row.text.end());
 }
 
+constexpr char16_t kAddress[] = u"https://v.test/index.php/Index/soft_version";
+
 // One program start: the window's controls and services as journaling fakes, and the check.
 struct Start : RepairRig {
     // Runs the first tick, then `then`, and tells what the user met, in order, ending with
@@ -130,11 +132,9 @@ struct Start : RepairRig {
         } catch (const PlatformError&) {
             journal.push_back(u"failure");
         }
-        EXPECT_EQ(exchange.started.size(), exchange.fail ? 0u : 1u);
-        for (const auto& started : exchange.started) {
-            EXPECT_EQ(started.address, u"https://v.test/index.php/Index/soft_version");
-            EXPECT_EQ(started.body, "sn=kesto");
-        }
+        using Started = std::pair<std::u16string, std::string>;
+        EXPECT_EQ(exchange.started,
+                  std::vector<Started>(exchange.fail ? 0 : 1, {kAddress, "sn=kesto"}));
         std::u16string outcome;
         for (const std::u16string& entry : journal)
             outcome += (outcome.empty() ? u"" : u"; ") + entry;
@@ -152,9 +152,10 @@ struct Start : RepairRig {
         exit,     window,   buttonsOn, timerOff, {u"https://v.test", u"https://www.site.test"}};
 };
 
-const std::u16string kFailed = u"box 64 检测失败,请先使用当前版本; buttons on; timer off";
-
-TEST(VersionCheck, EachAnswerLeadsToItsOutcome) {
+TEST(VersionCheck, EachResultLeadsToItsOutcomeAndOnlyOneInTimeCounts) {
+    const std::u16string kFailed = u"box 64 检测失败,请先使用当前版本; buttons on; timer off";
+    const std::u16string upToDate =
+        u"status 当前软件为最新版本,欢迎使用Varnel软件..; buttons on; timer off";
     const std::u16string welcome = u"status 欢迎使用Varnel软件..; buttons on; timer off";
     const auto offer = [](const std::u16string& version) {
         return u"box 68 发现最新版本" + version + u"，是否现在更新?; ";
@@ -163,15 +164,18 @@ TEST(VersionCheck, EachAnswerLeadsToItsOutcome) {
         u"shell explorer.exe \"https://www.site.test/index.php/Works/detail/sid/";
     const std::u16string version64 = u"3.1." + std::u16string(60, u'9');
     const std::u16string sid256(256, u'7');
+    // What reaches the check after the first tick, in order: A the answer (none for an empty
+    // body: the exchange failed), L the time limit, C the window's close; S: it cannot start.
     struct Row {
         std::u16string body;
         int reply;  // to the update question
         std::u16string outcome;
+        std::string events = "A";
+        int abandoned = 0;  // exchanges given up
     };
     const Row rows[] = {
         {Answer(u"\"0\"", u"\"3.0.0\"", u"0"), kAnswerNo, kFailed},
-        {Answer(u"1", u"\"3.0.0\"", u"1"), kAnswerNo,
-         u"status 当前软件为最新版本,欢迎使用Varnel软件..; buttons on; timer off"},
+        {Answer(u"1", u"\"3.0.0\"", u"1"), kAnswerNo, upToDate},
         {Answer(u"\"ok\"", u"\"3.0.1\"", u"\"0\""), kAnswerNo, offer(u"3.0.1") + welcome},
         {Answer(u"1", u"\"3.0.0 \"", u"0"), kAnswerNo, offer(u"3.0.0 ") + welcome},
         {Answer(u"1", u"\"3.1.0\"", u"1"), kAnswerNo, offer(u"3.1.0") + u"ended"},
@@ -185,7 +189,9 @@ TEST(VersionCheck, EachAnswerLeadsToItsOutcome) {
         // The download page does not open: the tool stays usable and the window reports it.
         {Answer(u"1", u"\"3.1.0\"", u"1", u"666"), kAnswerYes,
          offer(u"3.1.0") + u"buttons on; timer off; failure"},
-        // Every failure of the answer takes the failed path.
+        // Every failure of the exchange or of the answer takes the failed path.
+        {u"", kAnswerNo, kFailed},
+        {u"", kAnswerNo, kFailed, "S"},
         {u"<html><h1>500</h1></html>", kAnswerNo, kFailed},
         {Answer(u"1", u"\"" + std::u16string(65, u'9') + u"\"", u"0"), kAnswerNo, kFailed},
         {Answer(u"1", u"\"3.1\\u202e\"", u"0"), kAnswerNo, kFailed},
@@ -193,63 +199,27 @@ TEST(VersionCheck, EachAnswerLeadsToItsOutcome) {
         {Answer(u"1", u"\"3.1\"", u"0", u"\"" + std::u16string(257, u'7') + u"\""), kAnswerNo,
          kFailed},
         {Answer(u"1", u"\"3.0.0\"", u"0", u"\"7\\t7\""), kAnswerNo, kFailed},
+        // One result in time counts; a late one, or one for a closed window, is ignored.
+        {Answer(u"1", u"\"3.1.0\"", u"1"), kAnswerYes, kFailed, "LA", 1},
+        {Answer(u"1", u"\"3.0.0\"", u"1"), kAnswerYes, upToDate, "ALA"},
+        {Answer(u"1", u"\"3.1.0\"", u"1"), kAnswerYes, u"", "CAL"},
+        {u"", kAnswerYes, u"", "CL", 1},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.body.begin(), row.body.end()));
+        SCOPED_TRACE(row.events + " " + std::string(row.body.begin(), row.body.end()));
         Start s;
         s.boxes.replies = {row.reply};
         s.starter.failing = {page.substr(6) + u"666\""};
-        EXPECT_EQ(s.Outcome([&] { s.check.OnAnswer(ParseVersionAnswer(row.body)); }), row.outcome);
-    }
-}
-
-// The exchange runs on its own: what comes back, or does not, and when.
-TEST(VersionCheck, OneResultInTimeCountsAndAnyOtherIsIgnored) {
-    const auto upToDate = ParseVersionAnswer(Answer(u"1", u"\"3.0.0\"", u"0"));
-    const auto offer = ParseVersionAnswer(Answer(u"1", u"\"3.1.0\"", u"1"));
-    const struct {
-        const char* name;
-        std::function<void(Start&)> then;
-        std::u16string outcome;
-        int abandoned;
-    } rows[] = {
-        {"no answer", [](Start& s) { s.check.OnAnswer(std::nullopt); }, kFailed, 0},
-        {"the exchange cannot start", nullptr, kFailed, 0},
-        {"the time limit, then a late answer",
-         [&](Start& s) {
-             s.check.OnTimeLimit();
-             s.check.OnAnswer(offer);
-         },
-         kFailed, 1},
-        {"an answer, then the time limit",
-         [&](Start& s) {
-             s.check.OnAnswer(upToDate);
-             s.check.OnTimeLimit();
-             s.check.OnAnswer(offer);
-         },
-         u"status 当前软件为最新版本,欢迎使用Varnel软件..; buttons on; timer off", 0},
-        {"the window closed, then the answer",
-         [&](Start& s) {
-             s.window.open = false;
-             s.check.OnAnswer(offer);
-             s.check.OnTimeLimit();
-         },
-         u"", 0},
-        {"the window closed, then the time limit",
-         [&](Start& s) {
-             s.window.open = false;
-             s.check.OnTimeLimit();
-         },
-         u"", 1},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        Start s;
-        s.boxes.replies = {kAnswerYes};
-        s.exchange.fail = !row.then;
+        s.exchange.fail = row.events == "S";
         EXPECT_EQ(s.Outcome([&] {
-            if (row.then)
-                row.then(s);
+            for (const char event : row.events) {
+                if (event == 'A')
+                    s.check.OnAnswer(ParseVersionAnswer(row.body));
+                if (event == 'L')
+                    s.check.OnTimeLimit();
+                if (event == 'C')
+                    s.window.open = false;
+            }
         }),
                   row.outcome);
         EXPECT_EQ(s.exchange.abandoned, row.abandoned);
@@ -257,23 +227,20 @@ TEST(VersionCheck, OneResultInTimeCountsAndAnyOtherIsIgnored) {
 }
 
 TEST(IsPlainText, RefusesControlsFormatCharactersAndOverlongTextAtEveryEdge) {
-    const std::u16string plain{0x20,   0x7E,   0xA0,   0xAC,   0xAE,   0x5FF,  0x606,  0x61B,
-                               0x61D,  0x6DC,  0x6DE,  0x70E,  0x710,  0x180D, 0x180F, 0x200A,
-                               0x2010, 0x2027, 0x202F, 0x205F, 0x2065, 0x2070, 0xFEFE, 0xFF00,
-                               0xFFF8, 0xFFFC, 0xFFFD, 0x4E2D, 0xDB40};  // the last: alone
-    for (const char16_t unit : plain)
-        EXPECT_TRUE(IsPlainText(u"3." + std::u16string(1, unit), 3)) << int{unit};
-    const std::u16string refused{0,      0x1F,   0x7F,   0x9F,   0xAD,   0x600,  0x605,
-                                 0x61C,  0x6DD,  0x70F,  0x8E2,  0x180E, 0x200B, 0x200D,
-                                 0x200F, 0x2028, 0x2029, 0x202A, 0x202E, 0x2060, 0x2064,
-                                 0x2066, 0x2069, 0x206F, 0xFEFF, 0xFFF9, 0xFFFB};
-    for (const char16_t unit : refused)
+    // The neighbours of every refused range, a tag's lead surrogate alone, non-tag pairs.
+    EXPECT_TRUE(
+        IsPlainText(u" ~\u00A0\u00AC\u00AE\u05FF\u0606\u061B\u061D\u06DC\u06DE\u070E\u0710"
+                    u"\u180D\u180F\u200A\u2010\u2027\u202F\u205F\u2065\u2070\uFEFE\uFF00"
+                    u"\uFFF8\uFFFC\uFFFD中\U000E0080\U0001F600" +
+                        std::u16string(1, 0xDB40),
+                    99));
+    for (const char16_t unit :
+         u"\u001F\u007F\u009F\u00AD\u0600\u0605\u061C\u06DD\u070F\u08E2"
+         u"\u180E\u200B\u200D\u200F\u2028\u2029\u202A\u202E\u2060\u2064"
+         u"\u2066\u2069\u206F\uFEFF\uFFF9\uFFFB")  // and the final NUL
         EXPECT_FALSE(IsPlainText(u"3." + std::u16string(1, unit), 3)) << int{unit};
-    // Tags (U+E0001, U+E0020..U+E007F) as surrogate pairs; U+E0080 and U+1F600 are not tags.
-    EXPECT_FALSE(IsPlainText(u"3\U000E0001", 3));
-    EXPECT_FALSE(IsPlainText(u"3\U000E007F", 3));
-    EXPECT_TRUE(IsPlainText(u"3\U000E0080", 3));
-    EXPECT_TRUE(IsPlainText(u"3\U0001F600", 3));
+    for (const std::u16string tag : {u"\U000E0001", u"\U000E0020", u"\U000E007F"})
+        EXPECT_FALSE(IsPlainText(tag, 3));
     EXPECT_FALSE(IsPlainText(u"abcd", 3));
     EXPECT_TRUE(IsPlainText(u"", 0));
 }

