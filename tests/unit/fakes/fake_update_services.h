@@ -45,17 +45,17 @@ struct FakeTransport : HttpTransport {
     std::vector<Request> requests;
 };
 
-// Records each start and each abandonment; the test hands the result to the check itself.
+// Records each start (address, body) and each abandonment; a test hands the result to the check.
 struct FakeVersionExchange : VersionExchange {
     void Start(const std::u16string& address, const std::string& body) override {
         if (fail)
             throw PlatformError(u"CreateThread", u"Not enough memory resources (8)");
-        started.push_back({address, body});
+        started.emplace_back(address, body);
     }
     void Abandon() override { ++abandoned; }
 
     bool fail = false;
-    std::vector<std::pair<std::u16string, std::string>> started;  // address, body
+    std::vector<std::pair<std::u16string, std::string>> started;
     int abandoned = 0;
 };
 
