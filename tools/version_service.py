@@ -19,6 +19,8 @@
 #         body_size instead of body: that many bytes of "a" (an oversize answer)
 #         action    "answer" (default); "hang": read the request and never answer;
 #                   "endless-headers": answer 200 and send header lines until the client goes;
+#                   "short-body": announce a Content-Length 16 bytes over the body, send the
+#                   body and close the connection;
 #                   "redirect-elsewhere": answer 307 to the same path on a second listener
 #                   (another port of localhost, trusted) that gives the up-to-date answer.
 import argparse
@@ -89,9 +91,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
         headers = {"Content-Type": "application/json; charset=utf-8", **step.get("headers", {})}
         for name, value in headers.items():  # "{port}": this listener's own
             self.send_header(name, value.replace("{port}", str(self.server.server_address[1])))
-        self.send_header("Content-Length", str(len(payload)))
+        short = action == "short-body"
+        self.send_header("Content-Length", str(len(payload) + (16 if short else 0)))
         self.end_headers()
         self.wfile.write(payload)
+        if short:
+            self.close_connection = True
 
 
 class Server(http.server.ThreadingHTTPServer):

@@ -3,12 +3,12 @@
 
 #include <commctrl.h>
 
+#include <utility>
 #include <vector>
 
 #include "build_config.h"
 #include "platform/platform_error.h"
 #include "platform/skin_file.h"
-#include "platform/win32/skin_win32.h"
 #include "platform/win32/text.h"
 
 namespace varnel::win32 {
@@ -34,12 +34,8 @@ void MainWindow::Form_Load() {
     SendMessageW(window_, WM_SETICON, ICON_BIG, 0);
     SendMessageW(window_, WM_SETICON, ICON_SMALL, 0);
 
-    AttachSkin(SkinFilePath(ProgramPath()), u"");  // the native look stays when there is none
-    if (const SkinColors* skin = ActiveSkin()) {
-        if (skin->window)
-            windowBrush_.reset(CreateSolidBrush(ToColorRef(*skin->window)));
-        if (skin->list)
-            listBrush_.reset(CreateSolidBrush(ToColorRef(*skin->list)));
+    skin_.Attach(SkinFilePath(ProgramPath()));  // the native look stays when there is none
+    if (const SkinColors* skin = skin_.Colors()) {
         if (skin->statusBar) {
             SendMessageW(Control(kS1), SB_SETBKCOLOR, 0,
                          static_cast<LPARAM>(ToColorRef(*skin->statusBar)));
@@ -109,6 +105,12 @@ void MainWindow::ostride_Click() {
 
 void MainWindow::Timer1_Timer() {
     versionCheck_.Timer1_Timer();
+}
+
+void MainWindow::OnVersionResult() {
+    if (auto result = exchange_.TakeResult()) {
+        versionCheck_.OnAnswer(std::move(*result));
+    }
 }
 
 void MainWindow::StopTimer1() {

@@ -30,7 +30,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     Win32ProgramStarter starter;
     TickClock clock;
     Win32EventPump pump;
-    WinHttpTransport transport{&pump};
+    // The check's exchange may still run when the window has gone and this function returns:
+    // its transport lives as long as the process.
+    WinHttpTransport& transport = *new WinHttpTransport();
     Win32AnsiCodePage codePage;
     HWND owner = nullptr;  // the main window, once it exists
     OwnedMessageBoxes boxes{owner};
@@ -42,11 +44,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return 1;
     }
     owner = form1.Handle();
-    SetDialogWindow(form1.Handle());
+    pump.SetDialogWindow(form1.Handle());
 
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateAndDispatch(message);
+        TranslateAndDispatch(form1.Handle(), message);
     }
     form1.OnExit();
     return static_cast<int>(message.wParam);

@@ -7,7 +7,6 @@
 #include "build_config.h"
 #include "platform/platform_error.h"
 #include "platform/skin_file.h"
-#include "platform/win32/skin_win32.h"
 #include "platform/win32/text.h"
 
 namespace varnel::win32 {
@@ -18,6 +17,9 @@ constexpr wchar_t kClassName[] = L"VarnelUnplugForm1";
 constexpr UINT_PTR kListSubclass = 1;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
+// The DPIs a monitor may have: 100 % to 1000 %.
+constexpr unsigned kMinDpi = 96;
+constexpr unsigned kMaxDpi = 960;
 
 const wchar_t* Text(std::u16string_view text) {
     return reinterpret_cast<const wchar_t*>(text.data());
@@ -191,6 +193,28 @@ RECT MainWindow::CentredFrame(unsigned dpi) const {
     return RECT{left, top, left + width, top + height};
 }
 
+void MainWindow::OnDpiChanged(unsigned dpi) {
+    if (dpi < kMinDpi || dpi > kMaxDpi || dpi == dpi_) {
+        return;  // not a DPI any monitor has, or no change
+    }
+    // The frame whose client area holds the layout at the new DPI, its top-left corner kept.
+    RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
+    AdjustWindowRectExForDpi(&frame, kStyle, TRUE, kExStyle, dpi);
+    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // A menu bar that wraps, or non-client parts the system draws at another DPI, make the client
+    // area differ from the plan: correct the frame by the difference.
+    RECT client{};
+    GetClientRect(window_, &client);
+    const int wider = TwipsToPixels(kClientWidthTwips, dpi) - client.right;
+    const int taller = TwipsToPixels(kClientHeightTwips, dpi) - client.bottom;
+    if (wider != 0 || taller != 0) {
+        SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left + wider,
+                     frame.bottom - frame.top + taller, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ApplyDpi(dpi);
+}
+
 void MainWindow::FitClientArea() {
     // The window may sit on a monitor of another DPI than the primary one, and a menu bar that
     // wraps makes the client area shorter than planned: correct the frame for both.
@@ -239,7 +263,12 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 Run([this] { Timer1_Timer(); });
             } else if (wParam == kClockTimer) {
                 UpdateClock();
+            } else if (wParam == ThreadedVersionExchange::kLimitTimer) {
+                Run([this] { versionCheck_.OnTimeLimit(); });
             }
+            return 0;
+        case ThreadedVersionExchange::kResultMessage:
+            Run([this] { OnVersionResult(); });
             return 0;
         case WM_CLOSE:
             if (Form_QueryUnload()) {
@@ -258,29 +287,23 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 LayOutStatusBar();
             }
             break;
-        case WM_DPICHANGED: {
-            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-            if (suggested == nullptr) {
-                return 0;  // not from the system: any program may send it
-            }
-            SetWindowPos(window_, nullptr, suggested->left, suggested->top,
-                         suggested->right - suggested->left, suggested->bottom - suggested->top,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
-            ApplyDpi(HIWORD(wParam));
+        case WM_DPICHANGED:
+            // Any program may post this message with any values: the rectangle in lParam is
+            // never read, the frame is worked out from the new DPI instead.
+            OnDpiChanged(HIWORD(wParam));
             return 0;
-        }
         case WM_ERASEBKGND:
-            if (windowBrush_ != nullptr) {
+            if (skin_.WindowBrush() != nullptr) {
                 RECT client{};
                 GetClientRect(window_, &client);
-                FillRect(reinterpret_cast<HDC>(wParam), &client, windowBrush_.get());
+                FillRect(reinterpret_cast<HDC>(wParam), &client, skin_.WindowBrush());
                 return 1;
             }
             break;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
         case WM_CTLCOLORLISTBOX:
-            if (ActiveSkin() != nullptr) {
+            if (skin_.Colors() != nullptr) {
                 return OnControlColor(reinterpret_cast<HDC>(wParam),
                                       reinterpret_cast<HWND>(lParam));
             }
@@ -288,6 +311,7 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DESTROY:
             KillTimer(window_, kTimer1);
             KillTimer(window_, kClockTimer);
+            exchange_.Abandon();  // a late result must not reach a window that is gone
             RemoveWindowSubclass(Control(kList1), ListProc, kListSubclass);
             PostQuitMessage(0);
             return 0;
@@ -378,22 +402,22 @@ void MainWindow::OnCommand(int id, int code, HWND control) {
 }
 
 LRESULT MainWindow::OnControlColor(HDC dc, HWND control) {
-    const SkinColors& skin = *ActiveSkin();
+    const SkinColors& skin = *skin_.Colors();
     SetBkMode(dc, TRANSPARENT);
     if (control == Control(kList1)) {
         if (skin.listText)
             SetTextColor(dc, ToColorRef(*skin.listText));
-        if (listBrush_ != nullptr) {
+        if (skin_.ListBrush() != nullptr) {
             SetBkColor(dc, ToColorRef(*skin.list));
             SetBkMode(dc, OPAQUE);
-            return reinterpret_cast<LRESULT>(listBrush_.get());
+            return reinterpret_cast<LRESULT>(skin_.ListBrush());
         }
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
     }
     if (skin.text)
         SetTextColor(dc, ToColorRef(*skin.text));
-    return reinterpret_cast<LRESULT>(windowBrush_ != nullptr ? windowBrush_.get()
-                                                             : GetSysColorBrush(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(
+        skin_.WindowBrush() != nullptr ? skin_.WindowBrush() : GetSysColorBrush(COLOR_BTNFACE));
 }
 
 void MainWindow::Run(const std::function<void()>& handler) {

@@ -11,15 +11,17 @@
 
 #include "app/controls_win32.h"
 #include "app/services.h"
+#include "app/version_exchange_win32.h"
 #include "build_config.h"
 #include "layout/layout.h"
 #include "log/activity_log.h"
 #include "platform/win32/scoped_gdi.h"
+#include "platform/win32/skin_win32.h"
+#include "platform/win32/winhttp_transport.h"
 #include "platform/window_services.h"
 #include "repair/one_click_repair.h"
 #include "repair/responsive_wait.h"
 #include "repair/single_actions.h"
-#include "update/post_form.h"
 #include "update/version_check.h"
 
 namespace varnel::win32 {
@@ -54,6 +56,7 @@ private:
     void ApplyDpi(unsigned dpi);  // font and every control's place
     void LayOutStatusBar();
     RECT CentredFrame(unsigned dpi) const;
+    void OnDpiChanged(unsigned dpi);
     void FitClientArea();
     void UpdateClock();
     void OnCommand(int id, int code, HWND control);
@@ -66,6 +69,7 @@ private:
     void Form_Load();
     bool Form_QueryUnload();  // true: the close goes on
     void Timer1_Timer();
+    void OnVersionResult();
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
@@ -87,8 +91,7 @@ private:
     HMENU menuBar_ = nullptr;
     ScopedMenu qingkong_;  // the log's popup menu, never in the bar
     ScopedGdiObject<HFONT> font_;
-    ScopedGdiObject<HBRUSH> windowBrush_;
-    ScopedGdiObject<HBRUSH> listBrush_;
+    Skin skin_;
     unsigned dpi_ = 96;
     std::array<HWND, 10> controls_{};  // indexed by ControlId - kFrame1
 
@@ -112,8 +115,9 @@ private:
                                    command4_,
                                    wait_,
                                    *this};
-    FormPoster poster_{services_.transport, services_.codePage};
-    VersionCheck versionCheck_{poster_,
+    ThreadedVersionExchange exchange_{services_.transport, window_, WinHttpTransport::kTimeLimit};
+    VersionCheck versionCheck_{exchange_,
+                               services_.codePage,
                                services_.boxes,
                                log_,
                                services_.starter,

@@ -1,4 +1,4 @@
-// One HTTP exchange, synchronous from the caller's point of view.
+// One HTTP exchange, synchronous: it runs on a thread that may wait for it, never the window's.
 #pragma once
 
 #include <string>

@@ -1,27 +1,25 @@
-// The HTTP form poster: one POST of an url-encoded form, answered by the body text.
+// The HTTP form poster: one POST of an url-encoded form, answered by the version service's JSON.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/http.h"
 #include "platform/text_code_page.h"
+#include "update/version_answer.h"
 
 namespace varnel {
 
-class FormPoster {
-public:
-    static constexpr char16_t kContentType[] = u"application/x-www-form-urlencoded";
+inline constexpr char16_t kFormContentType[] = u"application/x-www-form-urlencoded";
 
-    FormPoster(HttpTransport& transport, const AnsiCodePage& codePage)
-        : transport_(transport), codePage_(codePage) {}
+// The joined form encoded with EncodeFormText, as the bytes that go on the wire: the encoded form
+// is ASCII for every double-byte character; anything the encoder copies unchanged goes as UTF-8.
+std::string FormBody(const std::u16string& form, const AnsiCodePage& codePage);
 
-    // Encodes the joined form with EncodeFormText, posts it to address and returns the answer's
-    // body whatever its HTTP status. The transport's PlatformError passes to the caller.
-    std::u16string PostForm(const std::u16string& address, const std::u16string& form) const;
-
-private:
-    HttpTransport& transport_;
-    const AnsiCodePage& codePage_;
-};
+// Posts the form body to address and reads the answer's body, whatever its HTTP status, as the
+// version service's answer. Runs on the exchange's own thread, so that neither the network nor a
+// hostile answer's parse holds up the window. Every failure of the exchange gives no answer.
+std::optional<VersionAnswer> PostForm(HttpTransport& transport, const std::u16string& address,
+                                      const std::string& body);
 
 }  // namespace varnel

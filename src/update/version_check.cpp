@@ -4,7 +4,7 @@
 
 #include "platform/platform_error.h"
 #include "text/utf8.h"
-#include "update/version_answer.h"
+#include "update/post_form.h"
 
 namespace varnel {
 namespace {
@@ -21,9 +21,24 @@ bool IsUnreserved(unsigned char byte) {
 }
 
 bool IsControl(char16_t unit) {
-    return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F) || unit == 0x2028 || unit == 0x2029 ||
-           (unit >= 0x202A && unit <= 0x202E) || (unit >= 0x2066 && unit <= 0x2069) ||
-           unit == 0x200E || unit == 0x200F || unit == 0x061C;
+    return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F) || unit == 0x2028 || unit == 0x2029;
+}
+
+// Unicode's format characters (category Cf) of the Basic Multilingual Plane: they draw nothing,
+// yet reorder, join or hide the text around them.
+bool IsFormat(char16_t unit) {
+    return unit == 0x00AD || (unit >= 0x0600 && unit <= 0x0605) || unit == 0x061C ||
+           unit == 0x06DD || unit == 0x070F || unit == 0x08E2 || unit == 0x180E ||
+           (unit >= 0x200B && unit <= 0x200F) || (unit >= 0x202A && unit <= 0x202E) ||
+           (unit >= 0x2060 && unit <= 0x2064) || (unit >= 0x2066 && unit <= 0x206F) ||
+           unit == 0xFEFF || (unit >= 0xFFF9 && unit <= 0xFFFB);
+}
+
+// The tags U+E0000..U+E007F (U+E0001 and U+E0020..U+E007F are format characters), as the
+// surrogate pair that starts at text[i].
+bool IsTag(const std::u16string& text, size_t i) {
+    return text[i] == 0xDB40 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+           text[i + 1] <= 0xDC7F;
 }
 
 }  // namespace
@@ -32,8 +47,8 @@ bool IsPlainText(const std::u16string& text, size_t maxChars) {
     if (text.size() > maxChars) {
         return false;
     }
-    for (const char16_t unit : text) {
-        if (IsControl(unit)) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsControl(text[i]) || IsFormat(text[i]) || IsTag(text, i)) {
             return false;
         }
     }
@@ -54,11 +69,13 @@ std::u16string PercentEncode(const std::u16string& text) {
     return encoded;
 }
 
-VersionCheck::VersionCheck(const FormPoster& poster, MessageBoxes& boxes, ActivityLog& log,
-                           ProgramStarter& starter, ProcessExit& exit, const WindowPresence& window,
+VersionCheck::VersionCheck(VersionExchange& exchange, const AnsiCodePage& codePage,
+                           MessageBoxes& boxes, ActivityLog& log, ProgramStarter& starter,
+                           ProcessExit& exit, const WindowPresence& window,
                            std::function<void()> enableButtons, std::function<void()> stopTimer,
                            const Addresses& addresses)
-    : poster_(poster),
+    : exchange_(exchange),
+      codePage_(codePage),
       boxes_(boxes),
       log_(log),
       starter_(starter),
@@ -70,12 +87,27 @@ VersionCheck::VersionCheck(const FormPoster& poster, MessageBoxes& boxes, Activi
       downloadAddress_(addresses.downloadBase + kDownloadPath) {}
 
 void VersionCheck::Timer1_Timer() {
-    if (started_) {
+    if (stage_ != Stage::NotStarted) {
         return;
     }
-    started_ = true;
+    stage_ = Stage::Waiting;
     try {
-        RunCheck();
+        exchange_.Start(serviceAddress_, FormBody(u"sn=" + std::u16string(kSoftwareId), codePage_));
+    } catch (const PlatformError&) {
+        OnAnswer(std::nullopt);  // no exchange, no answer: a failed check
+    }
+}
+
+void VersionCheck::OnAnswer(std::optional<VersionAnswer> answer) {
+    if (stage_ != Stage::Waiting) {
+        return;  // too late: the check has already failed at its time limit
+    }
+    stage_ = Stage::Over;
+    if (!window_.IsOpen()) {
+        return;  // closed meanwhile: the program is ending, nothing more to say
+    }
+    try {
+        Decide(answer);
     } catch (const PlatformError&) {
         // A message box or the program start failed. The window reports the error; the user
         // still gets a usable tool and no second check.
@@ -84,18 +116,15 @@ void VersionCheck::Timer1_Timer() {
     }
 }
 
-void VersionCheck::RunCheck() {
-    std::u16string answerText;
-    try {
-        answerText = poster_.PostForm(serviceAddress_, u"sn=" + std::u16string(kSoftwareId));
-    } catch (const PlatformError&) {
-        // Unreachable, refused or too slow: the same as an answer that reports failure.
+void VersionCheck::OnTimeLimit() {
+    if (stage_ != Stage::Waiting) {
+        return;
     }
-    if (!window_.IsOpen()) {
-        return;  // closed while the exchange ran: the program is ending, nothing more to say
-    }
-    const auto answer = ParseVersionAnswer(answerText);
+    exchange_.Abandon();
+    OnAnswer(std::nullopt);
+}
 
+void VersionCheck::Decide(const std::optional<VersionAnswer>& answer) {
     if (!answer || answer->result == u"0" || !IsPlainText(answer->version, kMaxVersionChars) ||
         !IsPlainText(answer->sid, kMaxSidChars)) {
         boxes_.Show(kFailedText, kBoxTitle, kStyleInfoOk);

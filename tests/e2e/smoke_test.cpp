@@ -263,23 +263,31 @@ TEST_F(E2e, UpdateOfferAcceptedOpensDownloadPage) {
                                        "1%22%20%2Fselect%2CC%3A%5Cx\""});
 }
 
-// While the service never answers, the window keeps answering; a close asks, No waits on, Yes
-// ends the program at once.
+// The service sends header lines without end. Windows' WinHTTP stops at its header limit and at
+// the closing of the request handle; Wine's does neither, so there the check's thread reads on
+// until the program ends. Either way the window answers within 500 ms every time it is asked, a
+// close asks and No waits on, the failed check shows within 10 s of the window's appearing (9 s
+// by design: the check starts after 1 s and gives up after 8 s), its OK turns the buttons on, and
+// a close with Yes ends the program at once.
 TEST_F(E2e, WindowAnswersWhileTheServiceNeverAnswers) {
     StartProgram(false);
-    // Once the service has the request, the window answers within 500 ms every time it is asked
-    // for a while, and the buttons stay off.
-    const fs::path requests = kBuild / L"e2e\\service\\e2e_hang.requests.jsonl";  // session.sh's
-    const auto expectAlive = [&](DWORD forMs) {
-        EXPECT_TRUE(WaitUntil([&] { return std::ifstream(requests).peek() != EOF; }, 5000));
-        for (const ULONGLONG end = GetTickCount64() + forMs; GetTickCount64() < end; Sleep(100))
-            EXPECT_TRUE(SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 500, nullptr));
+    const ULONGLONG start = GetTickCount64();
+    HWND box = nullptr;
+    for (bool asked = false; !(box = TopLevel(L"#32770", L"检测失败,请先使用当前版本")) &&
+                             GetTickCount64() - start < 10000;
+         Sleep(100)) {
+        EXPECT_TRUE(SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 500, nullptr));
         EXPECT_FALSE(Enabled(kCommand1));  // the buttons go on together (the window tier's)
-    };
-    expectAlive(1500);
-    PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
-    Press(WaitForBox(kCloseQuestion), IDNO);
-    expectAlive(1000);
+        if (!asked && GetTickCount64() - start > 2000) {
+            asked = true;
+            PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+            Press(WaitForBox(kCloseQuestion), IDNO);
+        }
+    }
+    ASSERT_NE(box, nullptr) << "no failure box within 10 s";
+    EXPECT_GE(GetTickCount64() - start, 8000u) << "the service was not what failed the check";
+    Press(box, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return Enabled(kCommand1) && Enabled(kCommand5); }, 2000));
     PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     Press(WaitForBox(kCloseQuestion), IDYES);
     EXPECT_EQ(WaitForSingleObject(program, 2000), WAIT_OBJECT_0);

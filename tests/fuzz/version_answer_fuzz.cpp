@@ -10,6 +10,7 @@
 #include "fakes/fake_repair.h"
 #include "fakes/fake_update_services.h"
 #include "text/utf8.h"
+#include "update/post_form.h"
 #include "update/version_check.h"
 
 using namespace varnel;
@@ -27,18 +28,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     transport.answer = {200, FromUtf8(body.substr(size > 0 ? 1 : 0))};
     transport.fail = (control & 0x80) != 0;
     const TableCodePage codePage{{}};
-    const FormPoster poster{transport, codePage};
+    FakeVersionExchange exchange;
     RepairRig rig;  // journals the boxes, the status line, the log and the program starts
     rig.boxes.replies = {(control & 1) != 0 ? kAnswerYes : kAnswerNo};
     FakeProcessExit exit;
     FakeWindowPresence window;
     int wentOn = 0;
     VersionCheck check(
-        poster, rig.boxes, rig.log, rig.starter, exit, window, [&] { ++wentOn; }, [&] { ++wentOn; },
-        {u"https://s.test", u"https://d.test"});
+        exchange, codePage, rig.boxes, rig.log, rig.starter, exit, window, [&] { ++wentOn; },
+        [&] { ++wentOn; }, {u"https://s.test", u"https://d.test"});
     bool ended = false;
     try {
         check.Timer1_Timer();
+        check.OnAnswer(
+            PostForm(transport, exchange.started.at(0).first, exchange.started.at(0).second));
     } catch (const ProcessEnded&) {
         ended = true;
     }

@@ -65,10 +65,10 @@ std::u16string Failure(const std::function<void()>& action) {
     return u"(none)";
 }
 
-// An exchange with port 1 of this machine, where nothing listens: it fails once its options are
-// set, unless something fails before.
-void PostToNothing() {
-    WinHttpTransport(nullptr, 2s).Post(u"https://localhost:1/", u"a/b", "");
+// An exchange over the given WinHTTP table with port 1 of this machine, where nothing listens: it
+// fails once its options are set, unless something fails before.
+std::u16string PostToNothing(const varnel::win32::WinHttpApi& api) {
+    return Failure([&] { WinHttpTransport(api, 2s).Post(u"https://localhost:1/", u"a/b", ""); });
 }
 
 TEST(Clipboard, EmptyRemovesTheTextOnItAndFailsWhileAnotherProgramHoldsIt) {
@@ -206,8 +206,7 @@ TEST(NameQueryWorker, EndsAQueryThatHangsAndAnswersTheNextOnANewThread) {
 // The system's refusal to give an event or a thread to a worker, or to start the shell, is a
 // failure.
 TEST(SystemRefusal, IsReportedByTheWorkersAndTheShellsStart) {
-    const std::function<void()> workers[] = {[] { varnel::win32::NameQueryWorker(100); },
-                                             PostToNothing};
+    const std::function<void()> workers[] = {[] { varnel::win32::NameQueryWorker(100); }};
     for (const char* function : {"CreateEventW", "CreateThread"}) {
         const SwappedImport refused(function, &Refused);
         for (const auto& worker : workers)
@@ -323,7 +322,7 @@ TEST(EventWait, WaitsItsTimeDispatchingMessagesAndEndsEarlyOnQuit) {
 // 1.2 alone, and where it refuses that too, the exchange fails before it starts. So it does where
 // WinHTTP cannot be told to leave redirects to the exchange, which alone decides where it may go.
 TEST(SecureProtocols, Tls12And13Or12AloneWhere13IsRefusedAndRedirectsLeftToTheExchange) {
-    static auto& api = const_cast<varnel::win32::WinHttpApi&>(varnel::win32::WinHttp());
+    varnel::win32::WinHttpApi api = varnel::win32::WinHttp();
     static const auto real = api.SetOption;
     static std::vector<DWORD> asked;
     static int refusals;  // of the protocol flags
@@ -343,14 +342,13 @@ TEST(SecureProtocols, Tls12And13Or12AloneWhere13IsRefusedAndRedirectsLeftToTheEx
         asked.clear();
         refusals = refused % 3;
         refuseRedirectPolicy = refused == 3;
-        const std::u16string failed = Failure(PostToNothing);
+        const std::u16string failed = PostToNothing(api);
         EXPECT_EQ(asked, asks[refused]) << refused;
         EXPECT_EQ(failed.starts_with(u"WinHttpSetOption: "), refused >= 2) << ToUtf8(failed);
     }
     // A C++ failure on the worker, memory running out, is the exchange's failure too.
     api.SetOption = [](HINTERNET, DWORD, void*, DWORD) -> BOOL { throw std::bad_alloc(); };
-    EXPECT_TRUE(Failure(PostToNothing).starts_with(u"WinHTTP: "));
-    api.SetOption = real;
+    EXPECT_TRUE(PostToNothing(api).starts_with(u"WinHTTP: "));
 }
 
 // The stand-in service's folder (a Linux path; Wine shows the root as drive Z:) holds its port and
@@ -393,10 +391,10 @@ int WINAPI WindowsMultiByteToWideChar(UINT page, DWORD flags, LPCCH bytes, int s
 }
 
 // The form's bytes are given as they are, not as text.
-varnel::HttpAnswer Post(std::chrono::milliseconds limit = 10s, varnel::EventPump* pump = nullptr) {
+varnel::HttpAnswer Post(std::chrono::milliseconds limit = 10s) {
     const std::string url =
         "https://localhost:" + std::to_string(ServicePort()) + "/index.php/Index/soft_version";
-    return WinHttpTransport(pump, limit)
+    return WinHttpTransport(std::nullopt, limit)
         .Post(varnel::FromUtf8(url), u"application/x-www-form-urlencoded", "sn=kesto&t=\xD6\xD0");
 }
 
@@ -436,9 +434,11 @@ TEST(TransportAnswers, EachAnswerAsTheServiceGaveIt) {
     missing = ~0u;
     EXPECT_TRUE(Failure([] { Post(); }).starts_with(u"MultiByteToWideChar: "));
     missing = 0;
+    // A body cut short of its Content-Length fails, though the part that came reads as JSON.
+    EXPECT_TRUE(Failure([] { Post(); }).starts_with(u"WinHttpReadData: ")) << "short body";
     const auto requests = ServiceRequests();
-    ASSERT_EQ(requests.size(), std::size(rows) + 7)
-        << "a request a row and these two, redirects' twice";
+    ASSERT_EQ(requests.size(), std::size(rows) + 8)
+        << "a request a row and these three, redirects' twice";
     EXPECT_EQ(requests[0]["method"], "POST");
     EXPECT_EQ(requests[0]["path"], "/index.php/Index/soft_version");
     EXPECT_EQ(requests[0]["body_hex"], "736e3d6b6573746f26743dd6d0");
@@ -463,49 +463,15 @@ TEST(TransportRefuses, TheServersHandshake) {
 }
 
 // services_hang: the service reads each request and never answers. The exchange fails at its time
-// limit, or at once, as cancelled, when a quit request comes while it waits; the quit stays queued
-// for the main loop. (That the window answers meanwhile is the e2e liveness test's.)
-TEST(TransportHang, EndsAtTheTimeLimitOrAtOnceOnAQuit) {
-    varnel::win32::Win32EventPump pump;
-    // Whether a quit comes, the error number, and the least and most time it takes.
-    const std::tuple<bool, std::u16string, ULONGLONG, ULONGLONG> rows[] = {
-        {false, u"(12002)", 1900, 3000}, {true, u"(12017)", 0, 1000}};
-    for (const auto& [quits, number, minMs, maxMs] : rows) {
-        if (quits)
-            PostQuitMessage(3);
-        const ULONGLONG start = GetTickCount64();
-        const std::u16string failure = Failure([&] { Post(2s, quits ? &pump : nullptr); });
-        EXPECT_TRUE(failure.ends_with(number)) << ToUtf8(failure);
-        EXPECT_GE(GetTickCount64() - start, minMs);
-        EXPECT_LE(GetTickCount64() - start, maxMs);
-        MSG quit{};
-        EXPECT_EQ(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE), quits);
-    }
-}
-
-// Established TCP connections (either end) to a port of this machine, from Linux's /proc.
-int ConnectionsTo(unsigned port) {
-    int count = 0;
-    for (const char* table : {"Z:\\proc\\net\\tcp", "Z:\\proc\\net\\tcp6"}) {
-        std::istringstream lines(ReadBytes(table));
-        // "0: 0100007F:B8A3 0100007F:D2F3 01 ...": local, remote, state (01 established); the
-        // heading has no colon, so it matches nothing.
-        unsigned local = 0, remote = 0, state = 0;
-        for (std::string line; std::getline(lines, line);)
-            count +=
-                sscanf(line.c_str(), "%*s %*[^:]:%x %*[^:]:%x %x", &local, &remote, &state) == 3 &&
-                state == 1 && (local == port || remote == port);
-    }
-    return count;
-}
-
-// services_endless_headers: header lines without end until the client goes.
-TEST(TransportEndlessHeaders, LeavesNoConnectionBehind) {
-    // It fails, and not with the cancel's number, which only a quit brings.
+// limit, bounded by WinHTTP's own time-outs on the exchange's thread. (That the window answers
+// meanwhile, and shows the failure in time, is the e2e liveness test's.)
+TEST(TransportHang, EndsAtTheTimeLimit) {
+    const ULONGLONG start = GetTickCount64();
     const std::u16string failure = Failure([] { Post(2s); });
-    EXPECT_TRUE(failure != u"(none)" && !failure.ends_with(u"(12017)")) << ToUtf8(failure);
-    EXPECT_TRUE(WaitUntil([] { return ConnectionsTo(ServicePort()) == 0; }, 2000))
-        << ConnectionsTo(ServicePort()) << " connections left open";
+    // Windows reports its time-out as 12002; Wine's response time-out as the socket's 10060.
+    EXPECT_TRUE(failure.ends_with(u"(12002)") || failure.ends_with(u"(10060)")) << ToUtf8(failure);
+    EXPECT_GE(GetTickCount64() - start, 1900u);
+    EXPECT_LE(GetTickCount64() - start, 3000u);
 }
 
 }  // namespace

@@ -60,13 +60,19 @@ TEST(EncodeFormText, EscapesTheBytesOfEveryCodeFrom255UpAndCopiesEveryOtherUnit)
         EXPECT_EQ(EncodeFormText(row.text, kCodes), row.encoded);
 }
 
-TEST(PostForm, SendsTheEncodedFormAsUtf8AndReturnsTheBodyWhateverTheStatus) {
+// The form goes as UTF-8 after its encoding; the body is read as the service's answer whatever
+// the status, and every failure of the exchange is no answer.
+TEST(PostForm, SendsTheEncodedFormAndReadsTheBodyWhateverTheStatusAndAFailureAsNone) {
     FakeTransport transport;
-    transport.answer = {500, u"<html>内部错误</html>"};
-    EXPECT_EQ(FormPoster(transport, kCodes).PostForm(u"https://h/x", u"sn=中文&k=가 c"),
-              u"<html>内部错误</html>");
+    const std::string body = FormBody(u"sn=中文&k=가 c", kCodes);
+    EXPECT_EQ(body, "sn=%D6%D0%CE%C4&k=\xEA\xB0\x80 c");
+    transport.answer = {500, uR"({"result":1,"info":{"version":"3","sid":"1","must":"0"}})"};
+    EXPECT_EQ(PostForm(transport, u"https://h/x", body)->version, u"3");
+    EXPECT_EQ(transport.requests.at(0).url, u"https://h/x");
     EXPECT_EQ(transport.requests.at(0).contentType, u"application/x-www-form-urlencoded");
-    EXPECT_EQ(transport.requests.at(0).body, "sn=%D6%D0%CE%C4&k=\xEA\xB0\x80 c");
+    EXPECT_EQ(transport.requests.at(0).body, body);
+    transport.fail = true;
+    EXPECT_FALSE(PostForm(transport, u"https://h/x", body));
 }
 
 // The answer as "result|version|sid|must", or "none".
@@ -110,41 +116,46 @@ TEST(ParseVersionAnswer, TakesStringsAsTheyAreAndWholeNumbersAsDigitsAndAnything
         EXPECT_EQ(Read(row.text), row.read) << std::string(row.text.begin(), row.text.end());
 }
 
+constexpr char16_t kAddress[] = u"https://v.test/index.php/Index/soft_version";
+
 // One program start: the window's controls and services as journaling fakes, and the check.
 struct Start : RepairRig {
-    // Runs the first tick and tells what the user met, in order, ending with whether the process
-    // ended or a platform failure reached the window.
-    std::u16string Outcome() {
+    // Runs the first tick, then `then`, and tells what the user met, in order, ending with
+    // whether the process ended or a platform failure reached the window.
+    std::u16string Outcome(const std::function<void()>& then) {
         try {
             check.Timer1_Timer();
+            check.Timer1_Timer();  // Timer1 ticks on while the exchange runs
+            then();
         } catch (const ProcessEnded&) {
             journal.push_back(u"ended");
         } catch (const PlatformError&) {
             journal.push_back(u"failure");
         }
-        EXPECT_EQ(transport.requests.size(), 1u);
-        EXPECT_EQ(transport.requests.at(0).url, u"https://v.test/index.php/Index/soft_version");
-        EXPECT_EQ(transport.requests.at(0).body, "sn=kesto");
+        using Started = std::pair<std::u16string, std::string>;
+        EXPECT_EQ(exchange.started,
+                  std::vector<Started>(exchange.fail ? 0 : 1, {kAddress, "sn=kesto"}));
         std::u16string outcome;
         for (const std::u16string& entry : journal)
             outcome += (outcome.empty() ? u"" : u"; ") + entry;
         return outcome;
     }
 
-    FakeTransport transport;
+    FakeVersionExchange exchange;
     TableCodePage codePage{{}};
-    FormPoster poster{transport, codePage};
     FakeProcessExit exit;
     FakeWindowPresence window;
     std::function<void()> buttonsOn = [this] { journal.push_back(u"buttons on"); };
     std::function<void()> timerOff = [this] { journal.push_back(u"timer off"); };
-    VersionCheck check{poster,    boxes,    log,
-                       starter,   exit,     window,
-                       buttonsOn, timerOff, {u"https://v.test", u"https://www.site.test"}};
+    VersionCheck check{
+        exchange, codePage, boxes,     log,      starter,
+        exit,     window,   buttonsOn, timerOff, {u"https://v.test", u"https://www.site.test"}};
 };
 
-TEST(VersionCheck, EachAnswerLeadsToItsOutcome) {
-    const std::u16string failed = u"box 64 检测失败,请先使用当前版本; buttons on; timer off";
+TEST(VersionCheck, EachResultLeadsToItsOutcomeAndOnlyOneInTimeCounts) {
+    const std::u16string kFailed = u"box 64 检测失败,请先使用当前版本; buttons on; timer off";
+    const std::u16string upToDate =
+        u"status 当前软件为最新版本,欢迎使用Varnel软件..; buttons on; timer off";
     const std::u16string welcome = u"status 欢迎使用Varnel软件..; buttons on; timer off";
     const auto offer = [](const std::u16string& version) {
         return u"box 68 发现最新版本" + version + u"，是否现在更新?; ";
@@ -153,17 +164,18 @@ TEST(VersionCheck, EachAnswerLeadsToItsOutcome) {
         u"shell explorer.exe \"https://www.site.test/index.php/Works/detail/sid/";
     const std::u16string version64 = u"3.1." + std::u16string(60, u'9');
     const std::u16string sid256(256, u'7');
+    // What reaches the check after the first tick, in order: A the answer (none for an empty
+    // body: the exchange failed), L the time limit, C the window's close; S: it cannot start.
     struct Row {
         std::u16string body;
         int reply;  // to the update question
         std::u16string outcome;
-        bool transportFails = false;
-        bool closedMeanwhile = false;  // the window, while the exchange ran
+        std::string events = "A";
+        int abandoned = 0;  // exchanges given up
     };
     const Row rows[] = {
-        {Answer(u"\"0\"", u"\"3.0.0\"", u"0"), kAnswerNo, failed},
-        {Answer(u"1", u"\"3.0.0\"", u"1"), kAnswerNo,
-         u"status 当前软件为最新版本,欢迎使用Varnel软件..; buttons on; timer off"},
+        {Answer(u"\"0\"", u"\"3.0.0\"", u"0"), kAnswerNo, kFailed},
+        {Answer(u"1", u"\"3.0.0\"", u"1"), kAnswerNo, upToDate},
         {Answer(u"\"ok\"", u"\"3.0.1\"", u"\"0\""), kAnswerNo, offer(u"3.0.1") + welcome},
         {Answer(u"1", u"\"3.0.0 \"", u"0"), kAnswerNo, offer(u"3.0.0 ") + welcome},
         {Answer(u"1", u"\"3.1.0\"", u"1"), kAnswerNo, offer(u"3.1.0") + u"ended"},
@@ -178,41 +190,57 @@ TEST(VersionCheck, EachAnswerLeadsToItsOutcome) {
         {Answer(u"1", u"\"3.1.0\"", u"1", u"666"), kAnswerYes,
          offer(u"3.1.0") + u"buttons on; timer off; failure"},
         // Every failure of the exchange or of the answer takes the failed path.
-        {u"", kAnswerNo, failed, true},
-        {u"<html><h1>500</h1></html>", kAnswerNo, failed},
-        {Answer(u"1", u"\"" + std::u16string(65, u'9') + u"\"", u"0"), kAnswerNo, failed},
-        {Answer(u"1", u"\"3.1\\u202e\"", u"0"), kAnswerNo, failed},
+        {u"", kAnswerNo, kFailed},
+        {u"", kAnswerNo, kFailed, "S"},
+        {u"<html><h1>500</h1></html>", kAnswerNo, kFailed},
+        {Answer(u"1", u"\"" + std::u16string(65, u'9') + u"\"", u"0"), kAnswerNo, kFailed},
+        {Answer(u"1", u"\"3.1\\u202e\"", u"0"), kAnswerNo, kFailed},
+        {Answer(u"1", u"\"3.1\\u200b\"", u"0"), kAnswerNo, kFailed},
         {Answer(u"1", u"\"3.1\"", u"0", u"\"" + std::u16string(257, u'7') + u"\""), kAnswerNo,
-         failed},
-        {Answer(u"1", u"\"3.0.0\"", u"0", u"\"7\\t7\""), kAnswerNo, failed},
-        // An answer arriving after the window closed is ignored.
-        {Answer(u"1", u"\"3.1.0\"", u"1"), kAnswerYes, u"", false, true},
-        {u"", kAnswerYes, u"", true, true},
+         kFailed},
+        {Answer(u"1", u"\"3.0.0\"", u"0", u"\"7\\t7\""), kAnswerNo, kFailed},
+        // One result in time counts; a late one, or one for a closed window, is ignored.
+        {Answer(u"1", u"\"3.1.0\"", u"1"), kAnswerYes, kFailed, "LA", 1},
+        {Answer(u"1", u"\"3.0.0\"", u"1"), kAnswerYes, upToDate, "ALA"},
+        {Answer(u"1", u"\"3.1.0\"", u"1"), kAnswerYes, u"", "CAL"},
+        {u"", kAnswerYes, u"", "CL", 1},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.body.begin(), row.body.end()));
+        SCOPED_TRACE(row.events + " " + std::string(row.body.begin(), row.body.end()));
         Start s;
-        s.transport.answer = {200, row.body};
-        s.transport.fail = row.transportFails;
-        s.transport.during = [&] {
-            s.check.Timer1_Timer();  // Timer1 ticks on while the window waits for the answer
-            s.window.open = !row.closedMeanwhile;
-        };
         s.boxes.replies = {row.reply};
         s.starter.failing = {page.substr(6) + u"666\""};
-        EXPECT_EQ(s.Outcome(), row.outcome);
-        s.check.Timer1_Timer();
-        EXPECT_EQ(s.transport.requests.size(), 1u) << "one check per program start";
+        s.exchange.fail = row.events == "S";
+        EXPECT_EQ(s.Outcome([&] {
+            for (const char event : row.events) {
+                if (event == 'A')
+                    s.check.OnAnswer(ParseVersionAnswer(row.body));
+                if (event == 'L')
+                    s.check.OnTimeLimit();
+                if (event == 'C')
+                    s.window.open = false;
+            }
+        }),
+                  row.outcome);
+        EXPECT_EQ(s.exchange.abandoned, row.abandoned);
     }
 }
 
-TEST(IsPlainText, RefusesControlsAndOverlongTextAtEveryEdge) {
-    for (const char16_t unit : std::u16string{0x20, 0x7E, 0xA0, 0x61B, 0x61D, 0x200D, 0x2010,
-                                              0x2027, 0x202F, 0x2065, 0x206A, 0x4E2D})
-        EXPECT_TRUE(IsPlainText(u"3." + std::u16string(1, unit), 3)) << int{unit};
-    for (const char16_t unit : std::u16string{0, 0x1F, 0x7F, 0x9F, 0x61C, 0x200E, 0x200F, 0x2028,
-                                              0x2029, 0x202A, 0x202E, 0x2066, 0x2069})
+TEST(IsPlainText, RefusesControlsFormatCharactersAndOverlongTextAtEveryEdge) {
+    // The neighbours of every refused range, a tag's lead surrogate alone, non-tag pairs.
+    EXPECT_TRUE(
+        IsPlainText(u" ~\u00A0\u00AC\u00AE\u05FF\u0606\u061B\u061D\u06DC\u06DE\u070E\u0710"
+                    u"\u180D\u180F\u200A\u2010\u2027\u202F\u205F\u2065\u2070\uFEFE\uFF00"
+                    u"\uFFF8\uFFFC\uFFFD中\U000E0080\U0001F600" +
+                        std::u16string(1, 0xDB40),
+                    99));
+    for (const char16_t unit :
+         u"\u001F\u007F\u009F\u00AD\u0600\u0605\u061C\u06DD\u070F\u08E2"
+         u"\u180E\u200B\u200D\u200F\u2028\u2029\u202A\u202E\u2060\u2064"
+         u"\u2066\u2069\u206F\uFEFF\uFFF9\uFFFB")  // and the final NUL
         EXPECT_FALSE(IsPlainText(u"3." + std::u16string(1, unit), 3)) << int{unit};
+    for (const std::u16string tag : {u"\U000E0001", u"\U000E0020", u"\U000E007F"})
+        EXPECT_FALSE(IsPlainText(tag, 3));
     EXPECT_FALSE(IsPlainText(u"abcd", 3));
     EXPECT_TRUE(IsPlainText(u"", 0));
 }

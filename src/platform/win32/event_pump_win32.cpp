@@ -17,7 +17,7 @@ bool Win32EventPump::DispatchPending() {
             PostQuitMessage(static_cast<int>(message.wParam));
             return false;
         }
-        TranslateAndDispatch(message);
+        TranslateAndDispatch(dialog_, message);
     }
     return true;
 }

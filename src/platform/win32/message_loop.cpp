@@ -2,17 +2,8 @@
 
 namespace varnel::win32 {
 
-namespace {
-HWND g_dialogWindow = nullptr;
-}
-
-void SetDialogWindow(HWND window) {
-    g_dialogWindow = window;
-}
-
-void TranslateAndDispatch(MSG& message) {
-    if (g_dialogWindow != nullptr && IsWindow(g_dialogWindow) &&
-        IsDialogMessageW(g_dialogWindow, &message)) {
+void TranslateAndDispatch(HWND dialog, MSG& message) {
+    if (dialog != nullptr && IsWindow(dialog) && IsDialogMessageW(dialog, &message)) {
         return;
     }
     TranslateMessage(&message);

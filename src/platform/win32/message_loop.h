@@ -6,11 +6,8 @@
 
 namespace varnel::win32 {
 
-// The top-level window whose keyboard navigation IsDialogMessageW handles; null for none.
-void SetDialogWindow(HWND window);
-
-// Runs the message through IsDialogMessageW for the dialog window, else translates and
-// dispatches it.
-void TranslateAndDispatch(MSG& message);
+// Runs the message through IsDialogMessageW for dialog, the top-level window whose keyboard
+// navigation it handles (null for none), else translates and dispatches it.
+void TranslateAndDispatch(HWND dialog, MSG& message);
 
 }  // namespace varnel::win32

@@ -11,8 +11,6 @@ namespace varnel::win32 {
 
 namespace {
 
-std::optional<SkinColors> g_skin;
-
 // The file's bytes, or nothing when it cannot be read or exceeds the skin size limit.
 std::optional<std::string> ReadSmallFile(const std::u16string& path) {
     HANDLE file = CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -37,16 +35,23 @@ std::optional<std::string> ReadSmallFile(const std::u16string& path) {
 
 }  // namespace
 
-int AttachSkin(const std::u16string& path, const std::u16string& /*options*/) {
-    g_skin.reset();
+int Skin::Attach(const std::u16string& path) {
+    colors_.reset();
+    windowBrush_.reset();
+    listBrush_.reset();
     if (const std::optional<std::string> bytes = ReadSmallFile(path)) {
-        g_skin = ParseSkinFile(*bytes);
+        colors_ = ParseSkinFile(*bytes);
     }
-    return g_skin ? 1 : 0;
-}
-
-const SkinColors* ActiveSkin() {
-    return g_skin ? &*g_skin : nullptr;
+    if (!colors_) {
+        return 0;
+    }
+    if (colors_->window) {
+        windowBrush_.reset(CreateSolidBrush(ToColorRef(*colors_->window)));
+    }
+    if (colors_->list) {
+        listBrush_.reset(CreateSolidBrush(ToColorRef(*colors_->list)));
+    }
+    return 1;
 }
 
 }  // namespace varnel::win32

@@ -3,35 +3,37 @@
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 
-#include "platform/clock.h"
 #include "platform/http.h"
+#include "platform/win32/winhttp_api.h"
 
 namespace varnel::win32 {
 
 class WinHttpTransport : public HttpTransport {
 public:
-    // Resolve, connect, send and receive together; the caller is never kept waiting longer.
-    // The start-up check begins a second after the program starts, and the user is to have a
-    // usable window within 10 s of the start even when the service never answers.
+    // Resolve, connect, send and receive together. The start-up check begins a second after the
+    // program starts, and the user is to have a usable window within 10 s of the start even when
+    // the service never answers.
     static constexpr std::chrono::milliseconds kTimeLimit{8000};
     // A runaway answer must not eat memory; the service's answers are a few hundred bytes.
     static constexpr size_t kBodyLimit = 1024 * 1024;
 
-    // With a pump, the calling thread's window events are handled while the exchange runs, so
-    // the window repaints and answers; a quit request met there cancels the exchange.
-    explicit WinHttpTransport(EventPump* pump = nullptr,
+    // Without a table, WinHTTP is loaded from the system folder by the first exchange.
+    explicit WinHttpTransport(std::optional<WinHttpApi> api = std::nullopt,
                               std::chrono::milliseconds timeLimit = kTimeLimit)
-        : pump_(pump), timeLimit_(timeLimit) {}
+        : api_(api), timeLimit_(timeLimit) {}
 
+    // Runs the whole exchange on the calling thread, which owns its handles from start to end.
     // Honours the system's proxy settings, always verifies the server's certificate, speaks
-    // TLS 1.2 or newer and follows a redirect only to the same https host and port. At the time
-    // limit the exchange is cancelled, not left running.
+    // TLS 1.2 or newer and follows a redirect only to the same https host and port. Every phase
+    // is bounded by the time left before the time limit; a body shorter than its Content-Length
+    // fails.
     HttpAnswer Post(const std::u16string& url, const std::u16string& contentType,
                     const std::string& body) override;
 
 private:
-    EventPump* pump_;
+    std::optional<WinHttpApi> api_;
     std::chrono::milliseconds timeLimit_;
 };
 

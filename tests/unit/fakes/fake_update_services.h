@@ -1,8 +1,8 @@
-// Fakes for the update check: a code page, a recording HTTP transport and the process exit.
+// Fakes for the update check: a code page, a recording HTTP transport, the background exchange
+// that a test completes by hand, and the process exit.
 // Program start is FakeProgramStarter of fake_repair.h.
 #pragma once
 
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -11,6 +11,7 @@
 #include "platform/platform_error.h"
 #include "platform/text_code_page.h"
 #include "platform/window_services.h"
+#include "update/version_check.h"
 
 namespace varnel::testing {
 
@@ -34,8 +35,6 @@ struct FakeTransport : HttpTransport {
     HttpAnswer Post(const std::u16string& url, const std::u16string& contentType,
                     const std::string& body) override {
         requests.push_back({url, contentType, body});
-        if (during)
-            during();  // what the user does while the exchange runs
         if (fail)
             throw PlatformError(u"WinHttpSendRequest", u"The operation timed out (12002)");
         return answer;
@@ -43,8 +42,21 @@ struct FakeTransport : HttpTransport {
 
     HttpAnswer answer{200, u""};
     bool fail = false;
-    std::function<void()> during;
     std::vector<Request> requests;
+};
+
+// Records each start (address, body) and each abandonment; a test hands the result to the check.
+struct FakeVersionExchange : VersionExchange {
+    void Start(const std::u16string& address, const std::string& body) override {
+        if (fail)
+            throw PlatformError(u"CreateThread", u"Not enough memory resources (8)");
+        started.emplace_back(address, body);
+    }
+    void Abandon() override { ++abandoned; }
+
+    bool fail = false;
+    std::vector<std::pair<std::u16string, std::string>> started;
+    int abandoned = 0;
 };
 
 // The process cannot end inside a test, so ending it unwinds the caller with this exception.
