@@ -63,12 +63,12 @@ grep -q "已用 Authenticode 数字签名" unpacked/README.txt || fail "README.t
 version=$(sed -n 's/^project(.* VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 os_ids='35138b9a-5d96-4fbd-8e2d-a2440225f93a 4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38
         1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a'
-for row in "unplug.exe (Windows CUI)" "varnel-unplug.exe (Windows GUI) PerMonitorV2"; do
+for row in "unplug.exe CUI" "varnel-unplug.exe GUI PerMonitorV2"; do
     read -r exe subsystem extra <<<"$row"
     osslsigncode verify -CAfile ca.pem -in "unpacked/$exe" >verify.log 2>&1 ||
         { cat verify.log; fail "$exe: signature"; }
-    x86_64-w64-mingw32-objdump -p "unpacked/$exe" | grep -q "Subsystem.*$subsystem" ||
-        fail "$exe: not $subsystem"
+    x86_64-w64-mingw32-objdump -p "unpacked/$exe" >headers.txt
+    grep -q "Subsystem.*(Windows $subsystem)" headers.txt || fail "$exe: not $subsystem"
     x86_64-w64-mingw32-windres -i "unpacked/$exe" -O rc >res.rc 2>/dev/null
     for want in "RT_GROUP_ICON" "FILEVERSION ${version//./, }, 0" 'FileDescription", L"Varnel' \
         "OriginalFilename\", \"$exe\"" 'level=""asInvoker""' $os_ids $extra; do
