@@ -26,14 +26,20 @@ for line in "${refused[@]}"; do
     printf '%s\n' "$line" "${good[@]:1}" >"$work/bad.conf"
     rc=0
     "$root/scripts/release" --config "$work/bad.conf" >"$work/out" 2>&1 || rc=$?
-    [ "$rc" = 2 ] && grep -q "bad.conf:1:" "$work/out" || fail "not refused: $line ($(cat "$work/out"))"
+    [ "$rc" = 2 ] && grep -q "bad.conf:1:" "$work/out" ||
+        fail "not refused: $line ($(cat "$work/out"))"
 done
 printf '%s\n' "${good[@]:1}" >"$work/three.conf"
 rc=0
 "$root/scripts/release" --config "$work/three.conf" >"$work/out" 2>&1 || rc=$?
 [ "$rc" = 2 ] || fail "three addresses of four accepted"
+# The four good ones pass, and the next check stops the run.
+printf '%s\n' "${good[@]}" >"$work/good.conf"
+"$root/scripts/release" --config "$work/good.conf" --timestamp http://ts.cn >"$work/out" 2>&1 || true
+grep -q -- "--timestamp needs --sign" "$work/out" || fail "good addresses refused: $(cat "$work/out")"
 
-"$root/scripts/release" --check >"$work/check.log" 2>&1 || { cat "$work/check.log"; fail "--check"; }
+"$root/scripts/release" --check >"$work/check.log" 2>&1 ||
+    { cat "$work/check.log"; fail "--check"; }
 grep '\.zip$' "$work/check.log"
 
 # A CA and a code-signing certificate it issued, as a .pfx with a password.
@@ -42,8 +48,8 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -su
     -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign 2>/dev/null
 openssl req -newkey rsa:2048 -nodes -keyout leaf.key -out leaf.csr -subj "/CN=Test Signer" \
     2>/dev/null
-printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' \
-    >leaf.ext
+printf '%s\n' basicConstraints=CA:FALSE keyUsage=critical,digitalSignature \
+    extendedKeyUsage=codeSigning >leaf.ext
 openssl x509 -req -in leaf.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 1 -extfile leaf.ext \
     -out leaf.pem 2>/dev/null
 openssl pkcs12 -export -inkey leaf.key -in leaf.pem -certfile ca.pem -passout pass:s3cret \
@@ -54,8 +60,8 @@ VARNEL_SIGN_PASSWORD=s3cret "$root/scripts/release" --sign test.pfx --dist dist 
 zip=$(ls dist/*-test-win64.zip)
 (cd dist && sha256sum --quiet -c "$(basename "$zip").sha256") || fail "the zip's .sha256"
 mkdir unpacked && (cd unpacked && unzip -q "../$zip")
-[ "$(LC_ALL=C ls unpacked | tr '\n' ' ')" = "README.txt SHA256SUMS unplug.exe varnel-unplug.exe " ] ||
-    fail "zip holds $(ls unpacked)"
+files=$(LC_ALL=C ls unpacked | tr '\n' ' ')
+[ "$files" = "README.txt SHA256SUMS unplug.exe varnel-unplug.exe " ] || fail "zip holds $files"
 (cd unpacked && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the files"
 grep -q "已用 Authenticode 数字签名" unpacked/README.txt || fail "README.txt does not say signed"
 
