@@ -1,5 +1,5 @@
-# Shared set-up for scripts/run and scripts/test: packages, build, Wine prefix, display.
-# Sourced, not run. Every path lives under the repository's build/ directory.
+# Shared set-up for scripts/run, scripts/test and scripts/release: packages, build, Wine prefix,
+# display. Sourced, not run. Every path lives under the repository's build/ directory.
 
 VARNEL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 VARNEL_BUILD="$VARNEL_ROOT/build"
@@ -9,6 +9,7 @@ VARNEL_PACKAGES=(
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
     wine wine64 fonts-wine xvfb x11-utils imagemagick fonts-wqy-microhei
     nlohmann-json3-dev libutfcpp-dev libgtest-dev clang clang-format libclang-rt-14-dev
+    osslsigncode
 )
 
 log() { printf '== %s\n' "$*" >&2; }
