@@ -9,8 +9,12 @@ namespace varnel::win32 {
 // The top-level window whose keyboard navigation IsDialogMessageW handles; null for none.
 void SetDialogWindow(HWND window);
 
-// Runs the message through IsDialogMessageW for the dialog window, else translates and
-// dispatches it.
+// Further top-level windows with dialog keys (Tab, Esc), added while they exist.
+void AddDialogWindow(HWND window);
+void RemoveDialogWindow(HWND window);
+
+// Runs the message through IsDialogMessageW for the dialog window it belongs to, else translates
+// and dispatches it.
 void TranslateAndDispatch(MSG& message);
 
 }  // namespace varnel::win32
