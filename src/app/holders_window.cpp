@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include <mutex>
 #include <thread>
 
@@ -67,10 +69,30 @@ bool HoldersWindow::Create(HWND owner, char16_t letter) {
     AddDialogWindow(window_);
     CreateControls();
     ApplyDpi(GetDpiForWindow(window_));
+    PlaceOver(owner);
     FillDrives();
     SetDrive(letter);
     ShowWindow(window_, SW_SHOW);
     return true;
+}
+
+void HoldersWindow::PlaceOver(HWND owner) {
+    // Centred over the main window, inside the work area of its monitor.
+    RECT frame{}, over{};
+    GetWindowRect(window_, &frame);
+    if (owner == nullptr || !GetWindowRect(owner, &over)) {
+        return;
+    }
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& work = monitor.rcWork;
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    const int left = std::clamp<int>((over.left + over.right - width) / 2, work.left,
+                                     std::max<int>(work.left, work.right - width));
+    const int top = std::clamp<int>((over.top + over.bottom - height) / 2, work.top,
+                                    std::max<int>(work.top, work.bottom - height));
+    SetWindowPos(window_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void HoldersWindow::BringForward() const {

@@ -85,6 +85,7 @@ private:
 
     void CreateControls();
     void ApplyDpi(unsigned dpi);
+    void PlaceOver(HWND owner);
     void FillDrives();
     void SetDrive(char16_t letter);
     HWND Item(int id) const { return GetDlgItem(window_, id); }
