@@ -150,11 +150,24 @@ void HoldersWindow::CreateControls() {
 void HoldersWindow::ApplyDpi(unsigned dpi) {
     // Everything follows from the DPI: the client area, each control, the font, the columns.
     dpi_ = dpi;
-    RECT frame{0, 0, TwipsToPixels(kHoldersClientWidthTwips, dpi),
-               TwipsToPixels(kHoldersClientHeightTwips, dpi)};
+    const int width = TwipsToPixels(kHoldersClientWidthTwips, dpi);
+    const int height = TwipsToPixels(kHoldersClientHeightTwips, dpi);
+    RECT frame{0, 0, width, height};
     AdjustWindowRectExForDpi(&frame, kStyle, FALSE, 0, dpi);
-    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The frame as planned, then corrected once by what the client area really got (a caption
+    // of another height than the metrics for the DPI say).
+    auto resize = [this](const RECT& r) {
+        SetWindowPos(window_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    resize(frame);
+    RECT client{};
+    GetClientRect(window_, &client);
+    if (client.right != width || client.bottom != height) {
+        frame.right += width - client.right;
+        frame.bottom += height - client.bottom;
+        resize(frame);
+    }
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
     HFONT font = nullptr;

@@ -67,9 +67,9 @@ struct Rig {
         for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);)
             DispatchMessageW(&m);
     }
-    // Pumps as the program's loop does until the condition holds (at most 5 s).
-    static bool Until(const std::function<bool()>& done) {
-        for (int i = 0; i < 1000 && !done(); ++i) {
+    // Pumps as the program's loop does until the condition holds (at most 5 s by default).
+    static bool Until(const std::function<bool()>& done, int rounds = 1000) {
+        for (int i = 0; i < rounds && !done(); ++i) {
             for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);)
                 TranslateAndDispatch(m);
             Sleep(5);
@@ -240,7 +240,7 @@ TEST(HoldersWindow, UninspectedProcessesOfferTheElevatedSearchForThisDrive) {
               u"runas|" + std::u16string(reinterpret_cast<char16_t*>(self)) + u"|/holders T:");
 }
 
-TEST(HoldersWindow, ThePickerFollowsTheDrivesAndEscCloses) {
+TEST(HoldersWindow, ThePickerFollowsTheDrivesAndTheKeysAndTheDpiWork) {
     Rig r;
     r.Open(u'T');
     EXPECT_EQ(r.Text(kHoldersLine), L"没有进程占用 T:。下一步: 点击“弹出 T:”。");
@@ -250,6 +250,25 @@ TEST(HoldersWindow, ThePickerFollowsTheDrivesAndEscCloses) {
     SendMessageW(r.Window(), WM_DEVICECHANGE, 0x8000 /* DBT_DEVICEARRIVAL */, 0);
     EXPECT_EQ(SendMessageW(r.Item(kHoldersDrive), CB_GETCOUNT, 0, 0), 3);
     EXPECT_EQ(SendMessageW(r.Item(kHoldersDrive), CB_GETCURSEL, 0, 0), 1) << "T: stays chosen";
+
+    // Tab visits the controls in the table's order; the hidden elevation button is skipped.
+    SetFocus(r.Item(kHoldersDrive));
+    std::vector<int> order;
+    for (int step = 0; step < 7; ++step) {
+        PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
+        r.Until([] { return false; }, 2);
+        order.push_back(GetDlgCtrlID(GetFocus()));
+    }
+    EXPECT_EQ(order, (std::vector<int>{kHoldersList, kHoldersRefresh, kHoldersClose, kHoldersEnd,
+                                       kHoldersFreeAll, kHoldersEject, kHoldersDrive}));
+
+    // The size follows the DPI the message names, whatever rectangle comes with it.
+    RECT bogus{0, 0, 10, 10};
+    SendMessageW(r.Window(), WM_DPICHANGED, MAKEWPARAM(144, 144), LPARAM(&bogus));
+    RECT client{};
+    GetClientRect(r.Window(), &client);
+    EXPECT_EQ(client.right, TwipsToPixels(kHoldersClientWidthTwips, 144));
+    EXPECT_EQ(client.bottom, TwipsToPixels(kHoldersClientHeightTwips, 144));
 
     SetFocus(r.Item(kHoldersList));
     PostMessageW(r.Item(kHoldersList), WM_KEYDOWN, VK_ESCAPE, 0);
