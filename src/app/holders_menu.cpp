@@ -50,9 +50,9 @@ void HoldersMenu::Open(char16_t letter) {
     }
 }
 
-HoldersWindow* HoldersMenu::OpenWindowOf(char16_t letter, const HoldersWindow* except) {
+HoldersWindow* HoldersMenu::OpenWindowOf(char16_t letter) {
     for (const auto& window : windows_) {
-        if (window.get() != except && window->IsOpen() && window->Letter() == letter) {
+        if (window->IsOpen() && window->Letter() == letter) {
             return window.get();
         }
     }

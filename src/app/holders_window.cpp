@@ -3,9 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
-
 #include <mutex>
-#include <thread>
 
 #include "layout/holders_layout.h"
 #include "platform/win32/message_loop.h"
@@ -70,7 +68,6 @@ bool HoldersWindow::Create(HWND owner, char16_t letter) {
     CreateControls();
     ApplyDpi(GetDpiForWindow(window_));
     PlaceOver(owner);
-    FillDrives();
     SetDrive(letter);
     ShowWindow(window_, SW_SHOW);
     return true;
@@ -191,8 +188,14 @@ void HoldersWindow::ApplyDpi(unsigned dpi) {
 void HoldersWindow::FillDrives() {
     const HWND picker = Item(kHoldersDrive);
     SendMessageW(picker, CB_RESETCONTENT, 0, 0);
+    std::vector<DriveInfo> drives;
+    try {
+        drives = services_.drives.List();
+    } catch (const PlatformError& failure) {
+        Ask(FailureText(failure));
+    }
     int selected = -1;
-    for (const DriveInfo& drive : services_.drives.List()) {
+    for (const DriveInfo& drive : drives) {
         const LRESULT at =
             SendMessageW(picker, CB_ADDSTRING, 0, LPARAM(Wide(DriveItemText(drive))));
         SendMessageW(picker, CB_SETITEMDATA, WPARAM(at), LPARAM(drive.letter));
@@ -209,6 +212,23 @@ void HoldersWindow::SetDrive(char16_t letter) {
     SetWindowTextW(Item(kHoldersEject), Wide(EjectCaption(letter)));
     FillDrives();
     Refresh_Click();
+}
+
+void HoldersWindow::OnDriveChosen() {
+    const HWND picker = Item(kHoldersDrive);
+    const LRESULT at = SendMessageW(picker, CB_GETCURSEL, 0, 0);
+    if (at == CB_ERR) {
+        return;
+    }
+    const auto letter = char16_t(SendMessageW(picker, CB_GETITEMDATA, WPARAM(at), 0));
+    if (letter == letter_) {
+        return;
+    }
+    if (switchDrive_(letter)) {
+        FillDrives();  // that drive's own window came forward: this one stays with its drive
+    } else {
+        SetDrive(letter);
+    }
 }
 
 void HoldersWindow::SetLine(int id, const std::u16string& text) {
@@ -283,12 +303,7 @@ void HoldersWindow::OnCommand(int id, int code, HWND control) {
     }
     if (id == kHoldersDrive) {
         if (code == CBN_SELCHANGE) {
-            const LRESULT at = SendMessageW(control, CB_GETCURSEL, 0, 0);
-            const auto letter =
-                char16_t(SendMessageW(Item(kHoldersDrive), CB_GETITEMDATA, WPARAM(at), 0));
-            if (at != CB_ERR && letter != letter_) {
-                switchDrive_(letter) ? FillDrives() : SetDrive(letter);
-            }
+            OnDriveChosen();
         }
         return;
     }

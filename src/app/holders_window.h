@@ -88,6 +88,7 @@ private:
     void PlaceOver(HWND owner);
     void FillDrives();
     void SetDrive(char16_t letter);
+    void OnDriveChosen();
     HWND Item(int id) const { return GetDlgItem(window_, id); }
     void SetLine(int id, const std::u16string& text);
 
@@ -141,7 +142,7 @@ private:
     static LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                      UINT_PTR id, DWORD_PTR self);
     void FillMenu(HMENU popup);
-    HoldersWindow* OpenWindowOf(char16_t letter, const HoldersWindow* except = nullptr);
+    HoldersWindow* OpenWindowOf(char16_t letter);
 
     HoldersServices services_;
     HWND main_ = nullptr;

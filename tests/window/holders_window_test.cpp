@@ -85,7 +85,13 @@ struct Rig {
         GetWindowTextW(Item(id), text, 512);
         return text;
     }
-    bool Busy() const { return Window() != nullptr && IsWindowVisible(Item(kHoldersProgress)); }
+    // Whether any holders window shows that it is searching.
+    static bool Busy() {
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"VarnelUnplugHolders", nullptr));)
+            if (IsWindowVisible(GetDlgItem(w, kHoldersProgress)))
+                return true;
+        return false;
+    }
     void Open(char16_t letter) {
         SendMessageW(form.Handle(), WM_COMMAND, kMenuHoldersDrive + (letter - u'A'), 0);
         Until([&] { return !Busy(); });
@@ -240,7 +246,7 @@ TEST(HoldersWindow, UninspectedProcessesOfferTheElevatedSearchForThisDrive) {
               u"runas|" + std::u16string(reinterpret_cast<char16_t*>(self)) + u"|/holders T:");
 }
 
-TEST(HoldersWindow, ThePickerFollowsTheDrivesAndTheKeysAndTheDpiWork) {
+TEST(HoldersWindow, ThePickerFollowsTheDrivesAndChoosesOneAndTheKeysAndTheDpiWork) {
     Rig r;
     r.Open(u'T');
     EXPECT_EQ(r.Text(kHoldersLine), L"没有进程占用 T:。下一步: 点击“弹出 T:”。");
@@ -270,9 +276,17 @@ TEST(HoldersWindow, ThePickerFollowsTheDrivesAndTheKeysAndTheDpiWork) {
     EXPECT_EQ(client.right, TwipsToPixels(kHoldersClientWidthTwips, 144));
     EXPECT_EQ(client.bottom, TwipsToPixels(kHoldersClientHeightTwips, 144));
 
-    SetFocus(r.Item(kHoldersList));
-    PostMessageW(r.Item(kHoldersList), WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_TRUE(r.Until([&] { return r.Window() == nullptr; }));
+    // Another drive chosen in the picker: the window turns to it.
+    const HWND window = r.Window();
+    SendMessageW(r.Item(kHoldersDrive), CB_SETCURSEL, 0, 0);
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(kHoldersDrive, CBN_SELCHANGE),
+                 LPARAM(r.Item(kHoldersDrive)));
+    EXPECT_EQ(r.Window(L"谁在占用 E:"), window);
+    r.Until([] { return !Rig::Busy(); });
+
+    SetFocus(GetDlgItem(window, kHoldersList));
+    PostMessageW(GetDlgItem(window, kHoldersList), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(r.Until([&] { return !IsWindow(window); }));
 }
 
 }  // namespace
