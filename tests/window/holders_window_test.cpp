@@ -218,6 +218,21 @@ TEST(HoldersWindow, EndingAsksFirstAndSparesSelfCriticalAndUnidentified) {
     EXPECT_NE(r.Text(kHoldersLine).find(L"已结束: editor.exe"), std::wstring::npos);
 }
 
+// Freeing all asks every holder politely (2 closes, 3 does not), then asks once whether to end
+// those left that may be ended: the critical 5 is neither asked nor named.
+TEST(HoldersWindow, FreeingAllAsksPolitelyThenOffersToEndThoseLeft) {
+    Rig r;
+    for (uint32_t pid : {2, 3, 5})
+        r.system.Hold(pid);
+    r.Open(u'T');
+    r.Click(kHoldersFreeAll);
+    EXPECT_EQ(r.system.journal, "ask 2, ask 3");
+    EXPECT_EQ(r.recorder.boxes,
+              (std::vector<std::u16string>{
+                  u"确定要结束以下进程吗? 未保存的数据将会丢失。\n\nstubborn.exe (3)"}));
+    EXPECT_EQ(SendMessageW(r.Item(kHoldersList), LVM_GETITEMCOUNT, 0, 0), 2);
+}
+
 TEST(HoldersWindow, AVetoedEjectSaysWhyAndWhoAndLooksAgain) {
     Rig r;
     r.system.Hold(2);
