@@ -94,8 +94,8 @@ void HoldersWindow::OnResult() {
     if (result.ejected) {
         SetLine(kHoldersLine, EjectLine(letter_, *result.ejected));
     }
-    if (result.askToEndLeft) {
-        EndAfterAsking(Endable(report_.holders, services_.control));
+    if (result.askToEndLeft && !Endable(report_.holders, services_.control).empty()) {
+        EndAfterAsking(report_.holders);
     }
 }
 
@@ -135,7 +135,11 @@ void HoldersWindow::SetBusy(bool busy) {
     ShowWindow(progress, busy ? SW_SHOW : SW_HIDE);
     SendMessageW(progress, PBM_SETMARQUEE, busy, 0);
     // Looking again stays possible: it replaces the work under way.
+    const HWND focus = GetFocus();
     for (int id : {kHoldersClose, kHoldersEnd, kHoldersFreeAll, kHoldersEject}) {
+        if (busy && focus == Item(id)) {
+            SetFocus(Item(kHoldersList));  // the keyboard never stays on a disabled button
+        }
         EnableWindow(Item(id), !busy);
     }
 }
@@ -155,14 +159,24 @@ void HoldersWindow::Ask(const std::u16string& text) {
     services_.boxes.Show(window_, text, kStyleErrorOk);
 }
 
-void HoldersWindow::EndAfterAsking(const std::vector<Holder>& holders) {
-    if (holders.empty() ||
-        services_.boxes.Show(window_, EndQuestion(holders), kStyleInfoYesNo) != kAnswerYes) {
+void HoldersWindow::EndAfterAsking(const std::vector<Holder>& chosen) {
+    const std::vector<Holder> endable = Endable(chosen, services_.control);
+    if (endable.empty()) {
+        // Nothing chosen may be ended: say why for each, nothing is asked.
+        FreeOutcome spared;
+        for (const Holder& holder : chosen) {
+            spared.left.push_back({holder, SpareReasonFor(holder, services_.control)});
+        }
+        SetLine(kHoldersLine, FreeLine(spared));
         return;
     }
-    Start(u"正在结束所选进程...", [work = work_, letter = letter_, holders]() mutable {
+    if (services_.boxes.Show(window_, EndQuestion(endable), kStyleInfoYesNo) != kAnswerYes) {
+        return;
+    }
+    // All chosen go to the end, which ends only those it may and says why it spared the others.
+    Start(u"正在结束所选进程...", [work = work_, letter = letter_, chosen]() mutable {
         HolderJobResult result;
-        result.freed = EndHolders(holders, work);
+        result.freed = EndHolders(chosen, work);
         result.report = LookAt(letter, work);
         return result;
     });
@@ -198,17 +212,7 @@ void HoldersWindow::End_Click() {
         SetLine(kHoldersLine, u"请先在列表中选择程序。");
         return;
     }
-    const std::vector<Holder> endable = Endable(selected, services_.control);
-    if (endable.empty()) {
-        // Nothing the user chose may be ended: say why for each, nothing is asked.
-        FreeOutcome spared;
-        for (const Holder& holder : selected) {
-            spared.left.push_back({holder, SpareReasonFor(holder, services_.control)});
-        }
-        SetLine(kHoldersLine, FreeLine(spared));
-        return;
-    }
-    EndAfterAsking(endable);
+    EndAfterAsking(selected);
 }
 
 void HoldersWindow::FreeAll_Click() {

@@ -102,7 +102,8 @@ private:
     void SetBusy(bool busy);
     std::vector<holders::Holder> Selected() const;
     void Ask(const std::u16string& text);  // shows a failure or a note in a box
-    void EndAfterAsking(const std::vector<holders::Holder>& holders);
+    // Asks before ending those of the chosen holders that may be ended.
+    void EndAfterAsking(const std::vector<holders::Holder>& chosen);
 
     void Refresh_Click();
     void Close_Click();

@@ -215,7 +215,9 @@ TEST(HoldersWindow, EndingAsksFirstAndSparesSelfCriticalAndUnidentified) {
     r.Click(kHoldersEnd);
     EXPECT_EQ(r.system.journal, "end 2");
     EXPECT_EQ(SendMessageW(r.Item(kHoldersList), LVM_GETITEMCOUNT, 0, 0), 3);
-    EXPECT_NE(r.Text(kHoldersLine).find(L"已结束: editor.exe"), std::wstring::npos);
+    EXPECT_EQ(r.Text(kHoldersLine),
+              L"已结束: editor.exe; (未知程序) 无法识别的进程,不结束; svc.exe "
+              L"系统关键进程,不结束; unplug.exe 本程序自身,不结束。");
 }
 
 // Freeing all asks every holder politely (2 closes, 3 does not), then asks once whether to end
