@@ -3,17 +3,44 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
 
 #include "app/controls_win32.h"
+#include "app/holders_window.h"
 #include "app/main_window.h"
 #include "platform/win32/ansi_code_page_win32.h"
 #include "platform/win32/clipboard_win32.h"
 #include "platform/win32/clock_win32.h"
+#include "platform/win32/device_eject_win32.h"
+#include "platform/win32/drives_win32.h"
 #include "platform/win32/event_pump_win32.h"
+#include "platform/win32/holder_scanner_win32.h"
 #include "platform/win32/message_loop.h"
+#include "platform/win32/process_control_win32.h"
 #include "platform/win32/program_starter_win32.h"
+#include "platform/win32/shell_starter_win32.h"
+#include "platform/win32/text.h"
 #include "platform/win32/toolhelp_processes.h"
 #include "platform/win32/winhttp_transport.h"
+
+namespace {
+
+// The command line's arguments after the program's name.
+std::vector<std::u16string> Arguments() {
+    std::vector<std::u16string> arguments;
+    int count = 0;
+    wchar_t** values = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; values != nullptr && i < count; ++i) {
+        arguments.push_back(varnel::win32::FromWide(values[i], wcslen(values[i])));
+    }
+    LocalFree(values);
+    return arguments;
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // DLLs come from the system folder only, never from the program's folder or the current
@@ -21,7 +48,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // default directories set, neither folder is searched at all.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES |
+                                                        ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
 
     using namespace varnel::win32;
@@ -45,6 +73,20 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
     owner = form1.Handle();
     pump.SetDialogWindow(form1.Handle());
+
+    // The menu 占用查询 and the holders windows, on services of their own.
+    DrivesWin32 drives;
+    HolderScannerWin32 scanner;
+    ProcessControlWin32 control;
+    PacerWin32 pacer;
+    DeviceEjectWin32 devices;
+    ShellStarterWin32 shell;
+    SystemWindowBoxes windowBoxes;
+    HoldersMenu holders{{drives, scanner, control, pacer, devices, shell, windowBoxes}};
+    holders.Attach(form1.Handle());
+    if (const auto letter = varnel::holders::ParseHoldersArguments(Arguments())) {
+        holders.Open(*letter);
+    }
 
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -13,19 +13,6 @@ namespace {
 constexpr uint32_t kPollMs = 100;
 constexpr uint64_t kEndGraceMs = 2000;
 
-SpareReason SpareReasonFor(const Holder& holder, ProcessControl& control) {
-    if (holder.pid == control.SelfId()) {
-        return SpareReason::Self;
-    }
-    if (holder.program.empty() || holder.pid == 0) {
-        return SpareReason::Unidentified;
-    }
-    if (IsCriticalSystemName(holder.program) || control.IsCritical(holder.pid)) {
-        return SpareReason::Critical;
-    }
-    return SpareReason::None;
-}
-
 // Waits until none of the processes runs or the time is up.
 void WaitForExit(const std::vector<uint32_t>& pids, ProcessControl& control, Pacer& pacer,
                  uint64_t limitMs) {
@@ -49,6 +36,19 @@ const Holder* Find(const HolderReport& report, uint32_t pid) {
 }
 
 }  // namespace
+
+SpareReason SpareReasonFor(const Holder& holder, ProcessControl& control) {
+    if (holder.pid == control.SelfId()) {
+        return SpareReason::Self;
+    }
+    if (holder.program.empty() || holder.pid == 0) {
+        return SpareReason::Unidentified;
+    }
+    if (IsCriticalSystemName(holder.program) || control.IsCritical(holder.pid)) {
+        return SpareReason::Critical;
+    }
+    return SpareReason::None;
+}
 
 bool IsCriticalSystemName(const std::u16string& program) {
     static const std::set<std::u16string> kNames = {

@@ -16,6 +16,8 @@ enum class SpareReason { None, Self, Critical, Unidentified };
 // System, smss, csrss, wininit, winlogon, services, lsass: ending any of them stops Windows.
 bool IsCriticalSystemName(const std::u16string& program);
 bool IsShell(const std::u16string& program);
+// Why a holder is never ended (None: it may be).
+SpareReason SpareReasonFor(const Holder& holder, ProcessControl& control);
 
 struct FreeOptions {
     bool kill = false;

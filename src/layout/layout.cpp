@@ -41,6 +41,8 @@ constexpr MenuSpec kMenus[] = {
     {kMenuVarnow, u"varnow", kMenuGm, u"Varnel官网", true},
     {static_cast<MenuId>(kMenuVarnow + 1), u"x2", kMenuGm, u"-", true},
     {kMenuOstride, u"ostride", kMenuGm, u"Ostrid公司官网", true},
+    {kMenuHolders, u"holders", std::nullopt, u"占用查询", true},
+    {kMenuHoldersNone, u"noDrive", kMenuHolders, kHoldersNoDrive, true},
     {kMenuQingkong, u"qingkong", std::nullopt, u"清空日志", false},
     {kMenuQk, u"qk", kMenuQingkong, u"清空日志", false},
 };

@@ -37,6 +37,9 @@ enum MenuId : int {
     kMenuOstride = 207,
     kMenuQingkong = 208,
     kMenuQk = 209,
+    kMenuHolders = 210,
+    kMenuHoldersNone = 211,   // the disabled item when no drive is present
+    kMenuHoldersDrive = 212,  // the drive A:, followed by B: to Z:
 };
 
 struct ControlSpec {
@@ -77,6 +80,7 @@ inline constexpr std::u16string_view kFormCaption =
     u"Varnel解决U盘无法拔出工具 V" VARNEL_VERSION_U16;
 inline constexpr std::u16string_view kCommand3Stop = u"清除Explorer";
 inline constexpr std::u16string_view kCommand3Restart = u"重启Explorer";
+inline constexpr std::u16string_view kHoldersNoDrive = u"(没有可移动驱动器)";
 inline constexpr std::u16string_view kStatusPanel1 = u"提示";
 inline constexpr std::u16string_view kStatusChecking = u"正在检测是否有最新版本..";
 inline constexpr std::u16string_view kUsageText =

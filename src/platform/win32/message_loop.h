@@ -6,8 +6,14 @@
 
 namespace varnel::win32 {
 
-// Runs the message through IsDialogMessageW for dialog, the top-level window whose keyboard
-// navigation it handles (null for none), else translates and dispatches it.
+// Marks a further top-level window (the holders window) for dialog keys (Tab, Esc) while it
+// exists; the mark is a property of the window itself, removed before it is destroyed.
+void EnableDialogKeys(HWND window);
+void DisableDialogKeys(HWND window);
+
+// Runs the message through IsDialogMessageW for the top-level window it belongs to when that is
+// dialog (the main window, null for none) or a window marked for dialog keys, else translates
+// and dispatches it.
 void TranslateAndDispatch(HWND dialog, MSG& message);
 
 }  // namespace varnel::win32

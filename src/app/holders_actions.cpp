@@ -1,0 +1,248 @@
+// The holders window's work: each button's handler, the worker that does the work, and the
+// result the window acts on.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <mutex>
+#include <thread>
+
+#include "app/holders_window.h"
+#include "holders/holder_texts.h"
+#include "holders/report_text.h"
+#include "layout/holders_layout.h"
+#include "platform/win32/text.h"
+#include "platform/window_services.h"
+
+namespace varnel::win32 {
+
+using namespace holders;
+
+namespace {
+
+HolderJobResult Looked(HolderReport report) {
+    HolderJobResult result;
+    result.report = std::move(report);
+    return result;
+}
+
+std::u16string SelfPath() {
+    std::wstring path(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+    if (length == 0 || length >= path.size()) {
+        ThrowLastError(u"GetModuleFileNameW");
+    }
+    return FromWide(path.data(), length);
+}
+
+}  // namespace
+
+void HoldersWindow::Start(const std::u16string& busyLine, std::function<HolderJobResult()> work,
+                          bool look) {
+    looking_ = look;
+    unsigned generation = 0;
+    {
+        const std::lock_guard guard(mailbox_->lock);
+        generation = ++mailbox_->generation;  // the result of any earlier work is dropped
+        mailbox_->result.reset();
+    }
+    SetLine(kHoldersLine, busyLine);
+    SetBusy(true);
+    std::thread([mailbox = mailbox_, generation, work = std::move(work)] {
+        HolderJobResult result;
+        try {
+            result = work();
+        } catch (const PlatformError& failure) {
+            result.failure = failure;
+        }
+        const std::lock_guard guard(mailbox->lock);
+        if (mailbox->window != nullptr && mailbox->generation == generation) {
+            mailbox->result = std::move(result);
+            PostMessageW(mailbox->window, kResultMessage, generation, 0);
+        }
+    }).detach();
+}
+
+void HoldersWindow::OnResult() {
+    std::optional<HolderJobResult> taken;
+    {
+        const std::lock_guard guard(mailbox_->lock);
+        taken.swap(mailbox_->result);
+    }
+    if (!taken) {
+        return;
+    }
+    SetBusy(false);
+    const HolderJobResult& result = *taken;
+    if (result.failure) {
+        const PlatformError& failure = *result.failure;
+        if (looking_) {
+            // A look the system refuses: one line, the list as it was.
+            SetLine(kHoldersLine, ScanFailedLine(failure.Operation(), failure.Detail()));
+        } else {
+            SetLine(kHoldersLine, u"");
+            Ask(FailureText(failure));
+        }
+        return;
+    }
+    if (result.report) {
+        ShowHolders(*result.report);
+    }
+    if (result.freed) {
+        SetLine(kHoldersLine, FreeLine(*result.freed));
+    }
+    if (result.ejected) {
+        SetLine(kHoldersLine, EjectLine(letter_, *result.ejected));
+    }
+    if (result.askToEndLeft && !Endable(report_.holders, services_.control).empty()) {
+        EndAfterAsking(report_.holders);
+    }
+}
+
+void HoldersWindow::ShowHolders(const HolderReport& report) {
+    report_ = report;
+    FillList();
+    SetLine(kHoldersLine, ReportLine(letter_, report));
+    SetLine(kHoldersUninspected, UninspectedLine(report.uninspected));
+    ShowWindow(Item(kHoldersElevate), report.uninspected > 0 ? SW_SHOW : SW_HIDE);
+    if (report.holders.empty() && report.uninspected == 0 && GetActiveWindow() == window_) {
+        SetFocus(Item(kHoldersEject));  // the next step; the focus is never taken from elsewhere
+    }
+}
+
+void HoldersWindow::FillList() {
+    SortHolders(report_.holders, sortColumn_, ascending_);
+    const HWND list = Item(kHoldersList);
+    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    for (size_t i = 0; i < report_.holders.size(); ++i) {
+        const HolderRow row = RowOf(report_.holders[i]);
+        const std::u16string* texts[] = {&row.program, &row.pid, &row.holds};
+        LVITEMW item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = int(i);
+        item.pszText = const_cast<wchar_t*>(Wide(row.program));
+        SendMessageW(list, LVM_INSERTITEMW, 0, LPARAM(&item));
+        for (int column = 1; column < 3; ++column) {
+            item.iSubItem = column;
+            item.pszText = const_cast<wchar_t*>(Wide(*texts[column]));
+            SendMessageW(list, LVM_SETITEMTEXTW, i, LPARAM(&item));
+        }
+    }
+}
+
+void HoldersWindow::SetBusy(bool busy) {
+    const HWND progress = Item(kHoldersProgress);
+    ShowWindow(progress, busy ? SW_SHOW : SW_HIDE);
+    SendMessageW(progress, PBM_SETMARQUEE, busy, 0);
+    // Looking again stays possible: it replaces the work under way.
+    const HWND focus = GetFocus();
+    for (int id : {kHoldersClose, kHoldersEnd, kHoldersFreeAll, kHoldersEject}) {
+        if (busy && focus == Item(id)) {
+            SetFocus(Item(kHoldersList));  // the keyboard never stays on a disabled button
+        }
+        EnableWindow(Item(id), !busy);
+    }
+}
+
+std::vector<Holder> HoldersWindow::Selected() const {
+    std::vector<Holder> selected;
+    const HWND list = Item(kHoldersList);
+    for (int at = -1;
+         (at = int(SendMessageW(list, LVM_GETNEXTITEM, WPARAM(at), LVNI_SELECTED))) >= 0 &&
+         size_t(at) < report_.holders.size();) {
+        selected.push_back(report_.holders[size_t(at)]);
+    }
+    return selected;
+}
+
+void HoldersWindow::Ask(const std::u16string& text) {
+    services_.boxes.Show(window_, text, kStyleErrorOk);
+}
+
+void HoldersWindow::EndAfterAsking(const std::vector<Holder>& chosen) {
+    const std::vector<Holder> endable = Endable(chosen, services_.control);
+    if (endable.empty()) {
+        // Nothing chosen may be ended: say why for each, nothing is asked.
+        FreeOutcome spared;
+        for (const Holder& holder : chosen) {
+            spared.left.push_back({holder, SpareReasonFor(holder, services_.control)});
+        }
+        SetLine(kHoldersLine, FreeLine(spared));
+        return;
+    }
+    if (services_.boxes.Show(window_, EndQuestion(endable), kStyleInfoYesNo) != kAnswerYes) {
+        return;
+    }
+    // All chosen go to the end, which ends only those it may and says why it spared the others.
+    Start(u"正在结束所选进程...", [work = work_, letter = letter_, chosen]() mutable {
+        HolderJobResult result;
+        result.freed = EndHolders(chosen, work);
+        result.report = LookAt(letter, work);
+        return result;
+    });
+}
+
+void HoldersWindow::Refresh_Click() {
+    Start(
+        SearchingLine(letter_),
+        [work = work_, letter = letter_]() mutable { return Looked(LookAt(letter, work)); }, true);
+}
+
+void HoldersWindow::Close_Click() {
+    std::vector<uint32_t> pids;
+    for (const Holder& holder : Selected()) {
+        pids.push_back(holder.pid);
+    }
+    if (pids.empty()) {
+        SetLine(kHoldersLine, u"请先在列表中选择程序。");
+        return;
+    }
+    Start(u"正在请所选程序关闭(最多等待 5 秒)...",
+          [work = work_, letter = letter_, pids]() mutable {
+              HolderJobResult result;
+              result.freed = CloseHolders(letter, pids, work);
+              result.report = LookAt(letter, work);
+              return result;
+          });
+}
+
+void HoldersWindow::End_Click() {
+    const std::vector<Holder> selected = Selected();
+    if (selected.empty()) {
+        SetLine(kHoldersLine, u"请先在列表中选择程序。");
+        return;
+    }
+    EndAfterAsking(selected);
+}
+
+void HoldersWindow::FreeAll_Click() {
+    Start(u"正在请所有占用 " + DriveText(letter_) + u" 的程序关闭(最多等待 5 秒)...",
+          [work = work_, letter = letter_]() mutable {
+              HolderJobResult result;
+              std::vector<uint32_t> pids;
+              for (const Holder& holder : LookAt(letter, work).holders) {
+                  pids.push_back(holder.pid);
+              }
+              result.freed = CloseHolders(letter, pids, work);
+              result.report = LookAt(letter, work);
+              result.askToEndLeft = true;
+              return result;
+          });
+}
+
+void HoldersWindow::Eject_Click() {
+    Start(u"正在弹出 " + DriveText(letter_) + u"...", [work = work_, letter = letter_]() mutable {
+        HolderJobResult result;
+        result.ejected = EjectDrive(letter, work.devices, work.pacer);
+        if (result.ejected->result == EjectResult::Vetoed) {
+            result.report = LookAt(letter, work);
+        }
+        return result;
+    });
+}
+
+void HoldersWindow::Elevate_Click() {
+    services_.shell.Execute(u"runas", SelfPath(), HoldersArguments(letter_));
+}
+
+}  // namespace varnel::win32

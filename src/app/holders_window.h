@@ -1,0 +1,153 @@
+// The holders window of one drive: who holds it, closing or ending them, ejecting it. Every look
+// and every action runs on a worker thread; its one result is posted back to the window, and a
+// newer piece of work drops the result of the one before.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "holders/holders_view.h"
+#include "platform/platform_error.h"
+#include "platform/shell_starter.h"
+#include "platform/win32/scoped_gdi.h"
+
+namespace varnel::win32 {
+
+// Message boxes owned by the window that asks.
+class WindowBoxes {
+public:
+    virtual ~WindowBoxes() = default;
+    virtual int Show(HWND owner, const std::u16string& text, unsigned style) = 0;
+};
+
+class SystemWindowBoxes : public WindowBoxes {
+public:
+    int Show(HWND owner, const std::u16string& text, unsigned style) override;
+};
+
+// Everything the holders windows work with. main.cpp builds the real services; a test hands in
+// fakes. The drives, scanner, control, pacer and devices are called from worker threads.
+struct HoldersServices {
+    Drives& drives;
+    HolderScanner& scanner;
+    ProcessControl& control;
+    Pacer& pacer;
+    DeviceEject& devices;
+    ShellStarter& shell;
+    WindowBoxes& boxes;
+};
+
+// The one result of a piece of work.
+struct HolderJobResult {
+    std::optional<holders::HolderReport> report;  // the look after the work
+    std::optional<holders::FreeOutcome> freed;
+    std::optional<holders::EjectOutcome> ejected;
+    std::optional<PlatformError> failure;
+    bool askToEndLeft = false;  // freeing all: ask whether to end those still holding the drive
+};
+
+class HoldersWindow {
+public:
+    // switchDrive: another drive chosen in the picker; true when another window took it.
+    HoldersWindow(const HoldersServices& services, std::function<bool(char16_t)> switchDrive);
+    ~HoldersWindow();
+    HoldersWindow(const HoldersWindow&) = delete;
+    HoldersWindow& operator=(const HoldersWindow&) = delete;
+
+    bool Create(HWND owner, char16_t letter);
+    HWND Handle() const { return window_; }
+    char16_t Letter() const { return letter_; }
+    bool IsOpen() const { return window_ != nullptr && IsWindow(window_); }
+    void BringForward() const;
+
+private:
+    // Where a worker leaves its result: only the newest piece of work may deliver, and only
+    // while the window exists.
+    struct Mailbox {
+        std::mutex lock;
+        HWND window = nullptr;
+        unsigned generation = 0;
+        std::optional<HolderJobResult> result;
+    };
+    static constexpr UINT kResultMessage = WM_APP + 1;  // wParam: the work's generation
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK KeyProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                                    UINT_PTR id, DWORD_PTR window);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCommand(int id, int code, HWND control);
+    LRESULT OnNotify(const NMHDR& header);
+
+    void CreateControls();
+    void ApplyDpi(unsigned dpi);
+    void PlaceOver(HWND owner);
+    void FillDrives();
+    void SetDrive(char16_t letter);
+    void OnDriveChosen();
+    HWND Item(int id) const { return GetDlgItem(window_, id); }
+    void SetLine(int id, const std::u16string& text);
+
+    // Runs the work on a worker; the window shows it is busy until its result arrives.
+    // A look the system refuses ends in a line; any other work's failure in a box.
+    void Start(const std::u16string& busyLine, std::function<HolderJobResult()> work,
+               bool look = false);
+    void OnResult();
+    void ShowHolders(const holders::HolderReport& report);
+    void FillList();
+    void SetBusy(bool busy);
+    std::vector<holders::Holder> Selected() const;
+    void Ask(const std::u16string& text);  // shows a failure or a note in a box
+    // Asks before ending those of the chosen holders that may be ended.
+    void EndAfterAsking(const std::vector<holders::Holder>& chosen);
+
+    void Refresh_Click();
+    void Close_Click();
+    void End_Click();
+    void FreeAll_Click();
+    void Eject_Click();
+    void Elevate_Click();
+
+    HoldersServices services_;
+    holders::HolderWork work_;
+    std::function<bool(char16_t)> switchDrive_;
+    std::shared_ptr<Mailbox> mailbox_;
+    HWND window_ = nullptr;
+    char16_t letter_ = u'A';
+    unsigned dpi_ = 96;
+    ScopedGdiObject<HFONT> font_;
+    holders::HolderReport report_;  // the holders in the list's order
+    holders::Column sortColumn_ = holders::Column::Program;
+    bool ascending_ = true;
+    bool looking_ = false;  // the work under way is a look
+};
+
+// The menu 占用查询 of the main window and the holders windows it opens, one per drive. It hooks
+// into the main window by subclassing it: the menu's opening and its items' commands.
+class HoldersMenu {
+public:
+    explicit HoldersMenu(const HoldersServices& services) : services_(services) {}
+    ~HoldersMenu();
+    HoldersMenu(const HoldersMenu&) = delete;
+    HoldersMenu& operator=(const HoldersMenu&) = delete;
+
+    void Attach(HWND mainWindow);
+    // Opens the drive's holders window, or brings forward the one already open.
+    void Open(char16_t letter);
+
+private:
+    static LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR id, DWORD_PTR self);
+    void FillMenu(HMENU popup);
+    HoldersWindow* OpenWindowOf(char16_t letter);
+
+    HoldersServices services_;
+    HWND main_ = nullptr;
+    std::vector<std::unique_ptr<HoldersWindow>> windows_;
+};
+
+}  // namespace varnel::win32

@@ -1,0 +1,310 @@
+// The menu 占用查询 on the real main window and the holders window it opens, in the test
+// process on fake services: what the window shows, that it keeps answering while a look hangs,
+// what closing, ending, ejecting and the elevated start reach, the keys and the drive picker.
+#include "app/holders_window.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "app/main_window.h"
+#include "fakes/fake_holders.h"
+#include "fakes/fake_repair.h"
+#include "fakes/fake_update_services.h"
+#include "fakes/fake_window.h"
+#include "layout/holders_layout.h"
+#include "platform/win32/event_pump_win32.h"
+#include "platform/win32/message_loop.h"
+
+namespace varnel::win32 {
+namespace {
+
+using namespace varnel::testing;
+
+// The fake system's scan, held at a gate while the test says so.
+struct GatedScanner : HolderScanner {
+    explicit GatedScanner(FakeSystem& system) : system(system) {}
+    std::vector<ProcessView> Scan() override {
+        while (held)
+            Sleep(5);
+        return system.Scan();
+    }
+    FakeSystem& system;
+    std::atomic<bool> held{false};
+};
+
+struct Recorder : ShellStarter, WindowBoxes {
+    void Execute(const std::u16string& verb, const std::u16string& path,
+                 const std::u16string& arguments) override {
+        started.push_back(verb + u"|" + path + u"|" + arguments);
+    }
+    int Show(HWND, const std::u16string& text, unsigned style) override {
+        boxes.push_back(text);
+        return style == kStyleInfoYesNo ? answer : kAnswerNone;
+    }
+    std::vector<std::u16string> started, boxes;
+    int answer = kAnswerNo;
+};
+
+// The main window on fakes with the holders menu attached; T: and E: are drives.
+struct Rig {
+    Rig() {
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&controls);
+        system.drives = {{u'E', DriveKind::Removable, u"", u"", 0},
+                         {u'T', DriveKind::Removable, u"备份", u"NTFS", 1 << 30}};
+        EXPECT_TRUE(form.Create(GetModuleHandleW(nullptr)));
+        menu.Attach(form.Handle());
+    }
+    ~Rig() {
+        scanner.held = false;
+        Until([&] { return !Busy(); });  // no worker outlives the fakes
+        DestroyWindow(form.Handle());
+        for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);)
+            DispatchMessageW(&m);
+    }
+    // Pumps as the program's loop does until the condition holds (at most 5 s by default).
+    static bool Until(const std::function<bool()>& done, int rounds = 1000) {
+        for (int i = 0; i < rounds && !done(); ++i) {
+            for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);)
+                TranslateAndDispatch(nullptr, m);
+            Sleep(5);
+        }
+        return done();
+    }
+    HWND Window(const wchar_t* caption = L"谁在占用 T:") const {
+        return FindWindowW(L"VarnelUnplugHolders", caption);
+    }
+    HWND Item(int id) const { return GetDlgItem(Window(), id); }
+    std::wstring Text(int id) const {
+        wchar_t text[512] = {};
+        GetWindowTextW(Item(id), text, 512);
+        return text;
+    }
+    // Whether any holders window shows that it is searching.
+    static bool Busy() {
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"VarnelUnplugHolders", nullptr));)
+            if (IsWindowVisible(GetDlgItem(w, kHoldersProgress)))
+                return true;
+        return false;
+    }
+    void Open(char16_t letter) {
+        SendMessageW(form.Handle(), WM_COMMAND, kMenuHoldersDrive + (letter - u'A'), 0);
+        Until([&] { return !Busy(); });
+    }
+    std::wstring Cell(int row, int column) const {
+        wchar_t text[256] = {};
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = text;
+        item.cchTextMax = 256;
+        SendMessageW(Item(kHoldersList), LVM_GETITEMTEXTW, row, LPARAM(&item));
+        return text;
+    }
+    void SelectAll() const {
+        LVITEMW item{};
+        item.stateMask = item.state = LVIS_SELECTED;
+        SendMessageW(Item(kHoldersList), LVM_SETITEMSTATE, WPARAM(-1), LPARAM(&item));
+    }
+    void Click(int id) {
+        ASSERT_TRUE(IsWindowEnabled(Item(id)));  // Wine clicks disabled buttons too
+        SendMessageW(Item(id), BM_CLICK, 0, 0);
+        Until([&] { return !Busy(); });
+    }
+
+    FakeSystem system;
+    GatedScanner scanner{system};
+    Recorder recorder;
+    HoldersMenu menu{{system, scanner, system, system, system, recorder, recorder}};
+    FakeProcessTable processes;
+    FakeClipboard clipboard;
+    FakeProgramStarter starter;
+    FakeClock clock;
+    FakeEventPump pump{clock};
+    FakeTransport transport;
+    TableCodePage codePage{{}};
+    FakeMessageBoxes boxes;
+    FakeTimeOfDay timeOfDay;
+    FakeProcessExit exit;
+    MainWindow form{
+        {processes, clipboard, starter, clock, pump, transport, codePage, boxes, timeOfDay, exit}};
+};
+
+std::vector<std::wstring> MenuItems(HMENU popup) {
+    std::vector<std::wstring> items;
+    for (int i = 0; i < GetMenuItemCount(popup); ++i) {
+        wchar_t text[128] = {};
+        GetMenuStringW(popup, i, text, 128, MF_BYPOSITION);
+        const bool grayed = GetMenuState(popup, i, MF_BYPOSITION) & MF_GRAYED;
+        items.push_back(text + std::wstring(grayed ? L" [off]" : L""));
+    }
+    return items;
+}
+
+TEST(HoldersWindow, TheMenuListsTheDrivesPresentAndOpensOneWindowPerDrive) {
+    Rig r;
+    const HMENU popup = GetSubMenu(GetMenu(r.form.Handle()), 2);
+    auto opened = [&] {
+        SendMessageW(r.form.Handle(), WM_INITMENUPOPUP, WPARAM(popup), 2);
+        return MenuItems(popup);
+    };
+    EXPECT_EQ(opened(),
+              (std::vector<std::wstring>{L"E:  (无卷标)  (无介质)", L"T:  备份  (NTFS, 1.0 GB)"}));
+    r.system.drives.clear();
+    EXPECT_EQ(opened(), (std::vector<std::wstring>{L"(没有可移动驱动器) [off]"}));
+
+    r.Open(u'T');
+    r.Open(u'T');
+    const HWND first = r.Window();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(FindWindowExW(nullptr, first, L"VarnelUnplugHolders", nullptr), nullptr)
+        << "a second request for T: opened a second window";
+    EXPECT_EQ(GetWindow(first, GW_OWNER), r.form.Handle());
+}
+
+TEST(HoldersWindow, ShowsEachHolderWithItsKindsAndKeepsAnsweringWhileALookHangs) {
+    Rig r;
+    r.system.Hold(2);
+    r.system.processes.push_back({7, u"guarded.exe", true, true, u"T:\\work\\", 0, {}, {}});
+    r.Open(u'T');
+    EXPECT_EQ(r.Cell(0, 0) + L"|" + r.Cell(0, 1) + L"|" + r.Cell(0, 2),
+              L"editor.exe|2|打开的文件 T:\\a.txt");
+    EXPECT_EQ(r.Cell(1, 2), L"当前目录 T:\\work");
+    EXPECT_EQ(r.Text(kHoldersLine), L"有 2 个进程占用 T:。选中后可关闭或结束它们。");
+
+    r.scanner.held = true;
+    PostMessageW(r.Window(), WM_KEYDOWN, VK_F5, 0);
+    SetFocus(r.Item(kHoldersList));
+    PostMessageW(r.Item(kHoldersList), WM_KEYDOWN, VK_F5, 0);  // F5 on the list
+    r.Until([&] { return r.Busy(); });
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(r.Window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &answer));
+    EXPECT_TRUE(r.Busy());
+    EXPECT_EQ(r.Text(kHoldersLine), L"正在查找占用 T: 的进程...");
+    EXPECT_FALSE(IsWindowEnabled(r.Item(kHoldersEject)));
+    r.system.Stop(2);
+    r.scanner.held = false;
+    EXPECT_TRUE(r.Until([&] { return !r.Busy(); }));
+    EXPECT_EQ(SendMessageW(r.Item(kHoldersList), LVM_GETITEMCOUNT, 0, 0), 1);
+
+    r.system.scanFails = true;
+    r.Click(kHoldersRefresh);
+    EXPECT_EQ(r.Text(kHoldersLine),
+              L"无法查找占用的进程: NtQuerySystemInformation 失败, 拒绝访问。");
+    EXPECT_TRUE(r.recorder.boxes.empty()) << "a refused look is a line, not a box";
+}
+
+TEST(HoldersWindow, EndingAsksFirstAndSparesSelfCriticalAndUnidentified) {
+    Rig r;
+    for (uint32_t pid : {1, 2, 5, 6})
+        r.system.Hold(pid);
+    r.Open(u'T');
+    r.SelectAll();
+    r.Click(kHoldersEnd);  // answered No
+    ASSERT_EQ(r.recorder.boxes.size(), 1u);
+    EXPECT_EQ(r.recorder.boxes[0],
+              u"确定要结束以下进程吗? 未保存的数据将会丢失。\n\neditor.exe (2)");
+    EXPECT_EQ(r.system.journal, "");
+
+    r.recorder.answer = kAnswerYes;
+    r.SelectAll();
+    r.Click(kHoldersEnd);
+    EXPECT_EQ(r.system.journal, "end 2");
+    EXPECT_EQ(SendMessageW(r.Item(kHoldersList), LVM_GETITEMCOUNT, 0, 0), 3);
+    EXPECT_EQ(r.Text(kHoldersLine),
+              L"已结束: editor.exe; (未知程序) 无法识别的进程,不结束; svc.exe "
+              L"系统关键进程,不结束; unplug.exe 本程序自身,不结束。");
+}
+
+// Freeing all asks every holder politely (2 closes, 3 does not), then asks once whether to end
+// those left that may be ended: the critical 5 is neither asked nor named.
+TEST(HoldersWindow, FreeingAllAsksPolitelyThenOffersToEndThoseLeft) {
+    Rig r;
+    for (uint32_t pid : {2, 3, 5})
+        r.system.Hold(pid);
+    r.Open(u'T');
+    r.Click(kHoldersFreeAll);
+    EXPECT_EQ(r.system.journal, "ask 2, ask 3");
+    EXPECT_EQ(r.recorder.boxes,
+              (std::vector<std::u16string>{
+                  u"确定要结束以下进程吗? 未保存的数据将会丢失。\n\nstubborn.exe (3)"}));
+    EXPECT_EQ(SendMessageW(r.Item(kHoldersList), LVM_GETITEMCOUNT, 0, 0), 2);
+}
+
+TEST(HoldersWindow, AVetoedEjectSaysWhyAndWhoAndLooksAgain) {
+    Rig r;
+    r.system.Hold(2);
+    r.Open(u'T');
+    r.system.device = u"USB\\VID_1";
+    r.system.answers = {{false, 6, u"USB\\HUB"}};
+    r.system.Hold(3);
+    EXPECT_EQ(r.Text(kHoldersEject), L"弹出 T:");
+    r.Click(kHoldersEject);
+    EXPECT_EQ(r.Text(kHoldersLine),
+              L"弹出 T: 被拒绝(已尝试 3 次): 设备拒绝了请求; 拒绝者: USB\\HUB");
+    EXPECT_EQ(SendMessageW(r.Item(kHoldersList), LVM_GETITEMCOUNT, 0, 0), 2);
+}
+
+TEST(HoldersWindow, UninspectedProcessesOfferTheElevatedSearchForThisDrive) {
+    Rig r;
+    r.system.Hold(12);  // its handles cannot be read
+    r.Open(u'T');
+    EXPECT_EQ(r.Text(kHoldersUninspected), L"有 1 个进程无法检查");
+    ASSERT_TRUE(IsWindowVisible(r.Item(kHoldersElevate)));
+    r.Click(kHoldersElevate);
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    ASSERT_EQ(r.recorder.started.size(), 1u);
+    EXPECT_EQ(r.recorder.started[0],
+              u"runas|" + std::u16string(reinterpret_cast<char16_t*>(self)) + u"|/holders T:");
+}
+
+TEST(HoldersWindow, ThePickerFollowsTheDrivesAndChoosesOneAndTheKeysAndTheDpiWork) {
+    Rig r;
+    r.Open(u'T');
+    EXPECT_EQ(r.Text(kHoldersLine), L"没有进程占用 T:。下一步: 点击“弹出 T:”。");
+    EXPECT_EQ(GetFocus(), r.Item(kHoldersEject)) << "ejecting is the next step";
+    EXPECT_EQ(SendMessageW(r.Item(kHoldersDrive), CB_GETCOUNT, 0, 0), 2);
+    r.system.drives.push_back({u'U', DriveKind::External, u"", u"exFAT", 1 << 20});
+    SendMessageW(r.Window(), WM_DEVICECHANGE, 0x8000 /* DBT_DEVICEARRIVAL */, 0);
+    EXPECT_EQ(SendMessageW(r.Item(kHoldersDrive), CB_GETCOUNT, 0, 0), 3);
+    EXPECT_EQ(SendMessageW(r.Item(kHoldersDrive), CB_GETCURSEL, 0, 0), 1) << "T: stays chosen";
+
+    // Tab visits the controls in the table's order; the hidden elevation button is skipped.
+    SetFocus(r.Item(kHoldersDrive));
+    std::vector<int> order;
+    for (int step = 0; step < 7; ++step) {
+        PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
+        r.Until([] { return false; }, 2);
+        order.push_back(GetDlgCtrlID(GetFocus()));
+    }
+    EXPECT_EQ(order, (std::vector<int>{kHoldersList, kHoldersRefresh, kHoldersClose, kHoldersEnd,
+                                       kHoldersFreeAll, kHoldersEject, kHoldersDrive}));
+
+    // The size follows the DPI the message names, whatever rectangle comes with it.
+    RECT bogus{0, 0, 10, 10};
+    SendMessageW(r.Window(), WM_DPICHANGED, MAKEWPARAM(144, 144), LPARAM(&bogus));
+    RECT client{};
+    GetClientRect(r.Window(), &client);
+    EXPECT_EQ(client.right, TwipsToPixels(kHoldersClientWidthTwips, 144));
+    EXPECT_EQ(client.bottom, TwipsToPixels(kHoldersClientHeightTwips, 144));
+
+    // Another drive chosen in the picker: the window turns to it.
+    const HWND window = r.Window();
+    SendMessageW(r.Item(kHoldersDrive), CB_SETCURSEL, 0, 0);
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(kHoldersDrive, CBN_SELCHANGE),
+                 LPARAM(r.Item(kHoldersDrive)));
+    EXPECT_EQ(r.Window(L"谁在占用 E:"), window);
+    r.Until([] { return !Rig::Busy(); });
+
+    SetFocus(GetDlgItem(window, kHoldersList));
+    PostMessageW(GetDlgItem(window, kHoldersList), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(r.Until([&] { return !IsWindow(window); }));
+}
+
+}  // namespace
+}  // namespace varnel::win32
