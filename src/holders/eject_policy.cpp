@@ -2,7 +2,7 @@
 
 namespace varnel::holders {
 
-EjectOutcome EjectDrive(char16_t letter, DeviceEject& devices, Pacer& pacer) {
+EjectOutcome EjectDrive(char16_t letter, DeviceEject& devices, MillisecondClock& clock) {
     EjectOutcome outcome;
     outcome.device = devices.FindDevice(letter);
     if (outcome.device.empty()) {
@@ -11,7 +11,7 @@ EjectOutcome EjectDrive(char16_t letter, DeviceEject& devices, Pacer& pacer) {
     outcome.result = EjectResult::Vetoed;
     while (outcome.tries < kEjectTries) {
         if (outcome.tries > 0) {
-            pacer.SleepMs(kEjectPauseMs);
+            clock.Sleep(kEjectPauseMs);
         }
         ++outcome.tries;
         outcome.lastAnswer = devices.RequestEject(outcome.device);

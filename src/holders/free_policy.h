@@ -7,11 +7,16 @@
 #include <vector>
 
 #include "holders/holder_model.h"
-#include "platform/process_control.h"
+#include "platform/clock.h"
+#include "platform/processes.h"
 
 namespace varnel::holders {
 
-enum class SpareReason { None, Self, Critical, Unidentified };
+// Why a holder is left running. Besides this process (Self), free never asks or ends its
+// callers, each ancestor that still runs (the cmd.exe whose current directory is the drive, and
+// whatever started that), nor another run of this program (the same image path) that frees a
+// drive at the same time. Each is known by id and creation time, as an id may pass on.
+enum class SpareReason { None, Self, Caller, SameProgram, Critical, Unidentified };
 
 // System, smss, csrss, wininit, winlogon, services, lsass: ending any of them stops Windows.
 bool IsCriticalSystemName(const std::u16string& program);
@@ -38,7 +43,9 @@ struct FreeOutcome {
 
 using LookAtDrive = std::function<HolderReport()>;
 
-FreeOutcome FreeDrive(const LookAtDrive& look, ProcessControl& control, Pacer& pacer,
-                      const FreeOptions& options);
+// The process functions' failures for a single holder (one that may not be ended) leave that
+// holder running; a failing look or process list passes PlatformError through.
+FreeOutcome FreeDrive(const LookAtDrive& look, ProcessTable& processes, ProgramStarter& starter,
+                      MillisecondClock& clock, const FreeOptions& options);
 
 }  // namespace varnel::holders

@@ -98,6 +98,42 @@ def names_frees_and_ends_each_holder(started):
     assert code == 1 and [h["reason"] for h in result["left"]] == ["self"], result
 
 
+def spares_its_caller_and_other_runs(started):
+    # A cmd.exe whose current folder is T:\ holds T: and runs free --kill: it is the caller and
+    # must keep running to write its second file.
+    report, alive = os.path.join(WORK, "caller.json"), os.path.join(WORK, "alive.txt")
+    wine("cmd", "/c", "%s free T: --kill --wait 0 --json >%s & echo alive>%s" % (
+        windows_path(UNPLUG), windows_path(report), windows_path(alive)), cwd=DRIVE)
+    assert os.path.exists(alive), "free ended the cmd.exe that ran it"
+    result = json.load(open(report, encoding="utf-8"))
+    # Wine's start.exe, which runs cmd.exe for "wine cmd", stands in T:\ as its parent does.
+    reasons = {h["program"].lower(): h["reason"] for h in result["left"]}
+    assert reasons.pop("start.exe", "caller") == "caller", result
+    assert result["ended"] == [] and reasons == {"cmd.exe": "caller", "unplug.exe": "self"}, result
+    assert result["exit_code"] == 1, result
+
+    # Two runs at once, each standing in T:\: neither ends the other, each ends with its own
+    # report and exit code.
+    runs = []
+    for i in range(2):
+        with open(os.path.join(WORK, "run-%d.json" % i), "wb") as out:
+            runs.append(subprocess.Popen(
+                ["wine", UNPLUG, "free", "T:", "--kill", "--wait", "0", "--json"], stdout=out,
+                stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, cwd=DRIVE))
+    results = []
+    for i, run in enumerate(runs):
+        code = run.wait(timeout=60)
+        results.append(json.load(open(os.path.join(WORK, "run-%d.json" % i), encoding="utf-8")))
+        assert code == 1 and results[-1]["exit_code"] == 1 and results[-1]["ended"] == [], results
+        assert "self" in [h["reason"] for h in results[-1]["left"]], results
+    # Each scan takes long enough under Wine for the two to meet (they ended each other before).
+    assert any("same_program" in [h["reason"] for h in r["left"]] for r in results), results
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
 def lists_drives_and_finds_no_device(started):
     # T: is removable, U: a CD drive; the prefix's fixed C: sits on no external bus.
     wine(DEFINE, "U:", os.path.join(DRIVE, "sub"), "cdrom")

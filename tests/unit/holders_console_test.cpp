@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
@@ -170,9 +171,10 @@ TEST(HoldersConsole, CommandsExitCodesAndStreams) {
          "5 (系统关键进程,不结束)\n6 (无法识别的进程,不结束)\n7 (未关闭)\n",
          "ask 2, ask 3, ask 7, end 3, end 7"},
         {u"free T: --wait 1", "8", 0, 0, 0,
-         "已关闭:\n8\n已重新启动 explorer.exe。\nT: 已无进程占用。\n", "ask 8, start shell"},
+         "已关闭:\n8\n已重新启动 explorer.exe。\nT: 已无进程占用。\n",
+         "ask 8, start explorer.exe /2"},
         {u"free T: --kill --wait 0", "9", 0, 0, 0, "已结束:\n9\n已重新启动 explorer.exe。\n",
-         "ask 9, end 9, start shell"},
+         "ask 9, end 9, start explorer.exe /2"},
         {u"free T: --kill --wait 30", "10 12", 0, 3, 0,
          "已结束:\n10\n在能检查的进程中已没有占用 T: 的进程。\n有 1 " + kNotInspected,
          "ask 10, end 10"},
@@ -232,6 +234,54 @@ TEST(HoldersConsole, CommandsExitCodesAndStreams) {
             const std::regex line("  (\\d+)  [^ ]+  打开的文件 T:\\\\a\\.txt");
             const std::string text = std::regex_replace(shown, line, "$1");
             EXPECT_NE(text.find(row.says), std::string::npos) << text;
+        }
+    }
+}
+
+// free never asks or ends its own run's callers nor another run of itself. This run is 1,
+// started at 50 by 13, from testing::kSelfPath; each row is a process that holds T:, in the list
+// and as the scan saw it.
+TEST(HoldersConsole, FreeSparesTheCallersStillRunningAndOtherRunsByIdAndStartTime) {
+    struct Row {
+        uint32_t pid, parent;
+        uint64_t created, seen;
+        std::u16string path;
+        std::string outcome;  // its reason when left, or "ended"
+    };
+    const Row rows[] = {
+        {13, 14, 40, 40, u"", "caller"},  // the parent cmd.exe, standing in T:\ too
+        // The grandparent, but the scan saw another process under its id: that one is no caller,
+        // and no longer there to be ended.
+        {14, 3, 30, 31, u"", "still_running"},
+        {3, 0, 60, 60, u"", "ended"},  // started after 14: it took the id 14's parent left
+        {15, 0, 70, 70, testing::kSelfPath, "same_program"},
+        {16, 0, 80, 80, u"D:\\old\\unplug.exe", "ended"}};
+    for (const bool json : {true, false}) {
+        testing::FakeSystem system;
+        system.table[0] = {1, u"unplug.exe", 13, 50, testing::kSelfPath};
+        for (const Row& row : rows)
+            system.Hold(row.pid, {row.pid, u"", row.parent, row.created, row.path}, row.seen);
+        system.processes[0].currentDirectory = u"T:\\";
+        EXPECT_EQ(system.Run(Words(json ? u"free T: --kill --wait 0 --json" : u"free T: --kill")),
+                  1);
+        EXPECT_EQ(system.journal, "ask 14, ask 3, ask 16, end 14, end 3, end 16");
+        if (json) {
+            std::map<uint32_t, std::string> outcomes;
+            const Json shown = Json::parse(ToUtf8(system.out));
+            for (const Json& left : shown["left"])
+                outcomes[left["pid"]] = left["reason"];
+            for (const Json& ended : shown["ended"])
+                outcomes[ended["pid"]] = "ended";
+            for (const Row& row : rows)
+                EXPECT_EQ(outcomes[row.pid], row.outcome) << row.pid;
+        } else {
+            const std::string text = ToUtf8(system.out);
+            EXPECT_NE(
+                text.find("  13  cmd.exe  当前目录 T:\\; 打开的文件 T:\\a.txt (启动本程序的进程,"
+                          "不结束。请先在命令行中离开该驱动器 (cd /d C:\\))\n"),
+                std::string::npos)
+                << text;
+            EXPECT_NE(text.find("T:\\a.txt (本程序的另一次运行,不结束)\n"), std::string::npos);
         }
     }
 }

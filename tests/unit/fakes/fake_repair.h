@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <set>
+#include <vector>
 
 #include "fakes/fake_window.h"
 #include "log/activity_log.h"
@@ -16,15 +17,18 @@ namespace varnel::testing {
 // A process list. Lower-cases ASCII and the basic Cyrillic capitals, enough to show that the
 // comparison goes through ToLower rather than an ASCII-only rule.
 struct FakeProcessTable : ProcessTable {
-    bool ForEachProcess(const std::function<void(const ProcessRecord&)>& visit) override {
-        for (const ProcessRecord& process : running)
-            visit(process);
+    std::vector<ProcessRecord> Snapshot() override { return running; }
+    // Ends every process but those in refused, which the system would not let go.
+    bool Terminate(const ProcessRecord& process) override {
+        if (refused.count(process.id) != 0)
+            throw PlatformError(u"OpenProcess", u"拒绝访问。");
+        terminated.push_back(process.id);
+        Note(journal, u"terminate " + Number(process.id));
         return true;
     }
-    void Terminate(uint32_t id) override {
-        terminated.push_back(id);
-        Note(journal, u"terminate " + Number(id));
-    }
+    int AskToClose(uint32_t) override { return 0; }
+    bool IsRunning(uint32_t) override { return false; }
+    bool IsCritical(uint32_t) override { return false; }
     std::u16string ToLower(const std::u16string& text) const override {
         std::u16string lower = text;
         for (char16_t& c : lower)
@@ -34,6 +38,7 @@ struct FakeProcessTable : ProcessTable {
     uint32_t CurrentProcessId() const override { return self; }
 
     std::vector<ProcessRecord> running;
+    std::set<uint32_t> refused;
     uint32_t self = 9999;  // the tool's own process
     std::vector<uint32_t> terminated;
     Journal* journal = nullptr;
@@ -72,6 +77,7 @@ struct FakeProgramStarter : ProgramStarter {
 
 struct FakeClock : MillisecondClock {
     uint32_t Now() override { return now; }
+    void Sleep(uint32_t ms) override { now += ms; }
     uint32_t now = 0;
 };
 
