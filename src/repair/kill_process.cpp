@@ -8,7 +8,6 @@ namespace varnel {
 
 void KillProcess(ProcessTable& processes, const std::u16string& name) {
     const std::u16string wanted = processes.ToLower(name);
-    const uint32_t self = processes.CurrentProcessId();
     std::vector<ProcessRecord> running;
     try {
         running = processes.Snapshot();
@@ -17,7 +16,7 @@ void KillProcess(ProcessTable& processes, const std::u16string& name) {
         return;
     }
     for (const ProcessRecord& process : running) {
-        if (process.id != self && processes.ToLower(process.imageName) == wanted) {
+        if (processes.ToLower(process.imageName) == wanted) {
             try {
                 processes.Terminate(process);
             } catch (const PlatformError&) {

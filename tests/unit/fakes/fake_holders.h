@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "fakes/fake_repair.h"
 #include "holders/console_commands.h"
 #include "platform/ascii_case.h"
 #include "platform/platform_error.h"
-#include "update/utf8.h"
 
 namespace varnel::testing {
 
@@ -28,27 +28,16 @@ struct FakeSystem : Drives,
                     ProcessTable,
                     ProgramStarter,
                     DeviceEject,
-                    MillisecondClock,
                     ConsoleOutput {
-    // Process pid, holding T:\a.txt unless its handles cannot be read; in the process list as
-    // record says (by default started at time pid by nobody), seen by the scan as started at
-    // seenCreated (by default as in the list).
-    void Hold(uint32_t pid, ProcessRecord record = {}, uint64_t seenCreated = 0) {
-        record = {pid, kPrograms[pid], record.parentId,
-                  record.creationTime ? record.creationTime : pid, record.imagePath};
-        processes.push_back({pid,
-                             kPrograms[pid],
-                             pid != 12,
-                             true,
-                             u"",
-                             0,
-                             {},
-                             {},
-                             seenCreated ? seenCreated : record.creationTime});
+    // Process pid, holding T:\\a.txt unless its handles cannot be read; in the process list as
+    // started at created (by default at time pid) by parent, from path.
+    void Hold(uint32_t pid, uint32_t parent = 0, uint64_t created = 0, const char16_t* path = u"") {
+        created = created ? created : pid;
+        processes.push_back({pid, kPrograms[pid], pid != 12, true, u"", 0, {}, {}, created});
         if (pid != 12)
             processes.back().files = {{0, u"\\??\\T:\\a.txt"}};
         if (pid != 1)
-            table.push_back(record);
+            table.push_back({pid, kPrograms[pid], parent, created, path});
     }
     int Run(const std::vector<std::u16string>& args) { return holders::RunConsole(args, services); }
     void Note(const std::string& what) { journal += (journal.empty() ? "" : ", ") + what; }
@@ -98,16 +87,12 @@ struct FakeSystem : Drives,
             Stop(wanted.id);
         return true;
     }
-    void Start(SystemProgram, const std::u16string& commandLine, int showStyle) override {
-        Note("start " + ToUtf8(commandLine) + " /" + std::to_string(showStyle));
-    }
+    void Start(SystemProgram, const std::u16string&, int) override { Note("start shell"); }
     std::u16string FindDevice(char16_t) override { return device; }
     // The answers in turn, the last one repeating.
     EjectAnswer RequestEject(const std::u16string&) override {
         return answers[std::min(++requests, answers.size()) - 1];
     }
-    uint32_t Now() override { return now; }
-    void Sleep(uint32_t ms) override { now += ms; }
     void Out(const std::u16string& text) override { out += text; }
     void Err(const std::u16string& text) override { err += text; }
 
@@ -119,9 +104,9 @@ struct FakeSystem : Drives,
     std::string journal;
     std::vector<EjectAnswer> answers{{true, 0, u""}};
     size_t requests = 0;
-    uint32_t now = 0;
+    FakeClock clock;
     bool scanFails = false;
-    holders::ConsoleServices services{*this, *this, *this, *this, *this, *this, *this};
+    holders::ConsoleServices services{*this, *this, *this, *this, *this, clock, *this};
 };
 
 }  // namespace varnel::testing

@@ -35,11 +35,10 @@ struct FakeProcessTable : ProcessTable {
             c += (c >= u'A' && c <= u'Z') || (c >= u'\u0410' && c <= u'\u042F') ? 0x20 : 0;
         return lower;
     }
-    uint32_t CurrentProcessId() const override { return self; }
+    uint32_t CurrentProcessId() const override { return 9999; }
 
     std::vector<ProcessRecord> running;
     std::set<uint32_t> refused;
-    uint32_t self = 9999;  // the tool's own process
     std::vector<uint32_t> terminated;
     Journal* journal = nullptr;
 };
