@@ -109,7 +109,9 @@ def spares_its_caller_and_other_runs(started):
     assert result["ended"] == [] and reasons == {"cmd.exe": "caller", "unplug.exe": "self"}, result
 
     # Two runs at once, each standing in T:\: neither ends the other, each ends with its own
-    # report and exit code.
+    # report and exit code. (Wine ends the Unix process of a program ended from outside with
+    # status 0, whatever its Windows exit code, so a run ended by the other looked like a success
+    # here; a Windows caller sees the exit code it was ended with.)
     outs = [os.path.join(WORK, "run-%d.json" % i) for i in range(2)]
     runs = [subprocess.Popen(["wine", UNPLUG, "free", "T:", "--kill", "--wait", "0", "--json"],
                              stdout=open(out, "wb"), stdin=subprocess.DEVNULL, cwd=DRIVE)
