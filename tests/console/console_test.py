@@ -97,12 +97,11 @@ def names_frees_and_ends_each_holder(started):
 
 def spares_its_caller_and_other_runs(started):
     # A cmd.exe whose current folder is T:\ holds T: and runs free --kill: it is the caller and
-    # must keep running to write its second file.
-    report, alive = os.path.join(WORK, "caller.json"), os.path.join(WORK, "alive.txt")
-    wine("cmd", "/c", "%s free T: --kill --wait 0 --json >%s & echo alive>%s" % (
-        windows_path(UNPLUG), windows_path(report), windows_path(alive)), cwd=DRIVE)
-    assert os.path.exists(alive), "free ended the cmd.exe that ran it"
-    result = json.load(open(report, encoding="utf-8"))
+    # must keep running to write its second file (both files go to T:\).
+    wine("cmd", "/c", "Z:%s free T: --kill --wait 0 --json >caller.json & echo alive>alive.txt"
+         % UNPLUG.replace("/", "\\"), cwd=DRIVE)
+    assert os.path.exists(os.path.join(DRIVE, "alive.txt")), "free ended the cmd.exe that ran it"
+    result = json.load(open(os.path.join(DRIVE, "caller.json"), encoding="utf-8"))
     # Wine's start.exe, which runs cmd.exe for "wine cmd", stands in T:\ as its parent does.
     reasons = {h["program"].lower(): h["reason"] for h in result["left"]}
     assert reasons.pop("start.exe", "caller") == "caller" and result["exit_code"] == 1, result
@@ -122,10 +121,6 @@ def spares_its_caller_and_other_runs(started):
     assert codes == [1, 1] and all(r["ended"] == [] for r in results), results
     # Each scan takes long enough under Wine for the two to meet (they ended each other before).
     assert all("self" in r for r in reasons) and "same_program" in reasons[0] + reasons[1], results
-
-
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
 
 
 def lists_drives_and_finds_no_device(started):

@@ -1,5 +1,5 @@
 // One fake system behind every service the console commands use. A process holds the drive
-// until it closes or is ended; the journal records asking, ending and starting in order.
+// until it closes or is ended; the journal records asking and ending in order.
 #pragma once
 
 #include <algorithm>
@@ -23,12 +23,7 @@ inline const std::u16string kPrograms[] = {
     u"hidden.exe", u"cmd.exe",     u"cmd.exe",      u"unplug.exe",   u"unplug.exe"};
 inline constexpr char16_t kSelfPath[] = u"C:\\tools\\unplug.exe";
 
-struct FakeSystem : Drives,
-                    HolderScanner,
-                    ProcessTable,
-                    ProgramStarter,
-                    DeviceEject,
-                    ConsoleOutput {
+struct FakeSystem : Drives, HolderScanner, ProcessTable, DeviceEject, ConsoleOutput {
     // Process pid, holding T:\\a.txt unless its handles cannot be read; in the process list as
     // started at created (by default at time pid) by parent, from path.
     void Hold(uint32_t pid, uint32_t parent = 0, uint64_t created = 0, const char16_t* path = u"") {
@@ -87,7 +82,6 @@ struct FakeSystem : Drives,
             Stop(wanted.id);
         return true;
     }
-    void Start(SystemProgram, const std::u16string&, int) override { Note("start shell"); }
     std::u16string FindDevice(char16_t) override { return device; }
     // The answers in turn, the last one repeating.
     EjectAnswer RequestEject(const std::u16string&) override {
@@ -105,8 +99,9 @@ struct FakeSystem : Drives,
     std::vector<EjectAnswer> answers{{true, 0, u""}};
     size_t requests = 0;
     FakeClock clock;
+    FakeProgramStarter starter;
     bool scanFails = false;
-    holders::ConsoleServices services{*this, *this, *this, *this, *this, clock, *this};
+    holders::ConsoleServices services{*this, *this, *this, starter, *this, clock, *this};
 };
 
 }  // namespace varnel::testing

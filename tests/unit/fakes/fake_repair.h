@@ -3,7 +3,6 @@
 
 #include <functional>
 #include <set>
-#include <vector>
 
 #include "fakes/fake_window.h"
 #include "log/activity_log.h"
@@ -14,11 +13,11 @@
 
 namespace varnel::testing {
 
-// A process list. Lower-cases ASCII and the basic Cyrillic capitals, enough to show that the
-// comparison goes through ToLower rather than an ASCII-only rule.
+// A process list that ends every process but those the system would not let go (refused).
+// Lower-cases ASCII and the basic Cyrillic capitals, enough to show that the comparison goes
+// through ToLower rather than an ASCII-only rule.
 struct FakeProcessTable : ProcessTable {
     std::vector<ProcessRecord> Snapshot() override { return running; }
-    // Ends every process but those in refused, which the system would not let go.
     bool Terminate(const ProcessRecord& process) override {
         if (refused.count(process.id) != 0)
             throw PlatformError(u"OpenProcess", u"拒绝访问。");
