@@ -10,6 +10,7 @@
 
 #include "platform/platform_error.h"
 #include "platform/win32/holder_scanner_win32.h"
+#include "platform/win32/toolhelp_processes.h"
 
 namespace {
 
@@ -22,7 +23,8 @@ double Median(std::vector<double> values) {
 
 int wmain(int argc, wchar_t** argv) {
     const int runs = argc > 1 ? std::max(1, _wtoi(argv[1])) : 5;
-    varnel::win32::HolderScannerWin32 scanner;
+    varnel::win32::ToolhelpProcessTable table;
+    varnel::win32::HolderScannerWin32 scanner{table};
     std::vector<double> handles, memory, total;
     size_t processes = 0;
     try {

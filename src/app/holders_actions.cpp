@@ -94,7 +94,7 @@ void HoldersWindow::OnResult() {
     if (result.ejected) {
         SetLine(kHoldersLine, EjectLine(letter_, *result.ejected));
     }
-    if (result.askToEndLeft && !Endable(report_.holders, services_.control).empty()) {
+    if (result.askToEndLeft && !Endable(report_.holders, services_.processes).empty()) {
         EndAfterAsking(report_.holders);
     }
 }
@@ -160,12 +160,13 @@ void HoldersWindow::Ask(const std::u16string& text) {
 }
 
 void HoldersWindow::EndAfterAsking(const std::vector<Holder>& chosen) {
-    const std::vector<Holder> endable = Endable(chosen, services_.control);
+    const std::vector<Holder> endable = Endable(chosen, services_.processes);
     if (endable.empty()) {
         // Nothing chosen may be ended: say why for each, nothing is asked.
         FreeOutcome spared;
-        for (const Holder& holder : chosen) {
-            spared.left.push_back({holder, SpareReasonFor(holder, services_.control)});
+        const std::vector<SpareReason> reasons = SpareReasons(chosen, services_.processes);
+        for (size_t i = 0; i < chosen.size(); ++i) {
+            spared.left.push_back({chosen[i], reasons[i]});
         }
         SetLine(kHoldersLine, FreeLine(spared));
         return;
@@ -233,7 +234,7 @@ void HoldersWindow::FreeAll_Click() {
 void HoldersWindow::Eject_Click() {
     Start(u"正在弹出 " + DriveText(letter_) + u"...", [work = work_, letter = letter_]() mutable {
         HolderJobResult result;
-        result.ejected = EjectDrive(letter, work.devices, work.pacer);
+        result.ejected = EjectDrive(letter, work.devices, work.clock);
         if (result.ejected->result == EjectResult::Vetoed) {
             result.report = LookAt(letter, work);
         }

@@ -33,7 +33,8 @@ int SystemWindowBoxes::Show(HWND owner, const std::u16string& text, unsigned sty
 HoldersWindow::HoldersWindow(const HoldersServices& services,
                              std::function<bool(char16_t)> switchDrive)
     : services_(services),
-      work_{services.drives, services.scanner, services.control, services.pacer, services.devices},
+      work_{services.drives,  services.scanner, services.processes,
+            services.starter, services.clock,   services.devices},
       switchDrive_(std::move(switchDrive)),
       mailbox_(std::make_shared<Mailbox>()) {}
 

@@ -32,12 +32,14 @@ public:
 };
 
 // Everything the holders windows work with. main.cpp builds the real services; a test hands in
-// fakes. The drives, scanner, control, pacer and devices are called from worker threads.
+// fakes. The drives, scanner, processes, starter, clock and devices are called from worker
+// threads.
 struct HoldersServices {
     Drives& drives;
     HolderScanner& scanner;
-    ProcessControl& control;
-    Pacer& pacer;
+    ProcessTable& processes;
+    ProgramStarter& starter;
+    MillisecondClock& clock;
     DeviceEject& devices;
     ShellStarter& shell;
     WindowBoxes& boxes;

@@ -19,7 +19,6 @@
 #include "platform/win32/event_pump_win32.h"
 #include "platform/win32/holder_scanner_win32.h"
 #include "platform/win32/message_loop.h"
-#include "platform/win32/process_control_win32.h"
 #include "platform/win32/program_starter_win32.h"
 #include "platform/win32/shell_starter_win32.h"
 #include "platform/win32/text.h"
@@ -76,13 +75,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     // The menu 占用查询 and the holders windows, on services of their own.
     DrivesWin32 drives;
-    HolderScannerWin32 scanner;
-    ProcessControlWin32 control;
-    PacerWin32 pacer;
+    HolderScannerWin32 scanner{processes};
     DeviceEjectWin32 devices;
     ShellStarterWin32 shell;
     SystemWindowBoxes windowBoxes;
-    HoldersMenu holders{{drives, scanner, control, pacer, devices, shell, windowBoxes}};
+    HoldersMenu holders{{drives, scanner, processes, starter, clock, devices, shell, windowBoxes}};
     holders.Attach(form1.Handle());
     if (const auto letter = varnel::holders::ParseHoldersArguments(Arguments())) {
         holders.Open(*letter);

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "holders/console_commands.h"
+#include "platform/win32/clock_win32.h"
 #include "platform/win32/console_output_win32.h"
 #include "platform/win32/device_eject_win32.h"
 #include "platform/win32/drives_win32.h"
 #include "platform/win32/holder_scanner_win32.h"
-#include "platform/win32/process_control_win32.h"
+#include "platform/win32/program_starter_win32.h"
 #include "platform/win32/text.h"
+#include "platform/win32/toolhelp_processes.h"
 
 int wmain(int argc, wchar_t** argv) {
     // DLLs only from System32: never a planted copy beside the program or in the current folder.
@@ -27,11 +29,12 @@ int wmain(int argc, wchar_t** argv) {
     }
     win32::ConsoleOutputWin32 output;
     win32::DrivesWin32 drives;
-    win32::HolderScannerWin32 scanner;
-    win32::ProcessControlWin32 control;
+    win32::ToolhelpProcessTable processes;
+    win32::HolderScannerWin32 scanner{processes};
+    win32::Win32ProgramStarter starter;
     win32::DeviceEjectWin32 devices;
-    win32::PacerWin32 pacer;
-    holders::ConsoleServices services{drives, scanner, control, devices, pacer, output};
+    win32::TickClock clock;
+    holders::ConsoleServices services{drives, scanner, processes, starter, devices, clock, output};
     try {
         return holders::RunConsole(arguments, services);
     } catch (const std::exception& error) {

@@ -73,7 +73,8 @@ HolderReport CollectHolders(const std::vector<ProcessView>& processes, const Dri
         }
         std::vector<Hold> holds = HoldsOf(process, drive, isFolder);
         if (!holds.empty()) {
-            report.holders.push_back({process.pid, process.imageName, std::move(holds)});
+            report.holders.push_back(
+                {process.pid, process.imageName, std::move(holds), process.creationTime});
         }
     }
     return report;

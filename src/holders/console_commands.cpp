@@ -94,7 +94,7 @@ private:
             }
         }
         const EjectOutcome outcome =
-            EjectDrive(command_.letter, services_.devices, services_.pacer);
+            EjectDrive(command_.letter, services_.devices, services_.clock);
         const HolderReport after = outcome.result == EjectResult::Vetoed ? Look() : HolderReport{};
         Json json = EjectJson(command_.letter, outcome, after);
         if (freed) {
@@ -115,8 +115,8 @@ private:
     }
 
     FreeOutcome Free() {
-        return FreeDrive([this] { return Look(); }, services_.control, services_.pacer,
-                         {command_.kill, command_.waitSeconds});
+        return FreeDrive([this] { return Look(); }, services_.processes, services_.starter,
+                         services_.clock, {command_.kill, command_.waitSeconds});
     }
 
     int Print(Json json, const std::u16string& text, int exitCode) {

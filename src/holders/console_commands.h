@@ -7,17 +7,20 @@
 #include "holders/eject_policy.h"
 #include "holders/free_policy.h"
 #include "holders/holder_model.h"
+#include "platform/clock.h"
 #include "platform/console_output.h"
 #include "platform/device_eject.h"
 #include "platform/drives.h"
 #include "platform/holder_scan.h"
-#include "platform/process_control.h"
+#include "platform/processes.h"
 
 namespace varnel::holders {
 
 // 0: done, nothing holds the drive; 1: something holds it (or the ejection was vetoed);
 // 2: an error (bad arguments, no such drive, no device to eject, a failed system call);
 // 3: nothing found, but some processes could not be inspected.
+// A run that another run of unplug or the window ended from outside has kEndedExitCode (4), the
+// code they give every process they end; 0 always means the command finished its work.
 enum ExitCode : int { kExitClear = 0, kExitHeld = 1, kExitError = 2, kExitIncomplete = 3 };
 
 int WhoExitCode(const HolderReport& report);
@@ -27,9 +30,10 @@ int EjectExitCode(const EjectOutcome& outcome);
 struct ConsoleServices {
     Drives& drives;
     HolderScanner& scanner;
-    ProcessControl& control;
+    ProcessTable& processes;
+    ProgramStarter& starter;
     DeviceEject& devices;
-    Pacer& pacer;
+    MillisecondClock& clock;
     ConsoleOutput& output;
 };
 

@@ -29,10 +29,10 @@ void GiveBack(VolumeHandle& volume, EjectSteps& outcome) {
     outcome.steps.push_back(EjectStep::Unlocked);
 }
 
-bool LockWithRetries(VolumeHandle& volume, Pacer& pacer) {
+bool LockWithRetries(VolumeHandle& volume, MillisecondClock& clock) {
     for (int tries = 0; tries < kLockTries; ++tries) {
         if (tries > 0) {
-            pacer.SleepMs(kLockPauseMs);
+            clock.Sleep(kLockPauseMs);
         }
         if (volume.Lock()) {
             return true;
@@ -79,8 +79,8 @@ int WorstExitCode(const std::vector<int>& exitCodes) {
     return worst;
 }
 
-EjectOutcome EjectWaiting(char16_t letter, DeviceEject& devices, Pacer& pacer, uint32_t seconds,
-                          const LookAtDrive& look,
+EjectOutcome EjectWaiting(char16_t letter, DeviceEject& devices, MillisecondClock& clock,
+                          uint32_t seconds, const LookAtDrive& look,
                           const std::function<void(const HolderReport&)>& changed) {
     EjectOutcome outcome;
     outcome.device = devices.FindDevice(letter);
@@ -88,7 +88,8 @@ EjectOutcome EjectWaiting(char16_t letter, DeviceEject& devices, Pacer& pacer, u
         return outcome;
     }
     outcome.result = EjectResult::Vetoed;
-    const uint64_t end = pacer.NowMs() + uint64_t{seconds} * 1000;
+    const uint32_t start = clock.Now();
+    const uint64_t limitMs = uint64_t{seconds} * 1000;
     std::optional<HolderReport> shown;
     for (;;) {
         ++outcome.tries;
@@ -102,10 +103,10 @@ EjectOutcome EjectWaiting(char16_t letter, DeviceEject& devices, Pacer& pacer, u
             changed(now);
             shown = std::move(now);
         }
-        if (pacer.NowMs() + kEjectPauseMs > end) {
+        if (uint64_t{clock.Now() - start} + kEjectPauseMs > limitMs) {
             return outcome;
         }
-        pacer.SleepMs(kEjectPauseMs);
+        clock.Sleep(kEjectPauseMs);
     }
 }
 
@@ -119,8 +120,8 @@ Refusal RefusalFor(const VolumeFacts& facts) {
     return facts.fixedDisk ? Refusal::FixedDisk : Refusal::None;
 }
 
-EjectSteps ForceEject(char16_t letter, Volumes& volumes, DeviceEject& devices, Pacer& pacer,
-                      const ConfirmDismount& confirm) {
+EjectSteps ForceEject(char16_t letter, Volumes& volumes, DeviceEject& devices,
+                      MillisecondClock& clock, const ConfirmDismount& confirm) {
     EjectSteps outcome;
     outcome.refusal = RefusalFor(volumes.Describe(letter));
     if (outcome.refusal != Refusal::None) {
@@ -129,7 +130,7 @@ EjectSteps ForceEject(char16_t letter, Volumes& volumes, DeviceEject& devices, P
     // The device is found before the lock: a locked volume lets nobody open it, us included.
     const std::u16string device = devices.FindDevice(letter);
     const std::unique_ptr<VolumeHandle> volume = volumes.Open(letter);
-    const bool locked = LockWithRetries(*volume, pacer);
+    const bool locked = LockWithRetries(*volume, clock);
     if (locked) {
         outcome.steps.push_back(EjectStep::Locked);
     } else {
@@ -142,7 +143,7 @@ EjectSteps ForceEject(char16_t letter, Volumes& volumes, DeviceEject& devices, P
         outcome.steps.push_back(EjectStep::Dismounted);
     }
     try {
-        outcome.eject = EjectDevice(device, devices, pacer);
+        outcome.eject = EjectDevice(device, devices, clock);
     } catch (const PlatformError&) {
         if (locked) {
             GiveBack(*volume, outcome);
@@ -156,14 +157,14 @@ EjectSteps ForceEject(char16_t letter, Volumes& volumes, DeviceEject& devices, P
     return outcome;
 }
 
-EjectSteps EjectMedium(char16_t letter, Volumes& volumes, Pacer& pacer) {
+EjectSteps EjectMedium(char16_t letter, Volumes& volumes, MillisecondClock& clock) {
     EjectSteps outcome;
     outcome.refusal = RefusalFor(volumes.Describe(letter));
     if (outcome.refusal != Refusal::None) {
         return outcome;
     }
     const std::unique_ptr<VolumeHandle> volume = volumes.Open(letter);
-    if (!LockWithRetries(*volume, pacer)) {
+    if (!LockWithRetries(*volume, clock)) {
         outcome.steps.push_back(EjectStep::LockRefused);
         return outcome;
     }

@@ -32,8 +32,8 @@ int WorstExitCode(const std::vector<int>& exitCodes);
 // Requests the eject every kEjectPauseMs while the system vetoes it, until it is accepted or
 // `seconds` have passed; after each veto looks at the holders and calls `changed` when they
 // differ from the ones it last reported (the first veto always reports).
-EjectOutcome EjectWaiting(char16_t letter, DeviceEject& devices, Pacer& pacer, uint32_t seconds,
-                          const LookAtDrive& look,
+EjectOutcome EjectWaiting(char16_t letter, DeviceEject& devices, MillisecondClock& clock,
+                          uint32_t seconds, const LookAtDrive& look,
                           const std::function<void(const HolderReport&)>& changed);
 
 inline constexpr int kLockTries = 10;
@@ -68,13 +68,13 @@ using ConfirmDismount = std::function<bool()>;
 // requests the eject; when the lock is refused and `confirm` agrees, dismounts the volume and
 // then requests the eject. Never touches the Windows volume, a page-file volume or an internal
 // disk. A lock is given back whenever the sequence does not end with the drive ejected.
-EjectSteps ForceEject(char16_t letter, Volumes& volumes, DeviceEject& devices, Pacer& pacer,
-                      const ConfirmDismount& confirm);
+EjectSteps ForceEject(char16_t letter, Volumes& volumes, DeviceEject& devices,
+                      MillisecondClock& clock, const ConfirmDismount& confirm);
 
 // Ejects the medium alone, so that a card reader stays usable: lock, dismount, allow removal,
 // eject the medium. A refused lock stops it (the caller shows the holders as for a veto); the
 // lock is given back when a later step fails, whose PlatformError passes on.
-EjectSteps EjectMedium(char16_t letter, Volumes& volumes, Pacer& pacer);
+EjectSteps EjectMedium(char16_t letter, Volumes& volumes, MillisecondClock& clock);
 
 // The step's name in the JSON and its line for a person.
 const char* StepName(EjectStep step);

@@ -2,11 +2,12 @@
 
 namespace varnel::holders {
 
-EjectOutcome EjectDrive(char16_t letter, DeviceEject& devices, Pacer& pacer) {
-    return EjectDevice(devices.FindDevice(letter), devices, pacer);
+EjectOutcome EjectDrive(char16_t letter, DeviceEject& devices, MillisecondClock& clock) {
+    return EjectDevice(devices.FindDevice(letter), devices, clock);
 }
 
-EjectOutcome EjectDevice(const std::u16string& device, DeviceEject& devices, Pacer& pacer) {
+EjectOutcome EjectDevice(const std::u16string& device, DeviceEject& devices,
+                         MillisecondClock& clock) {
     EjectOutcome outcome;
     outcome.device = device;
     if (outcome.device.empty()) {
@@ -15,7 +16,7 @@ EjectOutcome EjectDevice(const std::u16string& device, DeviceEject& devices, Pac
     outcome.result = EjectResult::Vetoed;
     while (outcome.tries < kEjectTries) {
         if (outcome.tries > 0) {
-            pacer.SleepMs(kEjectPauseMs);
+            clock.Sleep(kEjectPauseMs);
         }
         ++outcome.tries;
         outcome.lastAnswer = devices.RequestEject(outcome.device);

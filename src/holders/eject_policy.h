@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/device_eject.h"
-#include "platform/process_control.h"
 
 namespace varnel::holders {
 
@@ -22,8 +22,9 @@ inline constexpr uint32_t kEjectPauseMs = 500;
 
 // Finds the drive's device and requests its ejection up to kEjectTries times, kEjectPauseMs
 // apart, while the system vetoes. PlatformError from the device layer passes through.
-EjectOutcome EjectDrive(char16_t letter, DeviceEject& devices, Pacer& pacer);
+EjectOutcome EjectDrive(char16_t letter, DeviceEject& devices, MillisecondClock& clock);
 // The same requests for a device already found (empty: not found).
-EjectOutcome EjectDevice(const std::u16string& device, DeviceEject& devices, Pacer& pacer);
+EjectOutcome EjectDevice(const std::u16string& device, DeviceEject& devices,
+                         MillisecondClock& clock);
 
 }  // namespace varnel::holders

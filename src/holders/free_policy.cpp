@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "platform/platform_error.h"
 #include "text/ascii_case.h"
 
 namespace varnel::holders {
@@ -11,18 +12,96 @@ namespace {
 // How often the wait looks whether the asked processes have gone, and how long an ended
 // process may take to disappear.
 constexpr uint32_t kPollMs = 100;
-constexpr uint64_t kEndGraceMs = 2000;
+constexpr uint32_t kEndGraceMs = 2000;
+// A chain of parents longer than this is a loop of reused ids, not a family.
+constexpr size_t kMaxAncestors = 64;
+
+const ProcessRecord* FindRecord(const std::vector<ProcessRecord>& snapshot, uint32_t id) {
+    const auto it = std::find_if(snapshot.begin(), snapshot.end(),
+                                 [&](const ProcessRecord& p) { return p.id == id; });
+    return it == snapshot.end() ? nullptr : &*it;
+}
+
+struct SparedProcess {
+    ProcessRecord process;
+    SpareReason reason = SpareReason::None;
+};
+
+// The callers and the other runs of this program in one snapshot. The chain of parents stops at
+// a parent that started after its child: it holds an id the real parent left behind.
+std::vector<SparedProcess> SparedProcesses(const std::vector<ProcessRecord>& snapshot,
+                                           uint32_t self, const ProcessTable& processes) {
+    std::vector<SparedProcess> spared;
+    const ProcessRecord* me = FindRecord(snapshot, self);
+    if (me == nullptr) {
+        return spared;
+    }
+    const ProcessRecord* child = me;
+    while (spared.size() < kMaxAncestors) {
+        const ProcessRecord* parent = FindRecord(snapshot, child->parentId);
+        if (parent == nullptr || parent == child || parent->creationTime > child->creationTime) {
+            break;
+        }
+        spared.push_back({*parent, SpareReason::Caller});
+        child = parent;
+    }
+    if (!me->imagePath.empty()) {
+        const std::u16string path = processes.ToLower(me->imagePath);
+        for (const ProcessRecord& process : snapshot) {
+            if (process.id != self && processes.ToLower(process.imagePath) == path) {
+                spared.push_back({process, SpareReason::SameProgram});
+            }
+        }
+    }
+    return spared;
+}
+
+class Judge {
+public:
+    explicit Judge(ProcessTable& processes)
+        : processes_(processes), self_(processes.CurrentProcessId()) {
+        Refresh();
+    }
+
+    // Takes the spared processes from a new snapshot: a run of this program that started since
+    // the last one is in it.
+    void Refresh() { spared_ = SparedProcesses(processes_.Snapshot(), self_, processes_); }
+
+    SpareReason ReasonFor(const Holder& holder) {
+        if (holder.pid == self_) {
+            return SpareReason::Self;
+        }
+        for (const SparedProcess& spared : spared_) {
+            if (spared.process.id == holder.pid &&
+                spared.process.creationTime == holder.creationTime) {
+                return spared.reason;
+            }
+        }
+        if (holder.program.empty() || holder.pid == 0) {
+            return SpareReason::Unidentified;
+        }
+        if (IsCriticalSystemName(holder.program) || processes_.IsCritical(holder.pid)) {
+            return SpareReason::Critical;
+        }
+        return SpareReason::None;
+    }
+
+private:
+    ProcessTable& processes_;
+    uint32_t self_;
+    std::vector<SparedProcess> spared_;
+};
 
 // Waits until none of the processes runs or the time is up.
-void WaitForExit(const std::vector<uint32_t>& pids, ProcessControl& control, Pacer& pacer,
-                 uint64_t limitMs) {
-    const uint64_t start = pacer.NowMs();
+void WaitForExit(const std::vector<uint32_t>& pids, ProcessTable& processes,
+                 MillisecondClock& clock, uint32_t limitMs) {
+    const uint32_t start = clock.Now();
     while (std::any_of(pids.begin(), pids.end(),
-                       [&](uint32_t pid) { return control.IsRunning(pid); })) {
-        if (pacer.NowMs() - start >= limitMs) {
+                       [&](uint32_t pid) { return processes.IsRunning(pid); })) {
+        if (clock.Now() - start >= limitMs) {
             return;
         }
-        pacer.SleepMs(kPollMs);
+        clock.Sleep(kPollMs);
     }
 }
 
@@ -35,20 +114,29 @@ const Holder* Find(const HolderReport& report, uint32_t pid) {
     return nullptr;
 }
 
-}  // namespace
-
-SpareReason SpareReasonFor(const Holder& holder, ProcessControl& control) {
-    if (holder.pid == control.SelfId()) {
-        return SpareReason::Self;
+// Ends the holder if it is still the process that was seen holding the drive.
+bool End(const Holder& holder, ProcessTable& processes) {
+    try {
+        return processes.Terminate({holder.pid, holder.program, 0, holder.creationTime});
+    } catch (const PlatformError&) {
+        // One that may not be ended (another user's, a protected one) is reported as left
+        // running, with the others freed around it.
+        return false;
     }
-    if (holder.program.empty() || holder.pid == 0) {
-        return SpareReason::Unidentified;
-    }
-    if (IsCriticalSystemName(holder.program) || control.IsCritical(holder.pid)) {
-        return SpareReason::Critical;
-    }
-    return SpareReason::None;
 }
+
+// The shell went with the holders: the user gets a taskbar and a desktop again.
+void RestartShell(FreeOutcome& outcome, ProgramStarter& starter) {
+    outcome.shellEnded = true;
+    try {
+        starter.Start(SystemProgram::Shell, u"explorer.exe", kShowMinimized);
+        outcome.shellRestarted = true;
+    } catch (const PlatformError&) {
+        // Reported as a shell that did not start again; the drive is free all the same.
+    }
+}
+
+}  // namespace
 
 bool IsCriticalSystemName(const std::u16string& program) {
     static const std::set<std::u16string> kNames = {
@@ -61,36 +149,37 @@ bool IsShell(const std::u16string& program) {
     return AsciiLower(program) == u"explorer.exe";
 }
 
-FreeOutcome FreeDrive(const LookAtDrive& look, ProcessControl& control, Pacer& pacer,
-                      const FreeOptions& options) {
+FreeOutcome FreeDrive(const LookAtDrive& look, ProcessTable& processes, ProgramStarter& starter,
+                      MillisecondClock& clock, const FreeOptions& options) {
     FreeOutcome outcome;
     const HolderReport before = look();
+    Judge judge(processes);
     std::vector<uint32_t> asked;
     std::vector<uint32_t> withWindows;  // only a process that was asked through a window can answer
     for (const Holder& holder : before.holders) {
-        if (SpareReasonFor(holder, control) == SpareReason::None) {
+        if (judge.ReasonFor(holder) == SpareReason::None) {
             asked.push_back(holder.pid);
-            if (control.AskToClose(holder.pid) > 0) {
+            if (processes.AskToClose(holder.pid) > 0) {
                 withWindows.push_back(holder.pid);
             }
         }
     }
-    WaitForExit(withWindows, control, pacer, uint64_t{options.waitSeconds} * 1000);
+    WaitForExit(withWindows, processes, clock, options.waitSeconds * 1000);
 
     HolderReport after = look();
+    judge.Refresh();
     bool endedShell = false;
     if (options.kill) {
         std::vector<uint32_t> ending;
         for (const Holder& holder : after.holders) {
-            if (SpareReasonFor(holder, control) == SpareReason::None &&
-                control.Terminate(holder.pid, holder.program)) {
+            if (judge.ReasonFor(holder) == SpareReason::None && End(holder, processes)) {
                 ending.push_back(holder.pid);
                 outcome.ended.push_back(holder);
                 endedShell = endedShell || IsShell(holder.program);
             }
         }
         if (!ending.empty()) {
-            WaitForExit(ending, control, pacer, kEndGraceMs);
+            WaitForExit(ending, processes, clock, kEndGraceMs);
             after = look();
         }
     }
@@ -100,16 +189,47 @@ FreeOutcome FreeDrive(const LookAtDrive& look, ProcessControl& control, Pacer& p
         if (!wasEnded && Find(after, holder.pid) == nullptr &&
             std::count(asked.begin(), asked.end(), holder.pid) != 0) {
             outcome.closed.push_back(holder);
-            endedShell = endedShell || (IsShell(holder.program) && !control.IsRunning(holder.pid));
+            endedShell =
+                endedShell || (IsShell(holder.program) && !processes.IsRunning(holder.pid));
         }
     }
     for (const Holder& holder : after.holders) {
-        outcome.left.push_back({holder, SpareReasonFor(holder, control)});
+        outcome.left.push_back({holder, judge.ReasonFor(holder)});
     }
     outcome.uninspected = after.uninspected;
     if (endedShell) {
-        outcome.shellEnded = true;
-        outcome.shellRestarted = control.StartShell();
+        RestartShell(outcome, starter);
+    }
+    return outcome;
+}
+
+std::vector<SpareReason> SpareReasons(const std::vector<Holder>& holders, ProcessTable& processes) {
+    Judge judge(processes);
+    std::vector<SpareReason> reasons;
+    for (const Holder& holder : holders) {
+        reasons.push_back(judge.ReasonFor(holder));
+    }
+    return reasons;
+}
+
+FreeOutcome EndHolders(const std::vector<Holder>& holders, ProcessTable& processes,
+                       ProgramStarter& starter, MillisecondClock& clock) {
+    FreeOutcome outcome;
+    Judge judge(processes);
+    std::vector<uint32_t> ending;
+    for (const Holder& holder : holders) {
+        const SpareReason reason = judge.ReasonFor(holder);
+        if (reason == SpareReason::None && End(holder, processes)) {
+            ending.push_back(holder.pid);
+            outcome.ended.push_back(holder);
+        } else {
+            outcome.left.push_back({holder, reason});
+        }
+    }
+    WaitForExit(ending, processes, clock, kEndGraceMs);
+    if (std::any_of(outcome.ended.begin(), outcome.ended.end(),
+                    [](const Holder& h) { return IsShell(h.program); })) {
+        RestartShell(outcome, starter);
     }
     return outcome;
 }

@@ -7,17 +7,20 @@
 #include <vector>
 
 #include "holders/holder_model.h"
-#include "platform/process_control.h"
+#include "platform/clock.h"
+#include "platform/processes.h"
 
 namespace varnel::holders {
 
-enum class SpareReason { None, Self, Critical, Unidentified };
+// Why a holder is left running. Besides this process (Self), free never asks or ends its
+// callers, each ancestor that still runs (the cmd.exe whose current directory is the drive, and
+// whatever started that), nor another run of this program (the same image path) that frees a
+// drive at the same time. Each is known by id and creation time, as an id may pass on.
+enum class SpareReason { None, Self, Caller, SameProgram, Critical, Unidentified };
 
 // System, smss, csrss, wininit, winlogon, services, lsass: ending any of them stops Windows.
 bool IsCriticalSystemName(const std::u16string& program);
 bool IsShell(const std::u16string& program);
-// Why a holder is never ended (None: it may be).
-SpareReason SpareReasonFor(const Holder& holder, ProcessControl& control);
 
 struct FreeOptions {
     bool kill = false;
@@ -40,7 +43,17 @@ struct FreeOutcome {
 
 using LookAtDrive = std::function<HolderReport()>;
 
-FreeOutcome FreeDrive(const LookAtDrive& look, ProcessControl& control, Pacer& pacer,
-                      const FreeOptions& options);
+// The process functions' failures for a single holder (one that may not be ended) leave that
+// holder running; a failing look or process list passes PlatformError through.
+FreeOutcome FreeDrive(const LookAtDrive& look, ProcessTable& processes, ProgramStarter& starter,
+                      MillisecondClock& clock, const FreeOptions& options);
+
+// Why each holder would be spared (None: it may be ended), judged on one fresh snapshot.
+std::vector<SpareReason> SpareReasons(const std::vector<Holder>& holders, ProcessTable& processes);
+
+// Ends at once the holders that may be ended (after the user agreed to it); the others are left
+// with their reason. The shell is started again when it was among them.
+FreeOutcome EndHolders(const std::vector<Holder>& holders, ProcessTable& processes,
+                       ProgramStarter& starter, MillisecondClock& clock);
 
 }  // namespace varnel::holders

@@ -19,6 +19,7 @@ struct Holder {
     uint32_t pid = 0;
     std::u16string program;  // empty when the system would not say
     std::vector<Hold> holds;
+    uint64_t creationTime = 0;  // with pid, names the process: an id alone may pass to another
 };
 
 struct HolderReport {

@@ -1,5 +1,6 @@
 #include "holders/holder_texts.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -128,6 +129,10 @@ std::u16string SpareWord(SpareReason reason) {
             return u"未关闭";
         case SpareReason::Self:
             return u"本程序自身,不结束";
+        case SpareReason::Caller:
+            return u"启动本程序的进程,不结束";
+        case SpareReason::SameProgram:
+            return u"本程序的另一次运行,不结束";
         case SpareReason::Critical:
             return u"系统关键进程,不结束";
         case SpareReason::Unidentified:
@@ -142,6 +147,10 @@ const char* SpareName(SpareReason reason) {
             return "still_running";
         case SpareReason::Self:
             return "self";
+        case SpareReason::Caller:
+            return "caller";
+        case SpareReason::SameProgram:
+            return "same_program";
         case SpareReason::Critical:
             return "critical";
         case SpareReason::Unidentified:
@@ -188,6 +197,18 @@ std::u16string SizeText(uint64_t bytes) {
     std::snprintf(text, sizeof(text), (unit == 0 || value >= 10) ? "%.0f %s" : "%.1f %s", value,
                   kUnits[unit]);
     return Ascii(text);
+}
+
+std::u16string LeftWord(const LeftHolder& left) {
+    std::u16string word = SpareWord(left.spared);
+    const auto& holds = left.holder.holds;
+    const bool inFolder = std::any_of(holds.begin(), holds.end(), [](const Hold& hold) {
+        return hold.kind == HoldKind::CurrentDirectory;
+    });
+    if (left.spared == SpareReason::Caller && inFolder) {
+        word += u"。请先在命令行中离开该驱动器 (cd /d C:\\)";
+    }
+    return word;
 }
 
 }  // namespace varnel::holders

@@ -40,4 +40,8 @@ std::u16string Number(uint64_t value);
 // "1.5 GB" style sizes, 1024-based, one decimal below 10.
 std::u16string SizeText(uint64_t bytes);
 
+// A left holder's reason as the text output shows it: a calling command line that stands in the
+// drive is told how to leave it.
+std::u16string LeftWord(const LeftHolder& left);
+
 }  // namespace varnel::holders

@@ -154,34 +154,22 @@ FreeOutcome CloseHolders(char16_t letter, const std::vector<uint32_t>& pids, Hol
         });
         return report;
     };
-    return FreeDrive(look, work.control, work.pacer, {false, kCloseWaitSeconds});
+    return FreeDrive(look, work.processes, work.starter, work.clock, {false, kCloseWaitSeconds});
 }
 
-std::vector<Holder> Endable(const std::vector<Holder>& holders, ProcessControl& control) {
+std::vector<Holder> Endable(const std::vector<Holder>& holders, ProcessTable& processes) {
+    const std::vector<SpareReason> reasons = SpareReasons(holders, processes);
     std::vector<Holder> endable;
-    for (const Holder& holder : holders) {
-        if (SpareReasonFor(holder, control) == SpareReason::None) {
-            endable.push_back(holder);
+    for (size_t i = 0; i < holders.size(); ++i) {
+        if (reasons[i] == SpareReason::None) {
+            endable.push_back(holders[i]);
         }
     }
     return endable;
 }
 
 FreeOutcome EndHolders(const std::vector<Holder>& holders, HolderWork& work) {
-    FreeOutcome outcome;
-    for (const Holder& holder : holders) {
-        const SpareReason spared = SpareReasonFor(holder, work.control);
-        if (spared == SpareReason::None && work.control.Terminate(holder.pid, holder.program)) {
-            outcome.ended.push_back(holder);
-            outcome.shellEnded = outcome.shellEnded || IsShell(holder.program);
-        } else {
-            outcome.left.push_back({holder, spared});
-        }
-    }
-    if (outcome.shellEnded) {
-        outcome.shellRestarted = work.control.StartShell();
-    }
-    return outcome;
+    return holders::EndHolders(holders, work.processes, work.starter, work.clock);
 }
 
 }  // namespace varnel::holders

@@ -9,10 +9,11 @@
 #include "holders/eject_policy.h"
 #include "holders/free_policy.h"
 #include "holders/holder_model.h"
+#include "platform/clock.h"
 #include "platform/device_eject.h"
 #include "platform/drives.h"
 #include "platform/holder_scan.h"
-#include "platform/process_control.h"
+#include "platform/processes.h"
 
 namespace varnel::holders {
 
@@ -52,8 +53,9 @@ std::u16string EndQuestion(const std::vector<Holder>& holders);
 struct HolderWork {
     Drives& drives;
     HolderScanner& scanner;
-    ProcessControl& control;
-    Pacer& pacer;
+    ProcessTable& processes;
+    ProgramStarter& starter;
+    MillisecondClock& clock;
     DeviceEject& devices;
 };
 
@@ -66,6 +68,6 @@ FreeOutcome CloseHolders(char16_t letter, const std::vector<uint32_t>& pids, Hol
 // among them.
 FreeOutcome EndHolders(const std::vector<Holder>& holders, HolderWork& work);
 // The holders among those given that may be ended.
-std::vector<Holder> Endable(const std::vector<Holder>& holders, ProcessControl& control);
+std::vector<Holder> Endable(const std::vector<Holder>& holders, ProcessTable& processes);
 
 }  // namespace varnel::holders

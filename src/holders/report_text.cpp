@@ -82,7 +82,7 @@ std::u16string FreeText(char16_t letter, const FreeOutcome& outcome) {
         text += u"仍占用 " + DriveText(letter) + u" 的进程:\n";
         for (const LeftHolder& left : outcome.left) {
             std::u16string line = HolderLine(left.holder);
-            line.insert(line.size() - 1, u" (" + SpareWord(left.spared) + u")");
+            line.insert(line.size() - 1, u" (" + LeftWord(left) + u")");
             text += line;
         }
     } else if (outcome.uninspected == 0) {

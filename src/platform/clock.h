@@ -1,4 +1,5 @@
-// The millisecond clock and the pump of pending window events, for the responsive wait.
+// The millisecond clock that every wait stands on, and the pump of pending window events, for
+// the responsive wait.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +9,11 @@ namespace varnel {
 class MillisecondClock {
 public:
     virtual ~MillisecondClock() = default;
-    // Milliseconds since the system started, wrapping at 2^32 (GetTickCount).
+    // Milliseconds since the system started, wrapping at 2^32 (GetTickCount): a wait measures
+    // the unsigned difference between two readings, which stays right across the wrap.
     virtual uint32_t Now() = 0;
+    // Blocks the calling thread for ms milliseconds.
+    virtual void Sleep(uint32_t ms) = 0;
 };
 
 class EventPump {

@@ -31,6 +31,7 @@ struct ProcessView {
     uint64_t currentDirectoryHandle = 0;  // the handle that keeps it open, 0 when unknown
     std::vector<OpenObject> files;
     std::vector<MappedFile> mappings;
+    uint64_t creationTime = 0;  // as ProcessRecord has it: with pid, it names the process
 };
 
 class HolderScanner {

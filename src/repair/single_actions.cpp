@@ -1,5 +1,6 @@
 #include "repair/single_actions.h"
 
+#include "platform/platform_error.h"
 #include "repair/kill_process.h"
 #include "repair/repair_texts.h"
 
@@ -41,7 +42,17 @@ void SingleActions::Command5_Click() {
 }
 
 void SingleActions::RestoreShell() {
-    if (shellStopped_ && !IsRunning(processes_, kShell)) {
+    if (!shellStopped_) {
+        return;
+    }
+    bool shellRuns = false;
+    try {
+        shellRuns = IsRunning(processes_, kShell);
+    } catch (const PlatformError&) {
+        // Unknown: started all the same, as a second shell costs a window and none costs the
+        // taskbar and the desktop.
+    }
+    if (!shellRuns) {
         shellStopped_ = false;
         starter_.Start(SystemProgram::Shell, kShellCommandLine, kShowMinimized);
     }

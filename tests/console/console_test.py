@@ -93,9 +93,34 @@ def names_frees_and_ends_each_holder(started):
         time.sleep(0.05)
     assert "exe=explorer.exe\tshow=2\targs=\t" in open(log, encoding="utf-8").read()  # minimized
     assert not os.path.exists(os.path.join(WORK, "recorder.log")), "the planted shell ran"
-    # Run from the drive (Wine makes T:\ its current folder), it holds T: and never ends itself.
-    code, result = unplug_json("free", "T:", "--kill", "--wait", "0", cwd=DRIVE)
-    assert code == 1 and [h["reason"] for h in result["left"]] == ["self"], result
+
+
+def spares_its_caller_and_other_runs(started):
+    # A cmd.exe whose current folder is T:\ holds T: and runs free --kill: it is the caller and
+    # must keep running to write its second file (both files go to T:\).
+    wine("cmd", "/c", "Z:%s free T: --kill --wait 0 --json >caller.json & echo alive>alive.txt"
+         % UNPLUG.replace("/", "\\"), cwd=DRIVE)
+    assert os.path.exists(os.path.join(DRIVE, "alive.txt")), "free ended the cmd.exe that ran it"
+    result = json.load(open(os.path.join(DRIVE, "caller.json"), encoding="utf-8"))
+    # Wine's start.exe, which runs cmd.exe for "wine cmd", stands in T:\ as its parent does.
+    reasons = {h["program"].lower(): h["reason"] for h in result["left"]}
+    assert reasons.pop("start.exe", "caller") == "caller" and result["exit_code"] == 1, result
+    assert result["ended"] == [] and reasons == {"cmd.exe": "caller", "unplug.exe": "self"}, result
+
+    # Two runs at once, each standing in T:\: neither ends the other, each ends with its own
+    # report and exit code. (Wine ends the Unix process of a program ended from outside with
+    # status 0, whatever its Windows exit code, so a run ended by the other looked like a success
+    # here; a Windows caller sees the exit code it was ended with.)
+    outs = [os.path.join(WORK, "run-%d.json" % i) for i in range(2)]
+    runs = [subprocess.Popen(["wine", UNPLUG, "free", "T:", "--kill", "--wait", "0", "--json"],
+                             stdout=open(out, "wb"), stdin=subprocess.DEVNULL, cwd=DRIVE)
+            for out in outs]
+    codes = [run.wait(timeout=60) for run in runs]
+    results = [json.load(open(out, encoding="utf-8")) for out in outs]
+    reasons = [[h["reason"] for h in r["left"]] for r in results]
+    assert codes == [1, 1] and all(r["ended"] == [] for r in results), results
+    # Each scan takes long enough under Wine for the two to meet (they ended each other before).
+    assert all("self" in r for r in reasons) and "same_program" in reasons[0] + reasons[1], results
 
 
 def lists_drives_and_finds_no_device(started):

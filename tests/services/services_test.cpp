@@ -26,7 +26,6 @@
 #include "platform/win32/event_pump_win32.h"
 #include "platform/win32/name_query_worker_win32.h"
 #include "platform/win32/nt_api_win32.h"
-#include "platform/win32/process_control_win32.h"
 #include "platform/win32/program_starter_win32.h"
 #include "platform/win32/text.h"
 #include "platform/win32/toolhelp_processes.h"
@@ -131,48 +130,52 @@ TEST(Processes, EndEveryCaseOfTheNameAndSpareLookAlikesAndTheProgramItself) {
     }
     varnel::win32::ToolhelpProcessTable table;
     varnel::KillProcess(table, u"rundll32.exe");
-    varnel::KillProcess(table, u"services_tests.exe");  // never the program itself
+    varnel::KillProcess(table, u"services_tests.exe");  // Terminate never ends the program itself
     // The look-alikes are looked at last, when the others have had time to end.
     for (size_t i = 0; i < copies.size(); ++i)
         EXPECT_EQ(WaitForSingleObject(copies[i], rows[i].second ? 5000 : 0),
                   rows[i].second ? WAIT_OBJECT_0 : WAIT_TIMEOUT)
             << rows[i].first;
 
-    // The console's Terminate ends a process only under its whole name, ignoring case, and with
-    // exit code 1, so that nothing takes it for a success.
-    varnel::win32::ProcessControlWin32 control;
+    // Terminate ends a process only while its id still has the listed name and start time, with
+    // the documented exit code. (The list's parents and paths are seen by the console tier.)
     const DWORD lookAlike = GetProcessId(copies[2]);
-    EXPECT_TRUE(control.IsRunning(lookAlike));
-    EXPECT_FALSE(control.Terminate(lookAlike, u"myrundll32.ex"));
-    EXPECT_TRUE(control.Terminate(lookAlike, u"MYRUNDLL32.EXE"));
+    varnel::ProcessRecord record;
+    for (const varnel::ProcessRecord& process : table.Snapshot())
+        record = process.id == lookAlike ? process : record;
+    EXPECT_TRUE(table.IsRunning(lookAlike));
+    EXPECT_FALSE(table.Terminate({lookAlike, u"myrundll32.ex", 0, record.creationTime}));
+    EXPECT_FALSE(table.Terminate({lookAlike, u"myrundll32.exe", 0, record.creationTime + 1}));
+    EXPECT_TRUE(table.Terminate({lookAlike, u"MYRUNDLL32.EXE", 0, record.creationTime}));
     DWORD code = 0;
     EXPECT_EQ(WaitForSingleObject(copies[2], 5000), WAIT_OBJECT_0);
-    EXPECT_TRUE(GetExitCodeProcess(copies[2], &code) && code == 1) << code;
-    EXPECT_FALSE(control.IsRunning(lookAlike));
-    EXPECT_FALSE(control.IsCritical(0xFFFFFFF0)) << "a process it cannot open";
+    EXPECT_TRUE(GetExitCodeProcess(copies[2], &code) && code == varnel::kEndedExitCode) << code;
+    EXPECT_FALSE(table.IsRunning(lookAlike));
+    EXPECT_FALSE(table.Terminate(record)) << "it has ended";
+    EXPECT_FALSE(table.IsCritical(0xFFFFFFF0)) << "a process it cannot open";
     for (const HANDLE copy : copies)
         TerminateProcess(copy, 1);
 }
 
-// The console asks each visible top-level window of a process to close, never a hidden or an
-// owned one; its pacer's clock runs while it sleeps.
-TEST(ProcessControl, AsksEachVisibleTopLevelWindowToCloseAndItsClockRuns) {
+// Asking to close reaches each visible top-level window of a process, never a hidden or an
+// owned one; the clock runs while it sleeps.
+TEST(Processes, AskEachVisibleTopLevelWindowToCloseAndTheClockRuns) {
     const auto popup = [](DWORD style, HWND owner) {
         return CreateWindowExW(0, L"STATIC", L"", WS_POPUP | style, 0, 0, 9, 9, owner, 0, 0, 0);
     };
     const HWND shown = popup(WS_VISIBLE, nullptr), hidden = popup(0, nullptr);
     popup(WS_VISIBLE, nullptr);
     popup(WS_VISIBLE, shown);
-    EXPECT_EQ(varnel::win32::ProcessControlWin32().AskToClose(GetCurrentProcessId()), 2);
+    EXPECT_EQ(varnel::win32::ToolhelpProcessTable().AskToClose(GetCurrentProcessId()), 2);
     for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);)
         DispatchMessageW(&message);
     EXPECT_FALSE(IsWindow(shown)) << "it was not asked to close";
     EXPECT_TRUE(DestroyWindow(hidden));
 
-    varnel::win32::PacerWin32 pacer;
-    const uint64_t start = pacer.NowMs();
-    pacer.SleepMs(100);
-    EXPECT_GE(pacer.NowMs() - start, 80u);
+    varnel::win32::TickClock clock;
+    const uint32_t start = clock.Now();
+    clock.Sleep(100);
+    EXPECT_GE(clock.Now() - start, 80u);
 }
 
 // A name query that does not answer in time is given up: its thread is ended, and the next query
@@ -203,9 +206,8 @@ TEST(NameQueryWorker, EndsAQueryThatHangsAndAnswersTheNextOnANewThread) {
     ntdll.queryObject = real;
 }
 
-// The system's refusal to give an event or a thread to a worker, or to start the shell, is a
-// failure.
-TEST(SystemRefusal, IsReportedByTheWorkersAndTheShellsStart) {
+// The system's refusal to give an event or a thread to a worker, or a process list, is a failure.
+TEST(SystemRefusal, IsReportedByTheWorkersAndTheProcessList) {
     const std::function<void()> workers[] = {[] { varnel::win32::NameQueryWorker(100); }};
     for (const char* function : {"CreateEventW", "CreateThread"}) {
         const SwappedImport refused(function, &Refused);
@@ -213,8 +215,10 @@ TEST(SystemRefusal, IsReportedByTheWorkersAndTheShellsStart) {
             EXPECT_TRUE(Failure(worker).starts_with(varnel::FromUtf8(function) + u": "))
                 << function;
     }
-    const SwappedImport noProcess("CreateProcessW", &Refused);
-    EXPECT_FALSE(varnel::win32::ProcessControlWin32().StartShell());
+    const SwappedImport noList("CreateToolhelp32Snapshot", &Refused);
+    EXPECT_TRUE(Failure([] {
+                    varnel::win32::ToolhelpProcessTable().Snapshot();
+                }).starts_with(u"CreateToolhelp32Snapshot: "));
 }
 
 // The program starter runs the system folders' programs, never copies a search order would find

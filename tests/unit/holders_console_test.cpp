@@ -125,9 +125,9 @@ TEST(HoldersConsole, CommandsExitCodesAndStreams) {
          "5 (系统关键进程,不结束)\n6 (无法识别的进程,不结束)\n7 (未关闭)\n",
          "ask 2, ask 3, ask 7, end 3, end 7"},
         {u"free T: --wait 1", "8", 0, 0, 0,
-         "已关闭:\n8\n已重新启动 explorer.exe。\nT: 已无进程占用。\n", "ask 8, start shell"},
+         "已关闭:\n8\n已重新启动 explorer.exe。\nT: 已无进程占用。\n", "ask 8"},
         {u"free T: --kill --wait 0", "9", 0, 0, 0, "已结束:\n9\n已重新启动 explorer.exe。\n",
-         "ask 9, end 9, start shell"},
+         "ask 9, end 9"},
         {u"free T: --kill --wait 30", "10 12", 0, 3, 0,
          "已结束:\n10\n在能检查的进程中已没有占用 T: 的进程。\n有 1 " + kNotInspected,
          "ask 10, end 10"},
@@ -168,7 +168,7 @@ TEST(HoldersConsole, CommandsExitCodesAndStreams) {
         }
         SCOPED_TRACE(ToUtf8(row.line));
         EXPECT_EQ(system.Run(Words(row.line)), row.exitCode);
-        EXPECT_EQ(system.now, row.waitedMs);
+        EXPECT_EQ(system.clock.now, row.waitedMs);
         EXPECT_EQ(system.journal, row.journal);
         const bool json = row.line.find(u"--json") != std::u16string::npos;
         const bool toErr = row.exitCode == 2 && !json;
@@ -187,6 +187,36 @@ TEST(HoldersConsole, CommandsExitCodesAndStreams) {
             EXPECT_NE(text.find(row.says), std::string::npos) << text;
         }
     }
+}
+
+// free never asks or ends its own run's callers nor another run of itself. This run is 1,
+// started at 50 by 13, from kSelfPath; each row is a process that holds T:. The one seen under
+// 14's id is no caller, and no longer there to be ended.
+TEST(HoldersConsole, FreeSparesTheCallersStillRunningAndOtherRunsByIdAndStartTime) {
+    // pid, parent, start time in the process list and as the scan saw it, image path.
+    const std::tuple<uint32_t, uint32_t, uint64_t, uint64_t, const char16_t*> rows[] = {
+        {13, 14, 40, 40, u""},  // the parent cmd.exe, standing in T:\ too: a caller
+        {14, 3, 30, 31, u""},   // the grandparent, but the scan saw another process under its id
+        {3, 0, 60, 60, u""},    // started after 14: it took the id 14's parent left
+        {15, 0, 70, 70, testing::kSelfPath},  // another run of this program
+        {16, 0, 80, 80, u"D:\\old\\unplug.exe"}};
+    testing::FakeSystem system;
+    system.table[0] = {1, u"unplug.exe", 13, 50, testing::kSelfPath};
+    for (const auto& [pid, parent, created, seen, path] : rows) {
+        system.Hold(pid, parent, created, path);
+        system.processes.back().creationTime = seen;
+    }
+    system.processes[0].currentDirectory = u"T:\\";
+    EXPECT_EQ(system.Run(Words(u"free T: --kill")), 1);
+    EXPECT_EQ(system.journal, "ask 14, ask 3, ask 16, end 14, end 3, end 16");
+    EXPECT_EQ(ToUtf8(system.out), R"(已结束:
+  3  stubborn.exe  打开的文件 T:\a.txt
+  16  unplug.exe  打开的文件 T:\a.txt
+仍占用 T: 的进程:
+  13  cmd.exe  当前目录 T:\; 打开的文件 T:\a.txt (启动本程序的进程,不结束。请先在命令行中离开该驱动器 (cd /d C:\))
+  14  cmd.exe  打开的文件 T:\a.txt (未关闭)
+  15  unplug.exe  打开的文件 T:\a.txt (本程序的另一次运行,不结束)
+)");
 }
 
 }  // namespace

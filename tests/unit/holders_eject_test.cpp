@@ -12,7 +12,7 @@ namespace varnel::holders {
 namespace {
 
 // Devices by letter, the system's answers in turn, one volume whose requests go to a journal.
-struct FakeEject : DeviceEject, Pacer, Volumes, VolumeHandle {
+struct FakeEject : DeviceEject, MillisecondClock, Volumes, VolumeHandle {
     std::u16string FindDevice(char16_t letter) override {
         Note("find");
         return devices.count(letter) ? devices[letter] : u"";
@@ -23,8 +23,8 @@ struct FakeEject : DeviceEject, Pacer, Volumes, VolumeHandle {
             throw PlatformError(u"CM_Request_Device_EjectW", u"设备不存在。");
         return {++requests > vetoes, 5, u"USB\\VID_1"};
     }
-    uint64_t NowMs() override { return now; }
-    void SleepMs(uint32_t ms) override { now += ms; }
+    uint32_t Now() override { return now; }
+    void Sleep(uint32_t ms) override { now += ms; }
     VolumeFacts Describe(char16_t) override { return facts; }
     std::unique_ptr<VolumeHandle> Open(char16_t) override {
         Note("open");
@@ -60,7 +60,7 @@ struct FakeEject : DeviceEject, Pacer, Volumes, VolumeHandle {
     int vetoes = 0, requests = 0, lockRefusals = 0, lockTries = 0;
     bool ejectFails = false;
     std::string failAt, journal;
-    uint64_t now = 0;
+    uint32_t now = 0;
 };
 
 std::string Locks(int count) {

@@ -85,7 +85,7 @@ TEST(HoldersView, EndingSparesSelfCriticalAndUnidentifiedAndRestartsTheShell) {
     FakeSystem system;
     for (uint32_t pid : {1, 2, 4, 5, 6, 7, 8})
         system.Hold(pid);
-    HolderWork work{system, system, system, system, system};
+    HolderWork work{system, system, system, system.starter, system.clock, system};
     const std::vector<Holder> all = LookAt(u'T', work).holders;
     std::vector<uint32_t> endable;
     for (const Holder& h : Endable(all, system))
@@ -93,7 +93,8 @@ TEST(HoldersView, EndingSparesSelfCriticalAndUnidentifiedAndRestartsTheShell) {
     EXPECT_EQ(endable, (std::vector<uint32_t>{2, 7, 8}));
 
     const FreeOutcome outcome = EndHolders(all, work);
-    EXPECT_EQ(system.journal, "end 2, end 7, end 8, start shell");
+    EXPECT_EQ(system.journal, "end 2, end 7, end 8");
+    EXPECT_EQ(system.starter.started.size(), 1u) << "the shell, started again";
     EXPECT_EQ(FreeLine(outcome),
               u"已结束: editor.exe, Explorer.EXE; 已重新启动 explorer.exe; unplug.exe "
               u"本程序自身,不结束; CSRSS.EXE 系统关键进程,不结束; svc.exe 系统关键进程,不结束; "
@@ -104,7 +105,7 @@ TEST(HoldersView, ClosingAsksOnlyTheChosenProcessesAndLooksAgain) {
     FakeSystem system;
     for (uint32_t pid : {2, 3, 8})
         system.Hold(pid);
-    HolderWork work{system, system, system, system, system};
+    HolderWork work{system, system, system, system.starter, system.clock, system};
     const FreeOutcome outcome = CloseHolders(u'T', {2, 3}, work);
     EXPECT_EQ(system.journal, "ask 2, ask 3");
     EXPECT_EQ(FreeLine(outcome), u"已关闭: editor.exe; stubborn.exe 未关闭。");

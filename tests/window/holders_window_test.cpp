@@ -119,7 +119,8 @@ struct Rig {
     FakeSystem system;
     GatedScanner scanner{system};
     Recorder recorder;
-    HoldersMenu menu{{system, scanner, system, system, system, recorder, recorder}};
+    HoldersMenu menu{
+        {system, scanner, system, system.starter, system.clock, system, recorder, recorder}};
     FakeProcessTable processes;
     FakeClipboard clipboard;
     FakeProgramStarter starter;

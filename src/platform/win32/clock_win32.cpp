@@ -10,4 +10,8 @@ uint32_t TickClock::Now() {
     return GetTickCount();
 }
 
+void TickClock::Sleep(uint32_t ms) {
+    ::Sleep(ms);
+}
+
 }  // namespace varnel::win32

@@ -8,6 +8,7 @@ namespace varnel::win32 {
 class TickClock : public MillisecondClock {
 public:
     uint32_t Now() override;
+    void Sleep(uint32_t ms) override;
 };
 
 }  // namespace varnel::win32

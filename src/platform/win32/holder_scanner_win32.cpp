@@ -1,12 +1,7 @@
 #include "platform/win32/holder_scanner_win32.h"
 
 #include <windows.h>
-// windows.h first: tlhelp32.h relies on its types.
-#include <tlhelp32.h>
-
 #include <atomic>
-#include <cwchar>
-#include <iterator>
 #include <set>
 #include <thread>
 
@@ -29,24 +24,17 @@ double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
            static_cast<double>(frequency.QuadPart);
 }
 
-std::vector<ProcessView> RunningProcesses() {
-    const ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot.Valid()) {
-        ThrowLastError(u"CreateToolhelp32Snapshot");
-    }
+// Every process but the idle process, which holds nothing, from the one process list.
+std::vector<ProcessView> RunningProcesses(ProcessTable& table) {
     std::vector<ProcessView> processes;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
-         more = Process32NextW(snapshot.Get(), &entry)) {
-        if (entry.th32ProcessID == 0) {
-            continue;  // the idle process holds nothing
+    for (ProcessRecord& record : table.Snapshot()) {
+        if (record.id != 0) {
+            ProcessView view;
+            view.pid = record.id;
+            view.creationTime = record.creationTime;
+            view.imageName = std::move(record.imageName);
+            processes.push_back(std::move(view));
         }
-        ProcessView view;
-        view.pid = entry.th32ProcessID;
-        view.imageName =
-            FromWide(entry.szExeFile, wcsnlen(entry.szExeFile, std::size(entry.szExeFile)));
-        processes.push_back(std::move(view));
     }
     return processes;
 }
@@ -68,12 +56,12 @@ void EnableDebugPrivilege() {
 
 }  // namespace
 
-HolderScannerWin32::HolderScannerWin32() {
+HolderScannerWin32::HolderScannerWin32(ProcessTable& processes) : processes_(processes) {
     EnableDebugPrivilege();
 }
 
 std::vector<ProcessView> HolderScannerWin32::Scan() {
-    std::vector<ProcessView> processes = RunningProcesses();
+    std::vector<ProcessView> processes = RunningProcesses(processes_);
     std::set<uint32_t> pids;
     for (const ProcessView& process : processes) {
         pids.insert(process.pid);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/holder_scan.h"
+#include "platform/processes.h"
 
 namespace varnel::win32 {
 
@@ -10,7 +11,8 @@ class HolderScannerWin32 : public HolderScanner {
 public:
     // Enables the debug privilege when the token holds it (an elevated administrator), so the
     // scan can look into other users' processes and services too.
-    HolderScannerWin32();
+    // The processes come from the one process list.
+    explicit HolderScannerWin32(ProcessTable& processes);
     std::vector<ProcessView> Scan() override;
 
     // How long the last scan's two parts took, for the benchmark.
@@ -18,6 +20,7 @@ public:
     double MemoryWalkMs() const { return memoryMs_; }
 
 private:
+    ProcessTable& processes_;
     double handleMs_ = 0;
     double memoryMs_ = 0;
 };

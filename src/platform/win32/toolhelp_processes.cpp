@@ -6,33 +6,145 @@
 
 #include <cwchar>
 #include <iterator>
+#include <string_view>
 
+#include "platform/win32/nt_api_win32.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/text.h"
 
 namespace varnel::win32 {
+namespace {
 
-bool ToolhelpProcessTable::ForEachProcess(const std::function<void(const ProcessRecord&)>& visit) {
+// The start time of an opened process; 0 when the system will not say.
+uint64_t CreationTime(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) {
+        return 0;
+    }
+    return (uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime;
+}
+
+// The full path of an opened process's program; empty when the system will not say.
+std::u16string ImagePath(HANDLE process) {
+    // Long enough for any path the system keeps (32767 units); bounded all the same.
+    std::wstring path(32768, L'\0');
+    DWORD length = static_cast<DWORD>(path.size());
+    if (!QueryFullProcessImageNameW(process, 0, path.data(), &length)) {
+        return {};
+    }
+    return FromWide(path.data(), length);
+}
+
+bool SameName(std::u16string_view path, const std::u16string& name) {
+    const std::u16string_view file = path.substr(path.find_last_of(u"\\/") + 1);
+    return CompareStringOrdinal(reinterpret_cast<const wchar_t*>(file.data()),
+                                static_cast<int>(file.size()), Wide(name),
+                                static_cast<int>(name.size()), TRUE) == CSTR_EQUAL;
+}
+
+struct CloseRequest {
+    DWORD id;
+    int asked;
+};
+
+BOOL CALLBACK AskWindow(HWND window, LPARAM parameter) {
+    auto* request = reinterpret_cast<CloseRequest*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    // Visible top-level windows only: a hidden helper window closed behind the program's back
+    // can leave it in a state it never expected.
+    if (owner == request->id && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == nullptr &&
+        PostMessageW(window, WM_CLOSE, 0, 0)) {
+        ++request->asked;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<ProcessRecord> ToolhelpProcessTable::Snapshot() {
     const ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot.Valid()) {
-        return false;
+        ThrowLastError(u"CreateToolhelp32Snapshot");
     }
+    std::vector<ProcessRecord> processes;
     // The wide entry keeps names that the ANSI code page cannot spell.
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
          more = Process32NextW(snapshot.Get(), &entry)) {
-        visit({entry.th32ProcessID,
-               FromWide(entry.szExeFile, wcsnlen(entry.szExeFile, std::size(entry.szExeFile)))});
+        ProcessRecord record;
+        record.id = entry.th32ProcessID;
+        record.parentId = entry.th32ParentProcessID;
+        record.imageName =
+            FromWide(entry.szExeFile, wcsnlen(entry.szExeFile, std::size(entry.szExeFile)));
+        // Limited information is granted for most processes of other users too.
+        const ScopedHandle process(
+            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+        if (process.Valid()) {
+            record.creationTime = CreationTime(process.Get());
+            record.imagePath = ImagePath(process.Get());
+        }
+        processes.push_back(std::move(record));
+    }
+    return processes;
+}
+
+bool ToolhelpProcessTable::Terminate(const ProcessRecord& wanted) {
+    if (wanted.id == GetCurrentProcessId()) {
+        return false;
+    }
+    // SYNCHRONIZE to see whether it has ended already: an ended process stays open while
+    // anyone holds a handle to it, and its id stays taken.
+    const ScopedHandle process(OpenProcess(
+        PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, wanted.id));
+    if (!process.Valid()) {
+        if (GetLastError() == ERROR_INVALID_PARAMETER) {
+            return false;  // no process has that id any more
+        }
+        ThrowLastError(u"OpenProcess");
+    }
+    if (WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0) {
+        return false;
+    }
+    const uint64_t created = CreationTime(process.Get());
+    const std::u16string path = ImagePath(process.Get());
+    if (created == 0 || path.empty()) {
+        ThrowLastError(u"GetProcessTimes / QueryFullProcessImageNameW");
+    }
+    // The id may have passed to another process since the record was taken.
+    if (created != wanted.creationTime || !SameName(path, wanted.imageName)) {
+        return false;
+    }
+    if (!TerminateProcess(process.Get(), kEndedExitCode)) {
+        ThrowLastError(u"TerminateProcess");
     }
     return true;
 }
 
-void ToolhelpProcessTable::Terminate(uint32_t id) {
-    const ScopedHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, id));
-    if (process.Valid()) {
-        TerminateProcess(process.Get(), 0);
+int ToolhelpProcessTable::AskToClose(uint32_t id) {
+    CloseRequest request{id, 0};
+    if (!EnumWindows(AskWindow, reinterpret_cast<LPARAM>(&request))) {
+        ThrowLastError(u"EnumWindows");
     }
+    return request.asked;
+}
+
+bool ToolhelpProcessTable::IsRunning(uint32_t id) {
+    const ScopedHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+    return process.Valid() && WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
+}
+
+bool ToolhelpProcessTable::IsCritical(uint32_t id) {
+    const ScopedHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id));
+    if (!process.Valid()) {
+        return false;
+    }
+    ULONG critical = 0;
+    ULONG length = 0;
+    return nt::Ntdll().queryInformationProcess(process.Get(), nt::kProcessBreakOnTermination,
+                                               &critical, sizeof(critical), &length) >= 0 &&
+           critical != 0;
 }
 
 uint32_t ToolhelpProcessTable::CurrentProcessId() const {

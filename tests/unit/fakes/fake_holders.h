@@ -1,5 +1,5 @@
 // One fake system behind every service the console commands use. A process holds the drive
-// until it closes or is ended; the journal records asking, ending and starting in order.
+// until it closes or is ended; the journal records asking and ending in order.
 #pragma once
 
 #include <algorithm>
@@ -7,18 +7,21 @@
 #include <string>
 #include <vector>
 
+#include "fakes/fake_repair.h"
 #include "holders/console_commands.h"
 #include "platform/platform_error.h"
+#include "text/ascii_case.h"
 
 namespace varnel::testing {
 
 // The programs by process id. unplug.exe itself runs as 1; 2 and 8 close when asked, 5 is
-// critical, 7 cannot be ended, 10 has no window, 11 runs on after being ended, 12 cannot be
-// inspected.
+// critical, 7 may not be ended, 10 has no window, 11 runs on after being ended, 12 cannot be
+// inspected; 13 to 16 are there for a family of processes.
 inline const std::u16string kPrograms[] = {
-    u"",         u"unplug.exe", u"editor.exe",  u"stubborn.exe", u"CSRSS.EXE",
-    u"svc.exe",  u"",           u"guarded.exe", u"Explorer.EXE", u"explorer.exe",
-    u"tray.exe", u"slow.exe",   u"hidden.exe"};
+    u"",           u"unplug.exe",  u"editor.exe",   u"stubborn.exe", u"CSRSS.EXE", u"svc.exe",
+    u"",           u"guarded.exe", u"Explorer.EXE", u"explorer.exe", u"tray.exe",  u"slow.exe",
+    u"hidden.exe", u"cmd.exe",     u"cmd.exe",      u"unplug.exe",   u"unplug.exe"};
+inline constexpr char16_t kSelfPath[] = u"C:\\tools\\unplug.exe";
 
 // A command line split at its spaces.
 inline std::vector<std::u16string> Words(const std::u16string& line) {
@@ -31,17 +34,22 @@ inline std::vector<std::u16string> Words(const std::u16string& line) {
     return words;
 }
 
-struct FakeSystem : Drives, HolderScanner, ProcessControl, DeviceEject, Pacer, ConsoleOutput {
-    // Process pid, holding T:\a.txt unless its handles cannot be read.
-    void Hold(uint32_t pid) {
-        processes.push_back({pid, kPrograms[pid], pid != 12, true, u"", 0, {}, {}});
+struct FakeSystem : Drives, HolderScanner, ProcessTable, DeviceEject, ConsoleOutput {
+    // Process pid, holding T:\\a.txt unless its handles cannot be read; in the process list as
+    // started at created (by default at time pid) by parent, from path.
+    void Hold(uint32_t pid, uint32_t parent = 0, uint64_t created = 0, const char16_t* path = u"") {
+        created = created ? created : pid;
+        processes.push_back({pid, kPrograms[pid], pid != 12, true, u"", 0, {}, {}, created});
         if (pid != 12)
             processes.back().files = {{0, u"\\??\\T:\\a.txt"}};
+        if (pid != 1)
+            table.push_back({pid, kPrograms[pid], parent, created, path});
     }
     int Run(const std::vector<std::u16string>& args) { return holders::RunConsole(args, services); }
     void Note(const std::string& what) { journal += (journal.empty() ? "" : ", ") + what; }
     void Stop(uint32_t pid) {
         std::erase_if(processes, [&](const ProcessView& p) { return p.pid == pid; });
+        std::erase_if(table, [&](const ProcessRecord& p) { return p.id == pid; });
     }
 
     std::vector<DriveInfo> List() override { return drives; }
@@ -58,7 +66,9 @@ struct FakeSystem : Drives, HolderScanner, ProcessControl, DeviceEject, Pacer, C
             throw PlatformError(u"NtQuerySystemInformation", u"拒绝访问。");
         return processes;
     }
-    uint32_t SelfId() override { return 1; }
+    std::vector<ProcessRecord> Snapshot() override { return table; }
+    uint32_t CurrentProcessId() const override { return 1; }
+    std::u16string ToLower(const std::u16string& text) const override { return AsciiLower(text); }
     bool IsCritical(uint32_t pid) override { return pid == 5; }
     int AskToClose(uint32_t pid) override {
         Note("ask " + std::to_string(pid));
@@ -70,14 +80,17 @@ struct FakeSystem : Drives, HolderScanner, ProcessControl, DeviceEject, Pacer, C
         return std::any_of(processes.begin(), processes.end(),
                            [&](const ProcessView& p) { return p.pid == pid; });
     }
-    bool Terminate(uint32_t pid, const std::u16string&) override {
-        Note("end " + std::to_string(pid));
-        if (pid != 7 && pid != 11)
-            Stop(pid);
-        return pid != 7;
-    }
-    bool StartShell() override {
-        Note("start shell");
+    // Ends the process the record names, unless the id now has another start time.
+    bool Terminate(const ProcessRecord& wanted) override {
+        Note("end " + std::to_string(wanted.id));
+        const auto it = std::find_if(table.begin(), table.end(),
+                                     [&](const ProcessRecord& p) { return p.id == wanted.id; });
+        if (it == table.end() || it->creationTime != wanted.creationTime)
+            return false;
+        if (wanted.id == 7)
+            throw PlatformError(u"OpenProcess", u"拒绝访问。");
+        if (wanted.id != 11)
+            Stop(wanted.id);
         return true;
     }
     std::u16string FindDevice(char16_t) override { return device; }
@@ -85,21 +98,21 @@ struct FakeSystem : Drives, HolderScanner, ProcessControl, DeviceEject, Pacer, C
     EjectAnswer RequestEject(const std::u16string&) override {
         return answers[std::min(++requests, answers.size()) - 1];
     }
-    uint64_t NowMs() override { return now; }
-    void SleepMs(uint32_t ms) override { now += ms; }
     void Out(const std::u16string& text) override { out += text; }
     void Err(const std::u16string& text) override { err += text; }
 
     std::vector<DriveInfo> drives;
     std::set<std::u16string> folders;
     std::vector<ProcessView> processes;
+    std::vector<ProcessRecord> table{{1, u"unplug.exe", 0, 1, kSelfPath}};  // the process list
     std::u16string device, out, err;
     std::string journal;
     std::vector<EjectAnswer> answers{{true, 0, u""}};
     size_t requests = 0;
-    uint64_t now = 0;
+    FakeClock clock;
+    FakeProgramStarter starter;
     bool scanFails = false;
-    holders::ConsoleServices services{*this, *this, *this, *this, *this, *this};
+    holders::ConsoleServices services{*this, *this, *this, starter, *this, clock, *this};
 };
 
 }  // namespace varnel::testing

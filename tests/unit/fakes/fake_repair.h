@@ -13,28 +13,31 @@
 
 namespace varnel::testing {
 
-// A process list. Lower-cases ASCII and the basic Cyrillic capitals, enough to show that the
-// comparison goes through ToLower rather than an ASCII-only rule.
+// A process list that ends every process but those the system would not let go (refused).
+// Lower-cases ASCII and the basic Cyrillic capitals, enough to show that the comparison goes
+// through ToLower rather than an ASCII-only rule.
 struct FakeProcessTable : ProcessTable {
-    bool ForEachProcess(const std::function<void(const ProcessRecord&)>& visit) override {
-        for (const ProcessRecord& process : running)
-            visit(process);
+    std::vector<ProcessRecord> Snapshot() override { return running; }
+    bool Terminate(const ProcessRecord& process) override {
+        if (refused.count(process.id) != 0)
+            throw PlatformError(u"OpenProcess", u"拒绝访问。");
+        terminated.push_back(process.id);
+        Note(journal, u"terminate " + Number(process.id));
         return true;
     }
-    void Terminate(uint32_t id) override {
-        terminated.push_back(id);
-        Note(journal, u"terminate " + Number(id));
-    }
+    int AskToClose(uint32_t) override { return 0; }
+    bool IsRunning(uint32_t) override { return false; }
+    bool IsCritical(uint32_t) override { return false; }
     std::u16string ToLower(const std::u16string& text) const override {
         std::u16string lower = text;
         for (char16_t& c : lower)
             c += (c >= u'A' && c <= u'Z') || (c >= u'\u0410' && c <= u'\u042F') ? 0x20 : 0;
         return lower;
     }
-    uint32_t CurrentProcessId() const override { return self; }
+    uint32_t CurrentProcessId() const override { return 9999; }
 
     std::vector<ProcessRecord> running;
-    uint32_t self = 9999;  // the tool's own process
+    std::set<uint32_t> refused;
     std::vector<uint32_t> terminated;
     Journal* journal = nullptr;
 };
@@ -72,6 +75,7 @@ struct FakeProgramStarter : ProgramStarter {
 
 struct FakeClock : MillisecondClock {
     uint32_t Now() override { return now; }
+    void Sleep(uint32_t ms) override { now += ms; }
     uint32_t now = 0;
 };
 
