@@ -5,9 +5,10 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace varnel::win32 {
 
@@ -18,15 +19,17 @@ public:
     NameQueryWorker(const NameQueryWorker&) = delete;
     NameQueryWorker& operator=(const NameQueryWorker&) = delete;
 
-    // The object's name (empty for an unnamed object); nullopt when the query failed or took
-    // longer than the limit.
-    std::optional<std::u16string> Query(HANDLE object);
+    // The objects' names, in their order, handed to the worker at once: each empty for an unnamed
+    // object, nullopt when its query failed or took longer than the limit. The limit runs for
+    // each name from the moment its query starts; a query over it costs its worker, and a new one
+    // answers the rest. `names` keeps its storage from one call to the next.
+    void Query(std::span<const HANDLE> objects, std::vector<std::optional<std::u16string>>& names);
     int Abandoned() const { return abandoned_; }
 
     struct Shared;
 
 private:
-    void Start();
+    void Start(std::span<const HANDLE> objects);
     void Stop(bool wait);
 
     DWORD limitMs_;
