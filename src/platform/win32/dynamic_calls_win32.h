@@ -1,7 +1,6 @@
-// Every system function the program finds at run time, in one place: one table per DLL, filled
-// once from System32 (ntdll, which every process has, from the copy already loaded). Only
-// kernel32, user32 and the other KnownDLLs are imported; a DLL of another name beside the program
-// would be loaded before any code of ours ran.
+// Every system function the program finds at run time, in one place: one table per DLL, loaded at
+// its first use from System32 only, never from the program's folder or the current one (ntdll,
+// which every process has, from the copy already loaded).
 //
 // Users take the table from its accessor at the moment they call. A test puts a table of its own
 // in place for a while with ReplacedDll, so a device tree or a hanging name query can be played
@@ -10,7 +9,8 @@
 //     fake.getParent = ...;
 //     const ReplacedDll<CfgMgrApi> replaced(fake);
 //
-// A new DLL is a struct of its functions, an accessor and a Load overload in the .cpp.
+// A DLL joins with a struct of its functions here, an accessor, and a Load overload in the .cpp
+// that names each function (WinHTTP's table in winhttp_api.h and wevtapi's are to come so).
 #pragma once
 
 #include <windows.h>

@@ -71,31 +71,30 @@ void NameQueryWorker::Start(std::span<const HANDLE> objects) {
     }
     shared->objects.assign(objects.begin(), objects.end());
     shared->names.resize(objects.size());
-    thread_ = CreateThread(nullptr, 64 * 1024, Work, shared.get(), 0, nullptr);
-    if (thread_ == nullptr) {
+    thread_ = ScopedHandle(CreateThread(nullptr, 64 * 1024, Work, shared.get(), 0, nullptr));
+    if (!thread_.Valid()) {
         ThrowLastError(u"CreateThread");
     }
     shared_ = shared.release();
 }
 
 void NameQueryWorker::Stop(bool wait) {
-    if (thread_ == nullptr) {
+    if (!thread_.Valid()) {
         return;
     }
     if (wait) {
         shared_->stop = true;
         SetEvent(shared_->request.Get());
-        WaitForSingleObject(thread_, limitMs_);
+        WaitForSingleObject(thread_.Get(), limitMs_);
     } else {
-        TerminateThread(thread_, 1);
+        TerminateThread(thread_.Get(), 1);
     }
     // The shared block is freed only once the thread is surely gone; a thread that will not
     // end keeps it (a leak of 64 KiB beats a write into freed memory).
-    if (WaitForSingleObject(thread_, limitMs_) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(thread_.Get(), limitMs_) == WAIT_OBJECT_0) {
         delete shared_;
     }
-    CloseHandle(thread_);
-    thread_ = nullptr;
+    thread_ = ScopedHandle();
     shared_ = nullptr;
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/scoped_handle.h"
+
 namespace varnel::win32 {
 
 class NameQueryWorker {
@@ -34,7 +36,7 @@ private:
 
     DWORD limitMs_;
     Shared* shared_ = nullptr;  // owned by the worker while it may still run
-    HANDLE thread_ = nullptr;
+    ScopedHandle thread_;
     int abandoned_ = 0;
 };
 
