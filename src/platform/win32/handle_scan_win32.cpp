@@ -42,19 +42,22 @@ std::vector<unsigned char> ReadHandleTable() {
     }
 }
 
-// A handle of this process to its own program file: a handle of the File type whose value is
-// known, so that its entry in the table tells the File type's index.
-ScopedHandle OpenOwnProgram() {
-    std::wstring path(32768, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    path.resize(length < path.size() ? length : 0);
-    ScopedHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
-    if (!file.Valid()) {
-        ThrowLastError(u"CreateFileW");
+// A handle of this process to the system folder: a handle of the File type (a folder is a file to
+// the object manager) whose value is known, so that its entry in the table tells the File type's
+// index. The system folder is always there, and never on a drive that can be ejected.
+ScopedHandle OpenSystemFolder() {
+    wchar_t path[MAX_PATH + 1] = {};
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    ScopedHandle folder(length > 0 && length < MAX_PATH
+                            ? CreateFileW(path, FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                          nullptr)
+                            : INVALID_HANDLE_VALUE);
+    if (!folder.Valid()) {
+        ThrowLastError(u"CreateFileW(System32)");
     }
-    return file;
+    return folder;
 }
 
 struct Candidate {
@@ -64,7 +67,7 @@ struct Candidate {
 
 // The handles worth a name: of the File type, of a process asked about, with an access that may
 // name a file; grouped by process, in the table's order within each.
-std::vector<Candidate> FileHandles(const std::set<uint32_t>& pids, HANDLE ownFile) {
+std::vector<Candidate> FileHandles(const std::set<uint32_t>& pids, HANDLE ownFolder) {
     const std::vector<unsigned char> block = ReadHandleTable();
     const auto* table = reinterpret_cast<const nt::HandleTable*>(block.data());
     const size_t capacity =
@@ -73,10 +76,10 @@ std::vector<Candidate> FileHandles(const std::set<uint32_t>& pids, HANDLE ownFil
                                                    std::min<size_t>(table->count, capacity));
     const ULONG_PTR self = GetCurrentProcessId();
     const auto own = std::find_if(entries.begin(), entries.end(), [&](const nt::HandleEntry& e) {
-        return e.processId == self && e.handleValue == reinterpret_cast<ULONG_PTR>(ownFile);
+        return e.processId == self && e.handleValue == reinterpret_cast<ULONG_PTR>(ownFolder);
     });
     if (own == entries.end()) {
-        throw PlatformError(u"NtQuerySystemInformation", u"the scan's own file is not listed");
+        throw PlatformError(u"NtQuerySystemInformation", u"the scan's own handle is not listed");
     }
     std::vector<Candidate> candidates;
     for (const nt::HandleEntry& entry : entries) {
@@ -94,8 +97,8 @@ std::vector<Candidate> FileHandles(const std::set<uint32_t>& pids, HANDLE ownFil
 }  // namespace
 
 HandleScan ScanHandles(const std::set<uint32_t>& pids) {
-    const ScopedHandle ownFile = OpenOwnProgram();
-    const std::vector<Candidate> candidates = FileHandles(pids, ownFile.Get());
+    const ScopedHandle ownFolder = OpenSystemFolder();
+    const std::vector<Candidate> candidates = FileHandles(pids, ownFolder.Get());
 
     HandleScan scan;
     NameQueryWorker worker(kNameQueryLimitMs);

@@ -17,7 +17,7 @@ struct HandleScan {
 };
 
 // Reads the handle table once (NtQuerySystemInformation with a buffer that grows as needed) and
-// keeps the handles of the File type, whose type index is learnt from a file this scan opens
+// keeps the handles of the File type, whose type index is learnt from a handle this scan opens
 // itself, held by the processes in `pids` with an access that may name a file on a drive. Each
 // process's handles are duplicated and their names asked in one batch. Throws PlatformError when
 // the table cannot be read.
