@@ -1,23 +1,35 @@
 #!/usr/bin/env bash
-# Time of unplug.exe's who under Wine with 20 and with 100 running processes: the handle scan and
-# the memory walk apart (median of RUNS scans in one process), and the whole command as a user
-# starts it (median wall time of RUNS starts).
-#   bench/holders.sh [RUNS]     (default 5; builds the windows preset first)
+# Time of unplug.exe's who T: under Wine in three cases: 100 processes of which none holds T:, one
+# process with 10,000 handles open on T:, and 200 processes each holding a file on T:. Prints, a
+# case a line, the median and best wall time of RUNS starts (the whole command as a user starts
+# it), the scan's two parts from holders_timer, and the same for an earlier unplug.exe when one is
+# given (for instance one built from the commit before a change, kept outside build/windows).
+#   bench/holders.sh [RUNS] [EARLIER_UNPLUG_EXE]     (default 5; builds the windows preset first
+#                                                    unless VARNEL_BENCH_BUILT=1)
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib/setup.sh"
 
 runs=${1:-5}
+earlier=${2:-}
 varnel_install
 mkdir -p "$VARNEL_BUILD"
-varnel_build windows >/dev/null
+[ "${VARNEL_BENCH_BUILT:-}" = 1 ] || varnel_build windows >/dev/null
 varnel_prefix
 bin="$VARNEL_BUILD/windows"
 work="$VARNEL_BUILD/bench-holders"
 rm -rf "$work" && mkdir -p "$work/drive"
 echo held >"$work/drive/a.txt"
 pids=()
+stop_helpers() {
+    if [ "${#pids[@]}" -gt 0 ]; then
+        kill "${pids[@]}" 2>/dev/null || true
+        wait "${pids[@]}" 2>/dev/null || true
+    fi
+    pids=()
+    rm -f "$work"/ready-*
+}
 stop() {
-    [ "${#pids[@]}" -gt 0 ] && kill "${pids[@]}" 2>/dev/null
+    stop_helpers
     wine "$bin/tools/define_drive.exe" T: --remove >/dev/null 2>&1 </dev/null || true
     wineserver -k 2>/dev/null || true
 }
@@ -26,47 +38,54 @@ wine cmd /c exit >/dev/null 2>&1 </dev/null  # warm Wine up once
 wine "$bin/tools/define_drive.exe" T: "$work/drive" >/dev/null 2>&1 </dev/null
 wwork="Z:${work//\//\\}"
 
-# Starts idle helper processes until the scan sees at least $1 processes; one of them holds T:.
-grow_to() {
-    local want=$1 have
-    while :; do
-        wine "$bin/bench/holders_timer.exe" 1 >"$work/count.txt" 2>&1 </dev/null
-        have=$(sed -n 's/^processes=\([0-9]*\).*/\1/p' "$work/count.txt")
-        have=${have:-0}  # a scan that failed counts nothing
-        [ "$have" -ge "$want" ] && break
-        local mode=(idle)
-        [ "${#pids[@]}" -eq 0 ] && mode=(file 'T:\a.txt')
-        for _ in $(seq 1 $((want - have))); do
-            wine "$bin/tools/holder.exe" "$wwork\\ready-${#pids[@]}" "${mode[@]}" \
-                >/dev/null 2>&1 </dev/null &
-            pids+=($!)
-            mode=(idle)
-        done
-        # Measured only once every helper has started and holds what it should.
-        local i
-        for i in $(seq 1 600); do
-            [ "$(ls "$work" | grep -c '^ready-')" -ge "${#pids[@]}" ] && break
-            sleep 0.1
-        done
+# Starts COUNT copies of a helper (program, then its arguments after the ready file) and waits
+# until each holds what it should.
+start_helpers() {
+    local count=$1 program=$2
+    shift 2
+    local i
+    for i in $(seq 1 "$count"); do
+        wine "$program" "$wwork\\ready-${#pids[@]}" "$@" >/dev/null 2>&1 </dev/null &
+        pids+=($!)
     done
+    for i in $(seq 1 1200); do
+        [ "$(ls "$work" | grep -c '^ready-')" -ge "${#pids[@]}" ] && return
+        sleep 0.1
+    done
+    echo "helpers did not get ready" >&2
+    return 1
 }
 
-measure() {
-    grow_to "$1"
-    wine "$bin/bench/holders_timer.exe" "$runs" >"$work/timer.txt" 2>&1 </dev/null
-    local times=()
+# The wall times in ms of RUNS runs of one unplug.exe's who T:, as "median (best B)": on a shared
+# machine the best run is the steadier figure. Also how many holders the last run named.
+who_ms() {
+    local unplug=$1 times=() start end
     for _ in $(seq 1 "$runs"); do
-        local start end
         start=$(date +%s%N)
-        wine "$bin/unplug.exe" who T: >"$work/who.txt" 2>&1 </dev/null || true
+        wine "$unplug" who T: >"$work/who.txt" 2>&1 </dev/null || true
         end=$(date +%s%N)
         times+=($(((end - start) / 1000000)))
     done
-    local median
-    median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
-    echo "with $1 processes: $(cat "$work/timer.txt"); unplug who T: ${median} ms wall" \
-        "(median of $runs starts; goal <= 1000 ms)"
+    local sorted
+    sorted=$(printf '%s\n' "${times[@]}" | sort -n)
+    echo "$(sed -n "$(((runs + 1) / 2))p" <<<"$sorted") ms (best $(head -1 <<<"$sorted")," \
+        "$(grep -c 'T:\\' "$work/who.txt" || true) named)"
 }
 
-measure 20
-measure 100
+measure() {
+    local name=$1 goal=$2
+    wine "$bin/bench/holders_timer.exe" "$runs" >"$work/timer.txt" 2>&1 </dev/null || true
+    local line
+    line="$name: who $(who_ms "$bin/unplug.exe"), goal <= $goal ms"
+    [ -n "$earlier" ] && line+="; earlier build $(who_ms "$earlier")"
+    echo "$line; scan alone: $(cat "$work/timer.txt")"
+}
+
+start_helpers 100 "$bin/tools/holder.exe" idle
+measure "100 processes, none holding T:" 500
+stop_helpers
+start_helpers 1 "$bin/bench/many_files.exe" 'T:\a.txt' 10000
+measure "1 process with 10000 handles on T:" 1000
+stop_helpers
+start_helpers 200 "$bin/tools/holder.exe" file 'T:\a.txt'
+measure "200 processes holding T:" 1000

@@ -1,6 +1,7 @@
 // The device behind a drive letter and the request to eject it, over a device tree Wine lacks (it
 // gives no drive a device): the system functions the search calls are pointed at stand-ins that
-// hold a tree with the turns a Windows system's can take.
+// hold a tree with the turns a Windows system's can take: SetupDi's through this program's imports,
+// cfgmgr32's as a replaced table.
 #include <gtest/gtest.h>
 #include <windows.h>
 // The device headers rely on windows.h's types; initguid.h defines the interface classes.
@@ -15,6 +16,7 @@
 
 #include "platform/platform_error.h"
 #include "platform/win32/device_eject_win32.h"
+#include "platform/win32/dynamic_calls_win32.h"
 #include "wine_support.h"
 
 namespace {
@@ -100,17 +102,6 @@ CONFIGRET WINAPI Eject(DEVINST node, PPNP_VETO_TYPE veto, LPWSTR name, ULONG siz
         *veto = PNP_VetoOutstandingOpen, wcsncpy(name, L"\\Device\\HarddiskVolume5", size);
     return flags != 0 ? CR_INVALID_FLAG : node == 130 ? CR_REMOVE_VETOED : CR_SUCCESS;
 }
-// cfgmgr32's functions are looked up once for the life of the process: this program's only test
-// of the device code meets these stand-ins for good.
-FARPROC WINAPI ConfigManager(HMODULE, LPCSTR name) {
-    const std::map<std::string, void*> fakes = {
-        {"CM_Get_Parent", reinterpret_cast<void*>(&Parent)},
-        {"CM_Get_Device_IDW", reinterpret_cast<void*>(&Id)},
-        {"CM_Locate_DevNodeW", reinterpret_cast<void*>(&Locate)},
-        {"CM_Request_Device_EjectW", reinterpret_cast<void*>(&Eject)}};
-    return reinterpret_cast<FARPROC>(fakes.at(name));
-}
-
 TEST(DeviceEject, FindsTheParentOfTheDrivesDeviceAndAsksToEjectIt) {
     const wine_support::SwappedImport swapped[] = {
         {"CreateFileW", &Open},
@@ -119,8 +110,9 @@ TEST(DeviceEject, FindsTheParentOfTheDrivesDeviceAndAsksToEjectIt) {
         {"SetupDiGetClassDevsW", &ListClass},
         {"SetupDiEnumDeviceInterfaces", &Enumerate},
         {"SetupDiGetDeviceInterfaceDetailW", &Detail},
-        {"SetupDiDestroyDeviceInfoList", &wine_support::Refused},
-        {"GetProcAddress", &ConfigManager}};
+        {"SetupDiDestroyDeviceInfoList", &wine_support::Refused}};
+    const varnel::win32::CfgMgrApi standIns{&Parent, &Id, &Locate, &Eject};
+    const varnel::win32::ReplacedDll<varnel::win32::CfgMgrApi> replaced(standIns);
     varnel::win32::DeviceEjectWin32 eject;
     // D: a removable disk, found among the disks past an interface that does not open and a
     // CD-ROM of its number, its detail 64 KiB, the most that is read; E: one whose disk claims a

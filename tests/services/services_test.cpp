@@ -1,8 +1,8 @@
 // Each Win32 service of the program alone against the real system under Wine: the clipboard, the
 // Tool Help process table, the program starter, the responsive wait, the ANSI code page, the
-// system's error texts, and the WinHTTP transport over real HTTPS against the stand-in service.
-// The transport's groups each run against their own service configuration
-// (tests/e2e/scenarios/services_*), named in CMakeLists.txt.
+// system's error texts, the handle scan and its name queries, and the WinHTTP transport over real
+// HTTPS against the stand-in service. The transport's groups each run against their own service
+// configuration (tests/e2e/scenarios/services_*), named in CMakeLists.txt.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -11,7 +11,10 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -23,7 +26,9 @@
 #include "platform/win32/ansi_code_page_win32.h"
 #include "platform/win32/clipboard_win32.h"
 #include "platform/win32/clock_win32.h"
+#include "platform/win32/dynamic_calls_win32.h"
 #include "platform/win32/event_pump_win32.h"
+#include "platform/win32/handle_scan_win32.h"
 #include "platform/win32/name_query_worker_win32.h"
 #include "platform/win32/nt_api_win32.h"
 #include "platform/win32/program_starter_win32.h"
@@ -178,32 +183,73 @@ TEST(Processes, AskEachVisibleTopLevelWindowToCloseAndTheClockRuns) {
     EXPECT_GE(clock.Now() - start, 80u);
 }
 
-// A name query that does not answer in time is given up: its thread is ended, and the next query
-// runs on a new one, which ends with the worker. (On Windows, a synchronous pipe that waits does
-// this; here a stand-in hangs.)
-HANDLE queryThread;  // the thread of the latest query
+// A batch of name queries with one in the middle that does not answer: that one alone is given up
+// at its limit and its thread ended; a new thread answers the rest and ends with the worker. (On
+// Windows, a synchronous pipe that waits does this; here a stand-in hangs.)
+HANDLE hungThread, answerThread;  // the threads of the hung query and of the latest other one
 
-TEST(NameQueryWorker, EndsAQueryThatHangsAndAnswersTheNextOnANewThread) {
-    auto& ntdll = const_cast<varnel::win32::nt::Functions&>(varnel::win32::nt::Ntdll());
-    static const auto real = ntdll.queryObject;
-    ntdll.queryObject = [](HANDLE object, ULONG kind, PVOID to, ULONG size, PULONG length) {
-        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &queryThread,
-                        0, FALSE, DUPLICATE_SAME_ACCESS);
-        if (object != HANDLE(0x7770))
-            return real(object, kind, to, size, length);
-        Sleep(INFINITE);
-        return varnel::win32::nt::Status{0};
+TEST(NameQueryWorker, GivesUpAHungQueryAtItsLimitAndAnswersTheRestOfItsBatch) {
+    using varnel::win32::nt::Functions;
+    static const Functions real = varnel::win32::nt::Ntdll();
+    Functions hanging = real;
+    hanging.queryObject = [](HANDLE object, ULONG kind, PVOID to, ULONG size, PULONG length) {
+        const bool hangs = object == HANDLE(0x7770);
+        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(),
+                        hangs ? &hungThread : &answerThread, 0, FALSE, DUPLICATE_SAME_ACCESS);
+        if (hangs)
+            Sleep(INFINITE);
+        return real.queryObject(object, kind, to, size, length);
     };
-    const HANDLE named = CreateEventW(nullptr, FALSE, FALSE, L"varnel-query");
+    const varnel::win32::ReplacedDll<Functions> replaced(hanging);
+    // A named object, an unnamed one, the hung query, a handle that is none, another named one.
+    const HANDLE batch[] = {CreateEventW(nullptr, 0, 0, L"varnel-query-1"),
+                            CreateEventW(nullptr, 0, 0, nullptr), HANDLE(0x7770), HANDLE(0x7774),
+                            CreateEventW(nullptr, 0, 0, L"varnel-query-2")};
+    const std::optional<std::u16string> nameEnds[] = {u"\\varnel-query-1", u"", std::nullopt,
+                                                      std::nullopt, u"\\varnel-query-2"};
     {
-        varnel::win32::NameQueryWorker worker(1000);  // ample for a query that answers
-        EXPECT_EQ(worker.Query(HANDLE(0x7770)), std::nullopt);
+        varnel::win32::NameQueryWorker worker(300);
+        std::vector<std::optional<std::u16string>> names;
+        const ULONGLONG start = GetTickCount64();
+        worker.Query(batch, names);
+        EXPECT_LT(GetTickCount64() - start, 550u) << "more than the hung query's limit";
+        ASSERT_EQ(names.size(), std::size(batch));
+        for (size_t i = 0; i < names.size(); ++i) {
+            const auto& [name, end] = std::tie(names[i], nameEnds[i]);
+            EXPECT_TRUE(name.has_value() == end.has_value() &&
+                        (end == u"" ? name == u"" : !name || name->ends_with(*end)))
+                << i << ": " << ToUtf8(name.value_or(u"(none)"));
+        }
         EXPECT_EQ(worker.Abandoned(), 1);
-        EXPECT_EQ(WaitForSingleObject(queryThread, 5000), WAIT_OBJECT_0) << "the hung one runs on";
-        EXPECT_TRUE(worker.Query(named).value_or(u"").ends_with(u"\\varnel-query"));
+        EXPECT_EQ(WaitForSingleObject(hungThread, 5000), WAIT_OBJECT_0) << "the hung one runs on";
+        EXPECT_NE(GetThreadId(hungThread), GetThreadId(answerThread));
     }
-    EXPECT_EQ(WaitForSingleObject(queryThread, 0), WAIT_OBJECT_0) << "it outlived the worker";
-    ntdll.queryObject = real;
+    EXPECT_EQ(WaitForSingleObject(answerThread, 0), WAIT_OBJECT_0) << "it outlived the worker";
+}
+
+// The handle scan lists a process's File handles with their names, and no handle of another type
+// or with an access that pipes hold: here this program's own, a file opened for reading, the same
+// file again with SYNCHRONIZE alone, and a named event.
+TEST(HandleScan, ListsFileHandlesByNameAndSkipsOtherTypesAndPipeAccess) {
+    const fs::path path = kBuild / "services" / "scanned.txt";
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << "scanned";
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    HANDLE synchronizeOnly = nullptr;
+    DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &synchronizeOnly, SYNCHRONIZE,
+                    FALSE, 0);
+    const HANDLE event = CreateEventW(nullptr, 0, 0, L"varnel-scanned");
+    const DWORD self = GetCurrentProcessId();
+    const varnel::win32::HandleScan scan = varnel::win32::ScanHandles({self});
+    std::map<HANDLE, std::u16string> listed;
+    for (const varnel::OpenObject& object : scan.files.at(self))
+        listed[HANDLE(object.handle)] = object.name;
+    EXPECT_TRUE(listed[file].ends_with(u"\\services\\scanned.txt")) << ToUtf8(listed[file]);
+    EXPECT_FALSE(listed.contains(synchronizeOnly) || listed.contains(event));
+    EXPECT_TRUE(scan.unreadable.empty());
+    for (const HANDLE handle : {file, synchronizeOnly, event})
+        CloseHandle(handle);
 }
 
 // The system's refusal to give an event or a thread to a worker, or a process list, is a failure.

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/handle_access.h"
 #include "platform/platform_error.h"
 #include "platform/skin_file.h"
 #include "text/content_type.h"
@@ -104,6 +105,17 @@ TEST(SkinFile, PathIsTheProgramDirectoryThenSlashSkinFile) {
     };
     for (const auto& row : rows)
         EXPECT_EQ(SkinFilePath(row.program), row.skin);
+}
+
+// Pipe ends are skipped before their name is asked; whatever a file, folder or volume opened on a
+// drive holds is asked, the read-and-write mask that duplex pipes share too.
+TEST(HandleAccess, SkipsPipeMasksAndAsksEveryMaskAFileOnADriveHolds) {
+    const std::pair<uint32_t, bool> rows[] = {
+        {0x00100000, false}, {0x00120189, false}, {0x001A019F, false},  // pipes
+        {0x0012019F, true},  {0x00120089, true},  {0x00120116, true},   // read and write, each
+        {0x00100080, true},  {0x00100020, true},  {0x001F01FF, true}};  // none, traverse, all
+    for (const auto& [access, asked] : rows)
+        EXPECT_EQ(MayNameAFile(access), asked) << std::hex << access;
 }
 
 }  // namespace

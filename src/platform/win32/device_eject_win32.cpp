@@ -13,46 +13,13 @@
 #include <vector>
 
 #include "platform/platform_error.h"
+#include "platform/win32/dynamic_calls_win32.h"
+#include "platform/win32/scoped_device_info.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/text.h"
 
 namespace varnel::win32 {
 namespace {
-
-// cfgmgr32 is no KnownDLL: it is loaded from System32 by full search rule, never from beside
-// the program. Only the functions used here are looked up.
-struct ConfigManager {
-    decltype(&CM_Get_Parent) getParent = nullptr;
-    decltype(&CM_Get_Device_IDW) getDeviceId = nullptr;
-    decltype(&CM_Locate_DevNodeW) locate = nullptr;
-    decltype(&CM_Request_Device_EjectW) requestEject = nullptr;
-};
-
-template <typename Function>
-Function Find(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-const ConfigManager& Cfgmgr() {
-    static const ConfigManager functions = [] {
-        ConfigManager found;
-        const HMODULE module =
-            LoadLibraryExW(L"cfgmgr32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        if (module != nullptr) {
-            found.getParent = Find<decltype(found.getParent)>(module, "CM_Get_Parent");
-            found.getDeviceId = Find<decltype(found.getDeviceId)>(module, "CM_Get_Device_IDW");
-            found.locate = Find<decltype(found.locate)>(module, "CM_Locate_DevNodeW");
-            found.requestEject =
-                Find<decltype(found.requestEject)>(module, "CM_Request_Device_EjectW");
-        }
-        return found;
-    }();
-    if (!functions.getParent || !functions.getDeviceId || !functions.locate ||
-        !functions.requestEject) {
-        throw PlatformError(u"LoadLibraryExW(cfgmgr32.dll)", SystemErrorText(GetLastError()));
-    }
-    return functions;
-}
 
 std::optional<STORAGE_DEVICE_NUMBER> DeviceNumber(const wchar_t* path) {
     const ScopedHandle device(CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -69,11 +36,12 @@ std::optional<STORAGE_DEVICE_NUMBER> DeviceNumber(const wchar_t* path) {
 // The device node of the interface of one class whose device number is the drive's.
 std::optional<DEVINST> FindInterface(const GUID& interfaceClass,
                                      const STORAGE_DEVICE_NUMBER& wanted) {
-    const HDEVINFO set = SetupDiGetClassDevsW(&interfaceClass, nullptr, nullptr,
-                                              DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (set == INVALID_HANDLE_VALUE) {
+    const ScopedDeviceInfoList owned(SetupDiGetClassDevsW(&interfaceClass, nullptr, nullptr,
+                                                          DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+    if (!owned.Valid()) {
         return std::nullopt;
     }
+    const HDEVINFO set = owned.Get();
     std::optional<DEVINST> found;
     SP_DEVICE_INTERFACE_DATA interfaceData{};
     interfaceData.cbSize = sizeof(interfaceData);
@@ -100,7 +68,6 @@ std::optional<DEVINST> FindInterface(const GUID& interfaceClass,
             found = device.DevInst;
         }
     }
-    SetupDiDestroyDeviceInfoList(set);
     return found;
 }
 
@@ -127,7 +94,7 @@ std::u16string DeviceEjectWin32::FindDevice(char16_t letter) {
     if (!disk) {
         return {};
     }
-    const ConfigManager& cm = Cfgmgr();
+    const CfgMgrApi& cm = CfgMgr();
     DEVINST parent = 0;
     wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
     if (cm.getParent(&parent, *disk, 0) != CR_SUCCESS ||
@@ -138,7 +105,7 @@ std::u16string DeviceEjectWin32::FindDevice(char16_t letter) {
 }
 
 EjectAnswer DeviceEjectWin32::RequestEject(const std::u16string& device) {
-    const ConfigManager& cm = Cfgmgr();
+    const CfgMgrApi& cm = CfgMgr();
     DEVINST node = 0;
     std::wstring id(reinterpret_cast<const wchar_t*>(device.c_str()), device.size());
     const CONFIGRET located = cm.locate(&node, id.data(), CM_LOCATE_DEVNODE_NORMAL);

@@ -2,8 +2,12 @@
 
 #include <windows.h>
 
-#include <unordered_map>
+#include <algorithm>
+#include <optional>
+#include <span>
+#include <string>
 
+#include "platform/handle_access.h"
 #include "platform/platform_error.h"
 #include "platform/win32/name_query_worker_win32.h"
 #include "platform/win32/nt_api_win32.h"
@@ -38,90 +42,99 @@ std::vector<unsigned char> ReadHandleTable() {
     }
 }
 
-// The type names by index, learnt from the first handle of each type met.
-class TypeNames {
-public:
-    bool IsFile(USHORT index, HANDLE duplicate) {
-        auto found = known_.find(index);
-        if (found == known_.end()) {
-            found = known_.emplace(index, Query(duplicate) == L"File").first;
-        }
-        return found->second;
+// A handle of this process to the system folder: a handle of the File type (a folder is a file to
+// the object manager) whose value is known, so that its entry in the table tells the File type's
+// index. The system folder is always there, and never on a drive that can be ejected.
+ScopedHandle OpenSystemFolder() {
+    wchar_t path[MAX_PATH + 1] = {};
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    ScopedHandle folder(length > 0 && length < MAX_PATH
+                            ? CreateFileW(path, FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                          nullptr)
+                            : INVALID_HANDLE_VALUE);
+    if (!folder.Valid()) {
+        ThrowLastError(u"CreateFileW(System32)");
     }
-    bool Known(USHORT index, bool& isFile) const {
-        const auto found = known_.find(index);
-        if (found == known_.end()) {
-            return false;
-        }
-        isFile = found->second;
-        return true;
-    }
+    return folder;
+}
 
-private:
-    static std::wstring Query(HANDLE object) {
-        alignas(8) unsigned char buffer[4096];
-        ULONG length = 0;
-        if (nt::Ntdll().queryObject(object, nt::kObjectTypeInformation, buffer,
-                                    sizeof(buffer) - sizeof(wchar_t), &length) < 0) {
-            return {};
-        }
-        const auto* name = reinterpret_cast<const nt::CountedString*>(buffer);
-        return name->buffer ? std::wstring(name->buffer, name->length / sizeof(wchar_t)) : L"";
-    }
-
-    std::unordered_map<USHORT, bool> known_;
+struct Candidate {
+    uint32_t pid;
+    ULONG_PTR handle;
 };
 
-}  // namespace
-
-HandleScan ScanHandles(const std::set<uint32_t>& pids) {
+// The handles worth a name: of the File type, of a process asked about, with an access that may
+// name a file; grouped by process, in the table's order within each.
+std::vector<Candidate> FileHandles(const std::set<uint32_t>& pids, HANDLE ownFolder) {
     const std::vector<unsigned char> block = ReadHandleTable();
     const auto* table = reinterpret_cast<const nt::HandleTable*>(block.data());
     const size_t capacity =
         (block.size() - offsetof(nt::HandleTable, handles)) / sizeof(nt::HandleEntry);
-    const size_t count = std::min<size_t>(table->count, capacity);
-
-    HandleScan scan;
-    TypeNames types;
-    NameQueryWorker worker(kNameQueryLimitMs);
-    std::unordered_map<uint32_t, HANDLE> opened;  // one PROCESS_DUP_HANDLE handle per process
-    const DWORD self = GetCurrentProcessId();
-    for (size_t i = 0; i < count; ++i) {
-        const nt::HandleEntry& entry = table->handles[i];
+    const std::span<const nt::HandleEntry> entries(table->handles,
+                                                   std::min<size_t>(table->count, capacity));
+    const ULONG_PTR self = GetCurrentProcessId();
+    const auto own = std::find_if(entries.begin(), entries.end(), [&](const nt::HandleEntry& e) {
+        return e.processId == self && e.handleValue == reinterpret_cast<ULONG_PTR>(ownFolder);
+    });
+    if (own == entries.end()) {
+        throw PlatformError(u"NtQuerySystemInformation", u"the scan's own handle is not listed");
+    }
+    std::vector<Candidate> candidates;
+    for (const nt::HandleEntry& entry : entries) {
         const auto pid = static_cast<uint32_t>(entry.processId);
-        bool isFile = false;
-        if (pids.count(pid) == 0 || scan.unreadable.count(pid) != 0 ||
-            (types.Known(entry.objectTypeIndex, isFile) && !isFile)) {
-            continue;
-        }
-        auto process = opened.find(pid);
-        if (process == opened.end()) {
-            HANDLE handle =
-                pid == self ? GetCurrentProcess() : OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid);
-            if (handle == nullptr) {
-                scan.unreadable.insert(pid);
-                continue;
-            }
-            process = opened.emplace(pid, handle).first;
-            scan.files[pid];  // a readable process, even one with no files open
-        }
-        HANDLE duplicate = nullptr;
-        if (!DuplicateHandle(process->second, reinterpret_cast<HANDLE>(entry.handleValue),
-                             GetCurrentProcess(), &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-            continue;
-        }
-        const ScopedHandle owned(duplicate);
-        if (!types.IsFile(entry.objectTypeIndex, duplicate)) {
-            continue;
-        }
-        const std::optional<std::u16string> name = worker.Query(duplicate);
-        if (name && !name->empty()) {
-            scan.files[pid].push_back({entry.handleValue, *name});
+        if (entry.objectTypeIndex == own->objectTypeIndex && &entry != &*own &&
+            MayNameAFile(entry.grantedAccess) && pids.contains(pid)) {
+            candidates.push_back({pid, entry.handleValue});
         }
     }
-    for (const auto& [pid, handle] : opened) {
-        if (pid != self) {
-            CloseHandle(handle);
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.pid < b.pid; });
+    return candidates;
+}
+
+}  // namespace
+
+HandleScan ScanHandles(const std::set<uint32_t>& pids) {
+    const ScopedHandle ownFolder = OpenSystemFolder();
+    const std::vector<Candidate> candidates = FileHandles(pids, ownFolder.Get());
+
+    HandleScan scan;
+    NameQueryWorker worker(kNameQueryLimitMs);
+    // One process's duplicates and their answers; the storage serves every process in turn.
+    std::vector<ScopedHandle> duplicates;
+    std::vector<HANDLE> objects;
+    std::vector<ULONG_PTR> values;
+    std::vector<std::optional<std::u16string>> names;
+    for (auto first = candidates.begin(); first != candidates.end();) {
+        const uint32_t pid = first->pid;
+        const auto last =
+            std::find_if(first, candidates.end(), [&](const Candidate& c) { return c.pid != pid; });
+        const ScopedHandle process(OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid));
+        if (!process.Valid()) {
+            scan.unreadable.insert(pid);
+            first = last;
+            continue;
+        }
+        duplicates.clear();
+        objects.clear();
+        values.clear();
+        for (; first != last; ++first) {
+            HANDLE duplicate = nullptr;
+            if (DuplicateHandle(process.Get(), reinterpret_cast<HANDLE>(first->handle),
+                                GetCurrentProcess(), &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+                duplicates.emplace_back(duplicate);
+                objects.push_back(duplicate);
+                values.push_back(first->handle);
+            }
+        }
+        worker.Query(objects, names);
+        std::vector<OpenObject>& files = scan.files[pid];
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (names[i] && !names[i]->empty()) {
+                files.push_back({values[i], std::move(*names[i])});
+            }
         }
     }
     scan.abandonedQueries = worker.Abandoned();

@@ -16,9 +16,11 @@ struct HandleScan {
     int abandonedQueries = 0;       // name queries that ran over the time limit
 };
 
-// Reads the handle table once (NtQuerySystemInformation with a buffer that grows as needed),
-// duplicates each File handle of the processes in `pids` and asks its name. The type of a handle
-// is learnt once per type index. Throws PlatformError when the table cannot be read.
+// Reads the handle table once (NtQuerySystemInformation with a buffer that grows as needed) and
+// keeps the handles of the File type, whose type index is learnt from a handle this scan opens
+// itself, held by the processes in `pids` with an access that may name a file on a drive. Each
+// process's handles are duplicated and their names asked in one batch. Throws PlatformError when
+// the table cannot be read.
 HandleScan ScanHandles(const std::set<uint32_t>& pids);
 
 }  // namespace varnel::win32

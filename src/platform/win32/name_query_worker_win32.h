@@ -5,9 +5,12 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
+
+#include "platform/win32/scoped_handle.h"
 
 namespace varnel::win32 {
 
@@ -18,20 +21,22 @@ public:
     NameQueryWorker(const NameQueryWorker&) = delete;
     NameQueryWorker& operator=(const NameQueryWorker&) = delete;
 
-    // The object's name (empty for an unnamed object); nullopt when the query failed or took
-    // longer than the limit.
-    std::optional<std::u16string> Query(HANDLE object);
+    // The objects' names, in their order, handed to the worker at once: each empty for an unnamed
+    // object, nullopt when its query failed or took longer than the limit. The limit runs for
+    // each name from the moment its query starts; a query over it costs its worker, and a new one
+    // answers the rest. `names` keeps its storage from one call to the next.
+    void Query(std::span<const HANDLE> objects, std::vector<std::optional<std::u16string>>& names);
     int Abandoned() const { return abandoned_; }
 
     struct Shared;
 
 private:
-    void Start();
+    void Start(std::span<const HANDLE> objects);
     void Stop(bool wait);
 
     DWORD limitMs_;
     Shared* shared_ = nullptr;  // owned by the worker while it may still run
-    HANDLE thread_ = nullptr;
+    ScopedHandle thread_;
     int abandoned_ = 0;
 };
 

@@ -1,5 +1,6 @@
-// The few ntdll functions the holder scan needs, found at run time (ntdll is in every process
-// but has no import library entry in a plain MinGW link), and the layouts they answer with.
+// The few ntdll functions the program needs and the layouts they answer with. The functions are
+// found at run time (ntdll is in every process but has no import library entry in a plain MinGW
+// link): their table is loaded with the others in dynamic_calls_win32.
 #pragma once
 
 #include <windows.h>
@@ -58,13 +59,15 @@ using QuerySystemInformation = Status(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
 using QueryObject = Status(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
 using QueryInformationProcess = Status(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
 
+// ntdll's table; a test replaces it with ReplacedDll<nt::Functions> (dynamic_calls_win32.h).
 struct Functions {
     QuerySystemInformation querySystemInformation = nullptr;
     QueryObject queryObject = nullptr;
     QueryInformationProcess queryInformationProcess = nullptr;
 };
 
-// Looked up once; throws PlatformError when ntdll lacks one of them.
+// Looked up once; throws PlatformError when ntdll lacks one of them. Defined with the other
+// tables in dynamic_calls_win32.cpp.
 const Functions& Ntdll();
 
 }  // namespace varnel::win32::nt

@@ -1,34 +1,37 @@
 #include "platform/win32/text.h"
 
 #include "platform/platform_error.h"
+#include "platform/win32/scoped_handle.h"
 
 namespace varnel::win32 {
 
 std::u16string SystemErrorText(DWORD error) {
-    wchar_t* buffer = nullptr;
     const DWORD flags =
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-    DWORD length =
-        FormatMessageW(flags, nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     // With FORMAT_MESSAGE_ALLOCATE_BUFFER a text comes with its buffer, and no text with none.
+    const auto format = [&](DWORD from, HMODULE module, ScopedLocal<wchar_t>& text) {
+        wchar_t* buffer = nullptr;
+        const DWORD length = FormatMessageW(flags | from, module, error, 0,
+                                            reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+        text.reset(buffer);
+        return length;
+    };
+    ScopedLocal<wchar_t> buffer;
+    DWORD length = format(0, nullptr, buffer);
     if (length == 0) {
         // WinHTTP and other modules keep their texts in their own DLLs.
         HMODULE winhttp = GetModuleHandleW(L"winhttp.dll");
         if (winhttp != nullptr) {
-            length = FormatMessageW(flags | FORMAT_MESSAGE_FROM_HMODULE, winhttp, error, 0,
-                                    reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+            length = format(FORMAT_MESSAGE_FROM_HMODULE, winhttp, buffer);
         }
     }
     std::u16string text;
     if (length != 0) {
-        text = FromWide(buffer, length);
+        text = FromWide(buffer.get(), length);
         while (!text.empty() &&
                (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) {
             text.pop_back();
         }
-    }
-    if (buffer != nullptr) {
-        LocalFree(buffer);
     }
     const std::u16string code = u"(" + [error] {
         std::string digits = std::to_string(error);

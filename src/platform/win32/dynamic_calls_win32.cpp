@@ -1,0 +1,78 @@
+#include "platform/win32/dynamic_calls_win32.h"
+
+#include <string>
+
+#include "platform/platform_error.h"
+#include "platform/win32/text.h"
+
+namespace varnel::win32 {
+namespace {
+
+// Fills a table's entries from one module; any entry it cannot fill is a failure that names the
+// DLL and the function.
+class Finder {
+public:
+    Finder(HMODULE module, const char16_t* dll) : module_(module), dll_(dll) {
+        if (module_ == nullptr) {
+            ThrowLastError(u"LoadLibraryExW(" + dll_ + u")");
+        }
+    }
+    template <typename Function>
+    void operator()(Function& entry, const char* name) const {
+        // GetProcAddress answers a generic pointer; the cast names the real signature.
+        entry = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+        if (entry == nullptr) {
+            throw PlatformError(u"GetProcAddress(" + dll_ + u")",
+                                std::u16string(name, name + std::char_traits<char>::length(name)));
+        }
+    }
+
+private:
+    HMODULE module_;
+    std::u16string dll_;
+};
+
+HMODULE FromSystem32(const wchar_t* dll) {
+    return LoadLibraryExW(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+void Load(nt::Functions& api) {
+    const Finder find(GetModuleHandleW(L"ntdll.dll"), u"ntdll.dll");
+    find(api.querySystemInformation, "NtQuerySystemInformation");
+    find(api.queryObject, "NtQueryObject");
+    find(api.queryInformationProcess, "NtQueryInformationProcess");
+}
+
+void Load(CfgMgrApi& api) {
+    const Finder find(FromSystem32(L"cfgmgr32.dll"), u"cfgmgr32.dll");
+    find(api.getParent, "CM_Get_Parent");
+    find(api.getDeviceId, "CM_Get_Device_IDW");
+    find(api.locate, "CM_Locate_DevNodeW");
+    find(api.requestEject, "CM_Request_Device_EjectW");
+}
+
+template <typename Api>
+const Api& Table() {
+    if (const Api* replaced = dynamic_calls::replaced<Api>.load()) {
+        return *replaced;
+    }
+    // A failed load leaves the table to be loaded again at the next call.
+    static const Api loaded = [] {
+        Api api;
+        Load(api);
+        return api;
+    }();
+    return loaded;
+}
+
+}  // namespace
+
+const CfgMgrApi& CfgMgr() {
+    return Table<CfgMgrApi>();
+}
+
+const nt::Functions& nt::Ntdll() {
+    return Table<nt::Functions>();
+}
+
+}  // namespace varnel::win32

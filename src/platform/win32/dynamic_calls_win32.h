@@ -1,0 +1,59 @@
+// Every system function the program finds at run time, in one place: one table per DLL, loaded at
+// its first use from System32 only, never from the program's folder or the current one (ntdll,
+// which every process has, from the copy already loaded).
+//
+// Users take the table from its accessor at the moment they call. A test puts a table of its own
+// in place for a while with ReplacedDll, so a device tree or a hanging name query can be played
+// without touching the import table:
+//     CfgMgrApi fake = CfgMgr();  // the real functions, then the few to replace
+//     fake.getParent = ...;
+//     const ReplacedDll<CfgMgrApi> replaced(fake);
+//
+// A DLL joins with a struct of its functions here, an accessor, and a Load overload in the .cpp
+// that names each function (WinHTTP's table in winhttp_api.h and wevtapi's are to come so).
+#pragma once
+
+#include <windows.h>
+// windows.h first: cfgmgr32.h relies on its types.
+#include <cfgmgr32.h>
+
+#include <atomic>
+
+#include "platform/win32/nt_api_win32.h"
+
+namespace varnel::win32 {
+
+// cfgmgr32.dll: the device tree and the request to eject a device.
+struct CfgMgrApi {
+    decltype(&::CM_Get_Parent) getParent = nullptr;
+    decltype(&::CM_Get_Device_IDW) getDeviceId = nullptr;
+    decltype(&::CM_Locate_DevNodeW) locate = nullptr;
+    decltype(&::CM_Request_Device_EjectW) requestEject = nullptr;
+};
+
+// The tables, loaded at the first call (or a test's, while one is in place). Each throws
+// PlatformError naming the DLL and the function when the DLL or one of its functions is missing,
+// and tries again at the next call. nt::Ntdll() (nt_api_win32.h) gives ntdll's.
+const CfgMgrApi& CfgMgr();
+
+namespace dynamic_calls {
+template <typename Api>
+inline std::atomic<const Api*> replaced{nullptr};
+}  // namespace dynamic_calls
+
+// For a test: the accessor of Api answers `table` while the object lives, on every thread. The
+// table must outlive the object.
+template <typename Api>
+class ReplacedDll {
+public:
+    explicit ReplacedDll(const Api& table)
+        : previous_(dynamic_calls::replaced<Api>.exchange(&table)) {}
+    ~ReplacedDll() { dynamic_calls::replaced<Api>.store(previous_); }
+    ReplacedDll(const ReplacedDll&) = delete;
+    ReplacedDll& operator=(const ReplacedDll&) = delete;
+
+private:
+    const Api* previous_;
+};
+
+}  // namespace varnel::win32
