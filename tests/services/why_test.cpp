@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 // windows.h first: winevt.h relies on its types.
+#include <objbase.h>
 #include <winevt.h>
 
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "platform/win32/shell_windows_win32.h"
 #include "platform/win32/veto_log_win32.h"
 #include "platform/win32/volume_users_win32.h"
+#include "wine_support.h"
 
 namespace {
 
@@ -147,6 +149,22 @@ TEST(VolumeUsers, GrowsTheBufferUntilTheListFitsAndLeavesOutTheAskingProcess) {
     EXPECT_EQ(ids->back(), 699u * 4 + 1);
     EXPECT_EQ(queryCalls, 2);  // 4 KiB, then 8 KiB
     EXPECT_FALSE(win32::VolumeUsersWin32(&Refuses).ProcessIds(u'C'));
+}
+
+// A shell that never answers: the caller hears so after the time limit; the asking thread is left
+// waiting until the test lets it go.
+const HANDLE letGo = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+HRESULT WINAPI Hangs(REFCLSID, IUnknown*, DWORD, REFIID, LPVOID* object) {
+    WaitForSingleObject(letGo, 30'000);
+    return *object = nullptr, REGDB_E_CLASSNOTREG;
+}
+
+TEST(ShellWindows, AShellThatDoesNotAnswerIsAnErrorAfterFiveSeconds) {
+    const wine_support::SwappedImport swapped{"CoCreateInstance", &Hangs};
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_THROW(win32::ShellWindowsWin32().List(), PlatformError);
+    EXPECT_NEAR(static_cast<double>(GetTickCount64() - start), 5000, 500);
+    SetEvent(letGo);
 }
 
 // The real calls, as Wine 8 answers them (measured): wevtapi opens no channel, and its EvtQuery

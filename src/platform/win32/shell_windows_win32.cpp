@@ -16,6 +16,8 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <system_error>
 #include <thread>
 
 #include "platform/platform_error.h"
@@ -118,30 +120,40 @@ Result InApartment(std::function<Result()> work) {
         std::exception_ptr failure;
     };
     const auto shared = std::make_shared<Shared>();
-    std::thread([shared, work = std::move(work)] {
-        Result result{};
-        std::exception_ptr failure;
-        const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        try {
-            if (FAILED(init)) {
-                throw PlatformError(u"CoInitializeEx", SystemErrorText(init));
+    std::thread asker;
+    try {
+        asker = std::thread([shared, work = std::move(work)] {
+            Result result{};
+            std::exception_ptr failure;
+            const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            try {
+                if (FAILED(init)) {
+                    throw PlatformError(u"CoInitializeEx", SystemErrorText(init));
+                }
+                result = work();
+            } catch (...) {
+                failure = std::current_exception();
             }
-            result = work();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        if (SUCCEEDED(init)) {
-            CoUninitialize();
-        }
-        const std::lock_guard lock(shared->mutex);
-        shared->result = std::move(result);
-        shared->failure = failure;
-        shared->finished = true;
-        shared->done.notify_one();
-    }).detach();
+            if (SUCCEEDED(init)) {
+                CoUninitialize();
+            }
+            const std::lock_guard lock(shared->mutex);
+            shared->result = std::move(result);
+            shared->failure = failure;
+            shared->finished = true;
+            shared->done.notify_one();
+        });
+    } catch (const std::system_error& refused) {
+        const std::string what = refused.what();
+        throw PlatformError(u"std::thread", std::u16string(what.begin(), what.end()));
+    }
+    asker.detach();
     std::unique_lock lock(shared->mutex);
     if (!shared->done.wait_for(lock, kAnswerTime, [&] { return shared->finished; })) {
-        throw PlatformError(u"IShellWindows", u"资源管理器在 5 秒内没有回答");
+        const std::string seconds = std::to_string(kAnswerTime.count());
+        throw PlatformError(
+            u"IShellWindows",
+            u"资源管理器在 " + std::u16string(seconds.begin(), seconds.end()) + u" 秒内没有回答");
     }
     if (shared->failure) {
         std::rethrow_exception(shared->failure);
