@@ -162,9 +162,10 @@ std::u16string DrivePath(const std::u16string& ntPath, const std::vector<DosDevi
     return {};
 }
 
-std::vector<Veto> DriveVetoes(const std::vector<VetoEvent>& events, const VetoLookup& lookup) {
+std::vector<Veto> DriveVetoes(const std::vector<VetoEvent>& events, const VetoLookup& lookup,
+                              uint64_t now) {
     const uint64_t window = kVetoDays * 86400 * kTicksPerSecond;
-    const uint64_t since = lookup.now > window ? lookup.now - window : 0;
+    const uint64_t since = now > window ? now - window : 0;
     std::vector<Veto> vetoes;
     for (const VetoEvent& event : events) {
         const std::optional<VetoRecord> record = ReadVetoRecord(event);
@@ -204,6 +205,15 @@ std::u16string LastVetoLine(char16_t letter, const std::vector<Veto>& vetoes,
            u")。";
 }
 
+std::u16string LastVetoLine(char16_t letter, VetoLog& log, const VetoLookup& lookup) {
+    try {
+        return LastVetoLine(letter, DriveVetoes(log.Read(), lookup, log.Now()),
+                            log.UtcOffsetMinutes());
+    } catch (const PlatformError&) {
+        return {};
+    }
+}
+
 WhyAnswer Why(char16_t letter, VetoLog& log, const VetoLookup& lookup) {
     const std::string drive = ToUtf8(DriveText(letter));
     std::vector<VetoEvent> events;
@@ -217,14 +227,14 @@ WhyAnswer Why(char16_t letter, VetoLog& log, const VetoLookup& lookup) {
             reason + u"\n",
             {{"command", "why"}, {"drive", drive}, {"error", ToUtf8(reason)}, {"exit_code", 2}}};
     }
-    const std::vector<Veto> vetoes = DriveVetoes(events, lookup);
+    const std::vector<Veto> vetoes = DriveVetoes(events, lookup, log.Now());
     const int exitCode = vetoes.empty() ? 0 : 1;
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const Veto& veto : vetoes) {
         list.push_back(VetoJson(veto));
     }
     return {exitCode,
-            WhyLines(letter, vetoes, lookup.utcOffsetMinutes),
+            WhyLines(letter, vetoes, log.UtcOffsetMinutes()),
             {{"command", "why"}, {"drive", drive}, {"vetoes", list}, {"exit_code", exitCode}}};
 }
 

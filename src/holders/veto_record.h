@@ -53,18 +53,21 @@ struct VetoLookup {
     std::vector<std::u16string> deviceChain;
     std::vector<DosDevice> dosDevices;
     std::vector<ProcessRecord> processes;  // running now
-    uint64_t now = 0;                      // 100-ns ticks since 1601, UTC
-    int utcOffsetMinutes = 0;              // local time minus UTC, for the times shown
 };
 
 // The records about the drive's device or one above it (compared without regard to case) from
-// the last kVetoDays days, newest first, at most kMaxVetoesShown. A program still runs when the
-// process list has its id with the same program name: an id alone may have passed on.
-std::vector<Veto> DriveVetoes(const std::vector<VetoEvent>& events, const VetoLookup& lookup);
+// the kVetoDays days before now (100-ns ticks since 1601, UTC), newest first, at most
+// kMaxVetoesShown. A program still runs when the process list has its id with the same program
+// name: an id alone may have passed on.
+std::vector<Veto> DriveVetoes(const std::vector<VetoEvent>& events, const VetoLookup& lookup,
+                              uint64_t now);
 
 // "上次 Windows 拒绝弹出 E: 是因为 dllhost.exe(进程 1234,2026-12-08 14:40:05,仍在运行)。" for
 // the newest veto, as who and the window show it; empty when there is none.
 std::u16string LastVetoLine(char16_t letter, const std::vector<Veto>& vetoes, int utcOffsetMinutes);
+// The same line read from the log; empty also when the log cannot be read, which who and the
+// window do not report (why does).
+std::u16string LastVetoLine(char16_t letter, VetoLog& log, const VetoLookup& lookup);
 
 // "2026-12-08 14:40:05" at the given offset from UTC.
 std::u16string TimeText(uint64_t ticks, int utcOffsetMinutes);

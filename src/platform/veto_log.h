@@ -33,6 +33,10 @@ public:
     // The records, newest first, at most kMaxVetoEvents. Throws PlatformError saying why when the
     // log cannot be read (no event log service, no access, wevtapi missing).
     virtual std::vector<VetoEvent> Read() = 0;
+    // The time now on the clock the records' times are written by, and the local time's offset
+    // from UTC in minutes, for the times shown.
+    virtual uint64_t Now() = 0;
+    virtual int UtcOffsetMinutes() = 0;
 };
 
 }  // namespace varnel

@@ -33,15 +33,13 @@ VetoEvent Event(uint32_t pid, const std::u16string& device, uint64_t time = kNow
 VetoLookup Lookup() {
     return {{kDisk, kUsb},
             {{u'C', u"\\Device\\HarddiskVolume3"}, {u'E', u"\\Device\\HarddiskVolume30"}},
-            {{1234, u"DllHost.exe"}, {77, u"other.exe"}},
-            kNow,
-            480};
+            {{1234, u"DllHost.exe"}, {77, u"other.exe"}}};
 }
 
 // "pid program path [running]" for each veto the lookup keeps, in its order.
 std::string Kept(const std::vector<VetoEvent>& events) {
     std::string kept;
-    for (const Veto& veto : DriveVetoes(events, Lookup()))
+    for (const Veto& veto : DriveVetoes(events, Lookup(), kNow))
         kept += (kept.empty() ? "" : "; ") + std::to_string(veto.record.pid) + " " +
                 ToUtf8(veto.program) + " " + ToUtf8(veto.path) +
                 (veto.stillRunning ? " running" : "");
@@ -90,7 +88,7 @@ TEST(VetoRecords, KeepsTheNewestTenOfTheLastSevenDays) {
     for (uint32_t i = 0; i < 11; ++i)  // written oldest first: the order is the times'
         events.push_back(Event(100 + i, kUsb, kNow - (20 - i) * kHour));
     std::string pids;
-    for (const Veto& veto : DriveVetoes(events, Lookup()))
+    for (const Veto& veto : DriveVetoes(events, Lookup(), kNow))
         pids += std::to_string(veto.record.pid) + " ";
     EXPECT_EQ(pids, "110 109 108 107 106 105 104 103 102 101 ");
 }
@@ -101,6 +99,8 @@ struct FakeLog : VetoLog {
             throw PlatformError(u"EvtQuery(System)", u"拒绝访问。 (5)");
         return events;
     }
+    uint64_t Now() override { return kNow; }
+    int UtcOffsetMinutes() override { return 480; }
     bool fails = false;
     std::vector<VetoEvent> events;
 };
@@ -110,7 +110,7 @@ TEST(VetoRecords, TheLineForWhoAndTheAnswerOfWhy) {
     log.events = {Event(77, kUsb, kNow - 2 * kHour), Event(1234, kUsb, kNow - kHour)};
     const WhyAnswer some = Why(u'E', log, Lookup());
     EXPECT_EQ(
-        LastVetoLine(u'E', DriveVetoes(log.events, Lookup()), 480),
+        LastVetoLine(u'E', log, Lookup()),
         u"上次 Windows 拒绝弹出 E: 是因为 dllhost.exe(进程 1234,2026-12-08 13:40:05,仍在运行)。");
     EXPECT_EQ(some.exitCode, 1);
     EXPECT_EQ(some.json["vetoes"][0]["time"], "2026-12-08T05:40:05Z");
@@ -123,8 +123,10 @@ TEST(VetoRecords, TheLineForWhoAndTheAnswerOfWhy) {
     const WhyAnswer none = Why(u'E', log, Lookup());
     EXPECT_EQ(none.exitCode, 0);
     EXPECT_EQ(none.text, u"最近 7 天 Windows 没有记录拒绝弹出 E: 的程序。\n");
-    EXPECT_EQ(LastVetoLine(u'E', {}, 0), u"");
+    EXPECT_EQ(LastVetoLine(u'E', log, Lookup()), u"");
+    log.events = {Event(1234, kUsb)};
     log.fails = true;
+    EXPECT_EQ(LastVetoLine(u'E', log, Lookup()), u"");
     const WhyAnswer failed = Why(u'E', log, Lookup());
     EXPECT_EQ(failed.exitCode, 2);
     EXPECT_EQ(failed.text, u"无法读取 Windows 的系统日志(EvtQuery(System)):拒绝访问。 (5)\n");

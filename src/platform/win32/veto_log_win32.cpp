@@ -97,6 +97,10 @@ EventValue Value(const EVT_VARIANT& variant, const Rendered& rendered) {
     return {EventValueType::Other, 0, {}};
 }
 
+uint64_t Ticks(const FILETIME& time) {
+    return (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+}
+
 // When the record was written, in FILETIME ticks; 0 when the log does not say.
 uint64_t Time(const WevtApi& api, EVT_HANDLE context, EVT_HANDLE event) {
     const std::optional<Rendered> time = Render(api, context, event);
@@ -110,7 +114,7 @@ uint64_t Time(const WevtApi& api, EVT_HANDLE context, EVT_HANDLE event) {
     }
     if (value.Type == EvtVarTypeSysTime && value.SysTimeVal != nullptr &&
         SystemTimeToFileTime(value.SysTimeVal, &converted)) {
-        return (uint64_t{converted.dwHighDateTime} << 32) | converted.dwLowDateTime;
+        return Ticks(converted);
     }
     return 0;
 }
@@ -191,6 +195,25 @@ std::vector<VetoEvent> VetoLogWin32::Read() {
         }
     }
     return events;
+}
+
+uint64_t VetoLogWin32::Now() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return Ticks(now);
+}
+
+// The offset in force now; a record from before a change of daylight saving time is shown an
+// hour off, which a list of the last days' refusals can bear.
+int VetoLogWin32::UtcOffsetMinutes() {
+    FILETIME utc{};
+    FILETIME local{};
+    GetSystemTimeAsFileTime(&utc);
+    if (!FileTimeToLocalFileTime(&utc, &local)) {
+        return 0;
+    }
+    const auto difference = static_cast<int64_t>(Ticks(local) - Ticks(utc));
+    return static_cast<int>(difference / (60 * 10'000'000LL));
 }
 
 }  // namespace varnel::win32

@@ -30,6 +30,8 @@ public:
     VetoLogWin32() = default;  // the loaded wevtapi, at the first read
     explicit VetoLogWin32(const WevtApi& api) : api_(&api) {}
     std::vector<VetoEvent> Read() override;
+    uint64_t Now() override;
+    int UtcOffsetMinutes() override;
 
 private:
     const WevtApi* api_ = nullptr;
