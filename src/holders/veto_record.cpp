@@ -1,6 +1,7 @@
 #include "holders/veto_record.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 #include "holders/drive_match.h"
@@ -46,33 +47,19 @@ bool ConcernsDrive(const VetoRecord& record, const std::vector<std::u16string>& 
                        [&](const std::u16string& id) { return AsciiLower(id) == device; });
 }
 
-// Days since 1970-01-01 to a civil date (proleptic Gregorian).
-void CivilDate(int64_t days, int64_t& year, unsigned& month, unsigned& day) {
-    days += 719468;
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
-    const unsigned yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const unsigned shifted = (5 * dayOfYear + 2) / 153;
-    day = dayOfYear - (153 * shifted + 2) / 5 + 1;
-    month = shifted < 10 ? shifted + 3 : shifted - 9;
-    year = static_cast<int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
-}
-
 std::string DateTime(uint64_t ticks, int utcOffsetMinutes, const char* format) {
-    const int64_t seconds = static_cast<int64_t>(ticks / kTicksPerSecond) - kSecondsFrom1601To1970 +
-                            int64_t{utcOffsetMinutes} * 60;
-    const int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
-    const int64_t inDay = seconds - days * 86400;
-    int64_t year = 0;
-    unsigned month = 0;
-    unsigned day = 0;
-    CivilDate(days, year, month, day);
+    using namespace std::chrono;
+    const sys_seconds time{seconds{static_cast<int64_t>(ticks / kTicksPerSecond) -
+                                   kSecondsFrom1601To1970 + int64_t{utcOffsetMinutes} * 60}};
+    const sys_days day = floor<days>(time);
+    const year_month_day date{day};
+    const hh_mm_ss clock{time - day};
     char text[40];
-    std::snprintf(text, sizeof(text), format, static_cast<long long>(year), month, day,
-                  static_cast<int>(inDay / 3600), static_cast<int>(inDay / 60 % 60),
-                  static_cast<int>(inDay % 60));
+    std::snprintf(text, sizeof(text), format, static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(clock.hours().count()),
+                  static_cast<int>(clock.minutes().count()),
+                  static_cast<int>(clock.seconds().count()));
     return text;
 }
 
@@ -110,7 +97,7 @@ std::u16string WhyLines(char16_t letter, const std::vector<Veto>& vetoes, int ut
 
 nlohmann::ordered_json VetoJson(const Veto& veto) {
     nlohmann::ordered_json json = {
-        {"time", DateTime(veto.record.time, 0, "%04lld-%02u-%02uT%02d:%02d:%02dZ")},
+        {"time", DateTime(veto.record.time, 0, "%04d-%02u-%02uT%02d:%02d:%02dZ")},
         {"pid", veto.record.pid},
         {"program", ToUtf8(veto.program)},
         {"path", ToUtf8(veto.path)},
@@ -190,7 +177,7 @@ std::vector<Veto> DriveVetoes(const std::vector<VetoEvent>& events, const VetoLo
 }
 
 std::u16string TimeText(uint64_t ticks, int utcOffsetMinutes) {
-    return Ascii(DateTime(ticks, utcOffsetMinutes, "%04lld-%02u-%02u %02d:%02d:%02d"));
+    return Ascii(DateTime(ticks, utcOffsetMinutes, "%04d-%02u-%02u %02d:%02d:%02d"));
 }
 
 std::u16string LastVetoLine(char16_t letter, const std::vector<Veto>& vetoes,
