@@ -20,6 +20,7 @@
 #include "platform/win32/holder_scanner_win32.h"
 #include "platform/win32/message_loop.h"
 #include "platform/win32/program_starter_win32.h"
+#include "platform/win32/scoped_handle.h"
 #include "platform/win32/shell_starter_win32.h"
 #include "platform/win32/text.h"
 #include "platform/win32/toolhelp_processes.h"
@@ -31,11 +32,11 @@ namespace {
 std::vector<std::u16string> Arguments() {
     std::vector<std::u16string> arguments;
     int count = 0;
-    wchar_t** values = CommandLineToArgvW(GetCommandLineW(), &count);
+    const varnel::win32::ScopedLocal<wchar_t*> values(
+        CommandLineToArgvW(GetCommandLineW(), &count));
     for (int i = 1; values != nullptr && i < count; ++i) {
-        arguments.push_back(varnel::win32::FromWide(values[i], wcslen(values[i])));
+        arguments.push_back(varnel::win32::FromWide(values.get()[i], wcslen(values.get()[i])));
     }
-    LocalFree(values);
     return arguments;
 }
 

@@ -34,7 +34,6 @@
 #include "platform/win32/program_starter_win32.h"
 #include "platform/win32/text.h"
 #include "platform/win32/toolhelp_processes.h"
-#include "platform/win32/winhttp_api.h"
 #include "platform/win32/winhttp_transport.h"
 #include "repair/kill_process.h"
 #include "repair/responsive_wait.h"

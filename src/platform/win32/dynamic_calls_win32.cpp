@@ -51,6 +51,22 @@ void Load(CfgMgrApi& api) {
     find(api.requestEject, "CM_Request_Device_EjectW");
 }
 
+void Load(WinHttpApi& api) {
+    const Finder find(FromSystem32(L"winhttp.dll"), u"winhttp.dll");
+    find(api.Open, "WinHttpOpen");
+    find(api.Connect, "WinHttpConnect");
+    find(api.OpenRequest, "WinHttpOpenRequest");
+    find(api.SetTimeouts, "WinHttpSetTimeouts");
+    find(api.SetOption, "WinHttpSetOption");
+    find(api.SendRequest, "WinHttpSendRequest");
+    find(api.ReceiveResponse, "WinHttpReceiveResponse");
+    find(api.QueryHeaders, "WinHttpQueryHeaders");
+    find(api.QueryDataAvailable, "WinHttpQueryDataAvailable");
+    find(api.ReadData, "WinHttpReadData");
+    find(api.CloseHandle, "WinHttpCloseHandle");
+    find(api.CrackUrl, "WinHttpCrackUrl");
+}
+
 template <typename Api>
 const Api& Table() {
     if (const Api* replaced = dynamic_calls::replaced<Api>.load()) {
@@ -69,6 +85,10 @@ const Api& Table() {
 
 const CfgMgrApi& CfgMgr() {
     return Table<CfgMgrApi>();
+}
+
+const WinHttpApi& WinHttp() {
+    return Table<WinHttpApi>();
 }
 
 const nt::Functions& nt::Ntdll() {

@@ -10,12 +10,13 @@
 //     const ReplacedDll<CfgMgrApi> replaced(fake);
 //
 // A DLL joins with a struct of its functions here, an accessor, and a Load overload in the .cpp
-// that names each function (WinHTTP's table in winhttp_api.h and wevtapi's are to come so).
+// that names each function.
 #pragma once
 
 #include <windows.h>
 // windows.h first: cfgmgr32.h relies on its types.
 #include <cfgmgr32.h>
+#include <winhttp.h>
 
 #include <atomic>
 
@@ -31,10 +32,29 @@ struct CfgMgrApi {
     decltype(&::CM_Request_Device_EjectW) requestEject = nullptr;
 };
 
+// winhttp.dll: the version check's HTTPS exchange. The program does not import it: a DLL of that
+// name beside the program would be loaded before any code of ours ran, and loading it (with what
+// it pulls in) would also slow the way to the first window.
+struct WinHttpApi {
+    decltype(&::WinHttpOpen) Open = nullptr;
+    decltype(&::WinHttpConnect) Connect = nullptr;
+    decltype(&::WinHttpOpenRequest) OpenRequest = nullptr;
+    decltype(&::WinHttpSetTimeouts) SetTimeouts = nullptr;
+    decltype(&::WinHttpSetOption) SetOption = nullptr;
+    decltype(&::WinHttpSendRequest) SendRequest = nullptr;
+    decltype(&::WinHttpReceiveResponse) ReceiveResponse = nullptr;
+    decltype(&::WinHttpQueryHeaders) QueryHeaders = nullptr;
+    decltype(&::WinHttpQueryDataAvailable) QueryDataAvailable = nullptr;
+    decltype(&::WinHttpReadData) ReadData = nullptr;
+    decltype(&::WinHttpCloseHandle) CloseHandle = nullptr;
+    decltype(&::WinHttpCrackUrl) CrackUrl = nullptr;
+};
+
 // The tables, loaded at the first call (or a test's, while one is in place). Each throws
 // PlatformError naming the DLL and the function when the DLL or one of its functions is missing,
 // and tries again at the next call. nt::Ntdll() (nt_api_win32.h) gives ntdll's.
 const CfgMgrApi& CfgMgr();
+const WinHttpApi& WinHttp();
 
 namespace dynamic_calls {
 template <typename Api>

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/win32/scoped_handle.h"
 #include "platform/win32/text.h"
 
 namespace varnel::win32 {
@@ -13,23 +14,24 @@ namespace {
 
 // The file's bytes, or nothing when it cannot be read or exceeds the skin size limit.
 std::optional<std::string> ReadSmallFile(const std::u16string& path) {
-    HANDLE file = CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const ScopedHandle file(CreateFileW(Wide(path), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
         return std::nullopt;
     }
     std::optional<std::string> bytes;
     LARGE_INTEGER size{};
-    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 &&
+    if (GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 &&
         size.QuadPart <= static_cast<LONGLONG>(kMaxSkinFileBytes)) {
         std::string buffer(static_cast<size_t>(size.QuadPart), '\0');
         DWORD read = 0;
-        if (ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
+        if (ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read,
+                     nullptr)) {
             buffer.resize(read);
             bytes = std::move(buffer);
         }
     }
-    CloseHandle(file);
     return bytes;
 }
 

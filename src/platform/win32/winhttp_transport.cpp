@@ -8,8 +8,8 @@
 #include <new>
 
 #include "platform/platform_error.h"
+#include "platform/win32/dynamic_calls_win32.h"
 #include "platform/win32/text.h"
-#include "platform/win32/winhttp_api.h"
 #include "text/content_type.h"
 
 namespace varnel::win32 {

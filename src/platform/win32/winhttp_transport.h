@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "platform/http.h"
-#include "platform/win32/winhttp_api.h"
+#include "platform/win32/dynamic_calls_win32.h"
 
 namespace varnel::win32 {
 
