@@ -33,15 +33,18 @@ TEST(HoldersArguments, ReadsValidCommandsAndRefusesTheRest) {
         {u"-h", "help 5"},
         {u"--json who t:", "who T json 5"},
         {u"who t:\\", "who T 5"},
+        {u"who a:", "who A 5"},
+        {u"who z", "who Z 5"},
         {u"free T --wait 0 --kill", "free T kill 0"},
         {u"free T: --wait 3600", "free T 3600"},
         {u"eject T --kill --json", "eject T json free kill 5"},
         {u"eject T: --free", "eject T free 5"}};
     for (const auto& [line, expected] : rows)
         EXPECT_EQ(Parsed(line), expected) << ToUtf8(line);
-    for (const char16_t* line : {u"WHO T:", u"who T:\\x", u"who T:/", u"who 1:", u"who é:",
-                                 u"free T: --free", u"eject T: --wait 5", u"free T: --wait -1",
-                                 u"free T: --wait 3601", u"free T: --wait 4294967301"})
+    for (const char16_t* line :
+         {u"WHO T:", u"who T:\\x", u"who T:/", u"who 1:", u"who é:", u"who TX", u"who @:",
+          u"who [:", u"free T: --free", u"eject T: --wait 5", u"free T: --wait -1",
+          u"free T: --wait 3601", u"free T: --wait 4294967301"})
         EXPECT_EQ(Parsed(line), "-") << ToUtf8(line);
 }
 
