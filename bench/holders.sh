@@ -6,6 +6,11 @@
 # given (for instance one built from the commit before a change, kept outside build/windows).
 #   bench/holders.sh [RUNS] [EARLIER_UNPLUG_EXE]     (default 5; builds the windows preset first
 #                                                    unless VARNEL_BENCH_BUILT=1)
+# Then the program's holders window with 20 and 100 processes each holding a file on T:: the time
+# from the menu command to the filled list, and the slowest WM_NULL round trip of the window's
+# thread meanwhile with what it was doing (holders_window_timer, on a virtual display).
+# VARNEL_BENCH_CASES="who window" (the default) chooses the command's cases, the window's or both;
+# VARNEL_BENCH_COUNTS="20 100" (the default) the numbers of holders for the window.
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib/setup.sh"
 
