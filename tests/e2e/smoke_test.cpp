@@ -384,9 +384,9 @@ void Key(HWND window, WPARAM key) {
 
 // T: held by a program with a window (a box that ends on WM_CLOSE) and by one without: the third
 // menu, reached with Alt and the arrows, opens T:'s window, which lists both; freeing all closes
-// the first politely, asks once whether to end the second, and Yes ends it. (Which holder is
-// spared and why, the texts of the lines and the order of the steps are the lower tiers'; here,
-// that the real scan, close and end work on real processes through the whole program.)
+// the first politely, asks once whether to end the second, and Yes ends it. (Which holders are
+// spared and why, and how each line and question is worded, are the lower tiers'; here, that the
+// real menu, scan, polite close and end work on real processes through the whole program.)
 TEST_F(E2e, HoldersWindowFreesADriveHeldWithAndWithoutAWindow) {
     DefineDriveT();
     for (const wchar_t* name : {L"a.txt", L"b.txt"})
