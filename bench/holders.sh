@@ -6,11 +6,17 @@
 # given (for instance one built from the commit before a change, kept outside build/windows).
 #   bench/holders.sh [RUNS] [EARLIER_UNPLUG_EXE]     (default 5; builds the windows preset first
 #                                                    unless VARNEL_BENCH_BUILT=1)
+# Then the program's holders window with 20 and 100 processes each holding a file on T:: the time
+# from the menu command to the filled list, and the slowest WM_NULL round trip of the window's
+# thread meanwhile with what it was doing (holders_window_timer, on a virtual display).
+# VARNEL_BENCH_CASES="who window" (the default) chooses the command's cases, the window's or both;
+# VARNEL_BENCH_COUNTS="20 100" (the default) the numbers of holders for the window.
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib/setup.sh"
 
 runs=${1:-5}
 earlier=${2:-}
+cases=${VARNEL_BENCH_CASES:-who window}
 varnel_install
 mkdir -p "$VARNEL_BUILD"
 [ "${VARNEL_BENCH_BUILT:-}" = 1 ] || varnel_build windows >/dev/null
@@ -32,8 +38,11 @@ stop() {
     stop_helpers
     wine "$bin/tools/define_drive.exe" T: --remove >/dev/null 2>&1 </dev/null || true
     wineserver -k 2>/dev/null || true
+    varnel_display_stop
 }
 trap stop EXIT
+unset DISPLAY
+varnel_display
 wine cmd /c exit >/dev/null 2>&1 </dev/null  # warm Wine up once
 wine "$bin/tools/define_drive.exe" T: "$work/drive" >/dev/null 2>&1 </dev/null
 wwork="Z:${work//\//\\}"
@@ -81,11 +90,32 @@ measure() {
     echo "$line; scan alone: $(cat "$work/timer.txt")"
 }
 
-start_helpers 100 "$bin/tools/holder.exe" idle
-measure "100 processes, none holding T:" 500
-stop_helpers
-start_helpers 1 "$bin/bench/many_files.exe" 'T:\a.txt' 10000
-measure "1 process with 10000 handles on T:" 1000
-stop_helpers
-start_helpers 200 "$bin/tools/holder.exe" file 'T:\a.txt'
-measure "200 processes holding T:" 1000
+# The holders window of the program with COUNT holders started: median and slowest time from the
+# menu command to the list naming them all, and the slowest round trip over all RUNS openings with
+# what the window's thread was doing (open: creating the window; look; fill: showing the list).
+measure_window() {
+    local count=$1
+    wine "$bin/bench/holders_window_timer.exe" "$bin/varnel-unplug.exe" "$count" "$runs" \
+        >"$work/window.txt" 2>&1 </dev/null || { cat "$work/window.txt" >&2; return 1; }
+    sed -n 's/.*filled_median_ms=\([0-9]*\) filled_max_ms=\([0-9]*\) round_trip_max_ms=\([0-9.]*\) round_trip_max_in=\([a-z]*\).*/'"holders window, $count processes holding T:: menu command to filled list \\1 ms (slowest \\2), goal <= 1000 ms; slowest WM_NULL round trip \\3 ms (while: \\4), goal < 100 ms/p" \
+        "$work/window.txt"
+}
+
+if [[ " $cases " == *" who "* ]]; then
+    start_helpers 100 "$bin/tools/holder.exe" idle
+    measure "100 processes, none holding T:" 500
+    stop_helpers
+    start_helpers 1 "$bin/bench/many_files.exe" 'T:\a.txt' 10000
+    measure "1 process with 10000 handles on T:" 1000
+    stop_helpers
+    start_helpers 200 "$bin/tools/holder.exe" file 'T:\a.txt'
+    measure "200 processes holding T:" 1000
+    stop_helpers
+fi
+if [[ " $cases " == *" window "* ]]; then
+    for count in ${VARNEL_BENCH_COUNTS:-20 100}; do
+        start_helpers "$count" "$bin/tools/holder.exe" file 'T:\a.txt'
+        measure_window "$count"
+        stop_helpers
+    done
+fi

@@ -9,6 +9,7 @@
 #include <process.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "layout/holders_layout.h"
 #include "layout/layout.h"
 #include "wine_support.h"
 
@@ -72,6 +74,9 @@ struct E2e : ::testing::Test {
             CloseHandle(process);
         }
         started.clear();
+        if (!driveFolder.empty())
+            RunTool(L"define_drive.exe", L"T: --remove");
+        driveFolder.clear();
         // The system's programs back, also those an interrupted run left aside.
         recorders.clear();
         for (const fs::path& path : kRecorded)
@@ -139,7 +144,57 @@ struct E2e : ::testing::Test {
         return starts;
     }
 
+    // Starts a program of build/<preset>/tools with those arguments; returns the process, which
+    // is ended after the test.
+    HANDLE StartTool(const wchar_t* tool, const std::wstring& arguments) {
+        std::wstring line = L"\"" + (kBuild / L"tools" / tool).native() + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info{};
+        Need(CreateProcessW((kBuild / L"tools" / tool).c_str(), line.data(), nullptr, nullptr,
+                            FALSE, 0, nullptr, nullptr, &startup, &info),
+             "cannot start a tool");
+        CloseHandle(info.hThread);
+        return started.emplace_back(info.hProcess);
+    }
+    DWORD RunTool(const wchar_t* tool, const std::wstring& arguments) {
+        const HANDLE process = StartTool(tool, arguments);
+        DWORD code = STILL_ACTIVE;
+        Need(WaitForSingleObject(process, 30000) == WAIT_OBJECT_0 &&
+                 GetExitCodeProcess(process, &code),
+             "a tool did not end within 30 s");
+        return code;
+    }
+    // Defines the removable drive T: over the test's folder drive\ (on Z:, the Unix root).
+    void DefineDriveT() {
+        driveFolder = dir / L"drive";
+        fs::create_directories(driveFolder);
+        std::wstring unixPath = driveFolder.native();
+        Need(unixPath.starts_with(L"Z:\\"), "the build folder is not on Z:");
+        std::replace(unixPath.begin(), unixPath.end(), L'\\', L'/');
+        Need(RunTool(L"define_drive.exe", L"T: \"" + unixPath.substr(2) + L"\"") == 0,
+             "the mount manager refused T:");
+    }
+    // A holder.exe holding the path as the mode says; returns its process id once it holds it.
+    DWORD StartHolder(const std::wstring& mode, const std::wstring& path) {
+        const fs::path ready = dir / (L"ready-" + std::to_wstring(started.size()));
+        const HANDLE process =
+            StartTool(L"holder.exe", L"\"" + ready.native() + L"\" " + mode + L" " + path);
+        DWORD pid = 0;
+        Need(WaitUntil(
+                 [&] {
+                     const std::string text = ReadBytes(ready);  // written at once, or not yet
+                     pid = text.ends_with('\n') ? std::strtoul(text.c_str(), nullptr, 10) : 0;
+                     return pid != 0 || WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+                 },
+                 30000) &&
+                 pid != 0,
+             "a holder did not hold within 30 s");
+        return pid;
+    }
+
     fs::path dir;
+    fs::path driveFolder;  // T:'s folder while the test defines T:
     HANDLE program = nullptr;
     HWND main = nullptr;
     std::vector<HANDLE> started;
@@ -291,6 +346,115 @@ TEST_F(E2e, WindowAnswersWhileTheServiceNeverAnswers) {
     PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     Press(WaitForBox(kCloseQuestion), IDYES);
     EXPECT_EQ(WaitForSingleObject(program, 2000), WAIT_OBJECT_0);
+}
+
+// The cells of one column of a list view of another process: LVM_GETITEMTEXTW carries a pointer,
+// so the item and its text live in the program's memory for the call.
+std::vector<std::wstring> ListColumn(HWND list, int column) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    const HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    constexpr int kChars = 512;
+    auto* remote = static_cast<BYTE*>(
+        VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + kChars * 2, MEM_COMMIT, PAGE_READWRITE));
+    std::vector<std::wstring> cells;
+    const auto count = int(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; remote != nullptr && i < count; ++i) {
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+        item.cchTextMax = kChars;
+        wchar_t text[kChars] = {};
+        WriteProcessMemory(process, remote, &item, sizeof(item), nullptr);
+        SendMessageW(list, LVM_GETITEMTEXTW, i, LPARAM(remote));
+        ReadProcessMemory(process, remote + sizeof(LVITEMW), text, sizeof(text) - 2, nullptr);
+        cells.push_back(text);
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return cells;
+}
+
+// A key pressed and released, posted to the window's thread (a menu's loop takes it from there).
+void Key(HWND window, WPARAM key) {
+    PostMessageW(window, WM_KEYDOWN, key, 1);
+    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
+}
+
+// T: held by a program with a window (a box that ends on WM_CLOSE) and by one without: the third
+// menu, reached with Alt and the arrows, opens T:'s window, which lists both; freeing all closes
+// the first politely, asks once whether to end the second, and Yes ends it. (Which holders are
+// spared and why, and how each line and question is worded, are the lower tiers'; here, that the
+// real menu, scan, polite close and end work on real processes through the whole program.)
+TEST_F(E2e, HoldersWindowFreesADriveHeldWithAndWithoutAWindow) {
+    DefineDriveT();
+    for (const wchar_t* name : {L"a.txt", L"b.txt"})
+        std::ofstream(driveFolder / name) << "held";
+    const DWORD polite = StartHolder(L"window", L"T:\\a.txt");
+    const DWORD stubborn = StartHolder(L"file", L"T:\\b.txt");
+    const HANDLE politeProcess = started[started.size() - 2], stubbornProcess = started.back();
+    StartProgram(true);
+
+    // The menu bar's first menu is selected, two to the right is 占用查询, Down opens it on its
+    // first item; the drives are listed by letter, those the menu lists (removable and CD drives
+    // here: Wine puts none on an external bus) before T: come first.
+    PostMessageW(main, WM_SYSCOMMAND, SC_KEYMENU, 0);
+    for (const WPARAM key : {VK_RIGHT, VK_RIGHT, VK_DOWN})
+        Key(main, key);
+    Need(WaitUntil([] { return TopLevel(L"#32768") != nullptr; }, 15000), "the menu did not open");
+    for (wchar_t letter = L'A'; letter < L'T'; ++letter) {
+        const wchar_t root[] = {letter, L':', L'\\', 0};
+        const UINT type = GetDriveTypeW(root);
+        if (type == DRIVE_REMOVABLE || type == DRIVE_CDROM)
+            Key(main, VK_DOWN);
+    }
+    Key(main, VK_RETURN);
+    HWND window = nullptr;
+    // Shown once its controls exist.
+    Need(WaitUntil(
+             [&] {
+                 window = FindWindowW(L"VarnelUnplugHolders", nullptr);
+                 return window != nullptr && IsWindowVisible(window);
+             },
+             15000),
+         "no holders window opened from the menu");
+    EXPECT_EQ(Text(window), L"谁在占用 T:");
+    EXPECT_EQ(GetWindow(window, GW_OWNER), main);
+
+    const HWND list = GetDlgItem(window, kHoldersList);
+    const auto idle = [&] { return !IsWindowVisible(GetDlgItem(window, kHoldersProgress)); };
+    const auto pids = [&] {
+        std::vector<std::wstring> cells = ListColumn(list, 1);
+        std::sort(cells.begin(), cells.end());
+        return cells;
+    };
+    std::vector<std::wstring> both = {std::to_wstring(polite), std::to_wstring(stubborn)};
+    std::sort(both.begin(), both.end());
+    ASSERT_TRUE(WaitUntil([&] { return idle() && pids() == both; }, 30000))
+        << "the list did not come to name both holders: it names " << testing::PrintToString(pids())
+        << ", the line says " << testing::PrintToString(Text(GetDlgItem(window, kHoldersLine)));
+    EXPECT_EQ(ListColumn(list, 0), (std::vector<std::wstring>{L"holder.exe", L"holder.exe"}));
+
+    const HWND freeAll = GetDlgItem(window, kHoldersFreeAll);
+    ASSERT_EQ(Text(freeAll), L"全部释放");
+    ASSERT_TRUE(IsWindowEnabled(freeAll)) << "a click on a disabled button is no click";
+    PostMessageW(freeAll, BM_CLICK, 0, 0);
+    // One question, naming the second only, in a box the holders window owns.
+    const std::wstring question = L"确定要结束以下进程吗? 未保存的数据将会丢失。\n\nholder.exe (" +
+                                  std::to_wstring(stubborn) + L")";
+    HWND box = nullptr;
+    Need(WaitUntil([&] { return (box = TopLevel(L"#32770", question)) != nullptr; }, 30000),
+         "no question to end the second holder");
+    EXPECT_EQ(GetWindow(box, GW_OWNER), window);
+    // The box comes once a look no longer sees the first; its process may still be on its way out.
+    EXPECT_EQ(WaitForSingleObject(politeProcess, 5000), WAIT_OBJECT_0) << "it did not close";
+    EXPECT_EQ(WaitForSingleObject(stubbornProcess, 0), WAIT_TIMEOUT);
+    Press(box, IDYES);
+    EXPECT_EQ(WaitForSingleObject(stubbornProcess, 30000), WAIT_OBJECT_0);
+    EXPECT_TRUE(WaitUntil([&] { return idle() && pids().empty(); }, 30000))
+        << "the list still names a holder";
+    EXPECT_EQ(Text(GetDlgItem(window, kHoldersLine)), L"已结束: holder.exe。");
 }
 
 }  // namespace
