@@ -113,7 +113,11 @@ void HoldersWindow::ShowHolders(const HolderReport& report) {
 void HoldersWindow::FillList() {
     SortHolders(report_.holders, sortColumn_, ascending_);
     const HWND list = Item(kHoldersList);
+    // One repaint for the whole list, not one per row: with a hundred rows the window would
+    // stop answering for seconds while it painted each one.
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    SendMessageW(list, LVM_SETITEMCOUNT, report_.holders.size(), 0);
     for (size_t i = 0; i < report_.holders.size(); ++i) {
         const HolderRow row = RowOf(report_.holders[i]);
         const std::u16string* texts[] = {&row.program, &row.pid, &row.holds};
@@ -128,6 +132,8 @@ void HoldersWindow::FillList() {
             SendMessageW(list, LVM_SETITEMTEXTW, i, LPARAM(&item));
         }
     }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
 }
 
 void HoldersWindow::SetBusy(bool busy) {
