@@ -50,6 +50,9 @@ std::vector<PlannedEject> PlanEjectAll(const std::vector<DriveInfo>& drives, Dev
     std::map<std::u16string, char16_t> firstOfDevice;
     std::vector<PlannedEject> plan;
     for (const DriveInfo& drive : sorted) {
+        if (drive.kind == DriveKind::CdRom) {
+            continue;  // a disc drive stays: its eject only opens the tray
+        }
         PlannedEject planned{drive.letter, 0};
         const std::u16string device = devices.FindDevice(drive.letter);
         if (!device.empty()) {
@@ -202,6 +205,11 @@ std::u16string StepText(EjectStep step) {
         u"已解除卷的锁定。",
     };
     return kTexts[static_cast<int>(step)];
+}
+
+const char* RefusalName(Refusal refusal) {
+    static const char* const kNames[] = {"", "windows_volume", "page_file_volume", "fixed_disk"};
+    return kNames[static_cast<int>(refusal)];
 }
 
 std::u16string RefusalText(char16_t letter, Refusal refusal) {

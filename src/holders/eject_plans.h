@@ -23,7 +23,7 @@ struct PlannedEject {
     char16_t sameDeviceAs = 0;  // 0: ejected on its own
 };
 
-// The removable and external drives in letter order, each device once.
+// The removable and external drives in letter order, each device once; disc drives are left out.
 std::vector<PlannedEject> PlanEjectAll(const std::vector<DriveInfo>& drives, DeviceEject& devices);
 
 // The exit code of several results: an error before a held drive before success.
@@ -80,5 +80,6 @@ EjectSteps EjectMedium(char16_t letter, Volumes& volumes, MillisecondClock& cloc
 const char* StepName(EjectStep step);
 std::u16string StepText(EjectStep step);
 std::u16string RefusalText(char16_t letter, Refusal refusal);
+const char* RefusalName(Refusal refusal);  // "" for None
 
 }  // namespace varnel::holders
