@@ -274,6 +274,9 @@ void HoldersWindow::Eject_Click() {
 }
 
 void HoldersWindow::ForceEject_Click() {
+    if (!IsWindowVisible(Item(kHoldersForce))) {
+        return;  // offered only after a veto, whatever another program posts
+    }
     // Asked here, before the worker starts: its question to go on just returns this answer. A
     // "no" still lets the volume be locked and ejected when every file has been closed by then.
     const bool confirmed = services_.boxes.Show(window_, ForceQuestion(letter_, report_.holders),

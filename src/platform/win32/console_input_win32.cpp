@@ -3,27 +3,28 @@
 #include <windows.h>
 
 #include <cwctype>
+#include <string>
 
+#include "platform/win32/scoped_handle.h"
 #include "platform/win32/text.h"
 
 namespace varnel::win32 {
 namespace {
 
-// More than any answer needs; a longer line is read no further and answers no.
+// More than any answer needs; the rest of a longer line is not read, and the line answers no.
 constexpr DWORD kLineChars = 64;
 
 std::wstring Trimmed(const wchar_t* text, size_t length) {
-    std::wstring line(text, length);
-    const size_t end = line.find_last_not_of(L" \t\r\n");
+    const std::wstring line(text, length);
     const size_t begin = line.find_first_not_of(L" \t\r\n");
-    if (end == std::wstring::npos) {
+    if (begin == std::wstring::npos) {
         return {};
     }
-    line = line.substr(begin, end - begin + 1);
-    for (wchar_t& c : line) {
+    std::wstring word = line.substr(begin, line.find_last_not_of(L" \t\r\n") - begin + 1);
+    for (wchar_t& c : word) {
         c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
     }
-    return line;
+    return word;
 }
 
 }  // namespace
@@ -36,19 +37,21 @@ bool ConsoleInputWin32::AskYesNo(const std::u16string& question) {
     if (input == nullptr || input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) {
         return false;
     }
-    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-    DWORD written = 0;
-    const std::u16string shown = question + u" ";
-    if (GetConsoleMode(error, &mode)) {
-        WriteConsoleW(error, Wide(shown), static_cast<DWORD>(shown.size()), &written, nullptr);
-    } else {
-        const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-        WriteConsoleW(output, Wide(shown), static_cast<DWORD>(shown.size()), &written, nullptr);
+    // The question goes to the console itself, so that it is seen even when the output streams
+    // go to files.
+    const ScopedHandle console(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+    if (!console.Valid()) {
+        return false;
     }
+    const std::u16string shown = question + u" ";
+    DWORD written = 0;
+    WriteConsoleW(console.Get(), Wide(shown), static_cast<DWORD>(shown.size()), &written, nullptr);
     wchar_t line[kLineChars] = {};
     DWORD read = 0;
     if (!ReadConsoleW(input, line, kLineChars, &read, nullptr) || read == 0) {
-        return false;  // the end of the input (Ctrl+Z) or no console after all
+        return false;  // the end of the input (Ctrl+Z)
     }
     const std::wstring answer = Trimmed(line, read);
     return answer == L"y" || answer == L"yes";
