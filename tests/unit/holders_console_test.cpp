@@ -192,7 +192,7 @@ TEST(HoldersConsole, CommandsExitCodesAndStreams) {
     }
 }
 
-// Drives E:, F: and G:, G: on E:'s device, F:'s device vetoing, and a disc drive left alone.
+// Drives E:, F: and G:, G: on F:'s device, which vetoes, and a disc drive left alone.
 struct ThreeDrives : testing::FakeSystem {
     ThreeDrives() {
         drives = {{u'G', DriveKind::Removable, u"", u"", 0},
@@ -204,7 +204,7 @@ struct ThreeDrives : testing::FakeSystem {
         return u"\\Device\\HarddiskVolume" + std::u16string(1, letter);
     }
     std::u16string FindDevice(char16_t letter) override {
-        return letter == u'F' ? u"USB\\B" : letter == u'H' ? u"IDE\\CD" : u"USB\\A";
+        return letter == u'E' ? u"USB\\A" : letter == u'H' ? u"IDE\\CD" : u"USB\\B";
     }
     EjectAnswer RequestEject(const std::u16string& device) override {
         asked += std::string(device.begin(), device.end()) + " ";
@@ -223,12 +223,12 @@ TEST(HoldersConsole, EjectAllTakesEachDeviceOnceAndEndsWithTheWorstCode) {
     for (const Json& drive : json["drives"])
         results += drive["drive"].get<std::string>() + drive["result"].get<std::string>() +
                    std::to_string(drive["exit_code"].get<int>()) + " ";
-    EXPECT_EQ(results, "E:ejected0 F:vetoed1 G:same_device0 ");
-    EXPECT_EQ(json["drives"][2]["same_device_as"], "E:");
+    EXPECT_EQ(results, "E:ejected0 F:vetoed1 G:same_device1 ");
+    EXPECT_EQ(json["drives"][2]["same_device_as"], "F:");
 
     ThreeDrives text;
     EXPECT_EQ(text.Run(Words(u"eject --all")), 1);
-    EXPECT_NE(text.out.find(u"G: 与 E: 在同一设备上,已随 E: 一同处理。\n"), std::u16string::npos)
+    EXPECT_NE(text.out.find(u"G: 与 F: 在同一设备上,已随 F: 一同处理。\n"), std::u16string::npos)
         << ToUtf8(text.out);
 }
 
