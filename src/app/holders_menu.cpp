@@ -30,7 +30,8 @@ std::u16string EjectEachDrive(const HoldersServices& services) {
     using namespace holders;
     std::vector<PlannedEject> plan;
     try {
-        plan = PlanEjectAll(services.drives.List(), services.devices);
+        plan = PlanEjectAll(WithoutSubstitutes(services.drives.List(), services.drives),
+                            services.devices);
     } catch (const PlatformError& failure) {
         return FailureText(failure);
     }

@@ -109,8 +109,8 @@ private:
     // Every removable and external drive as eject X: would do it, one after another; the run
     // ends with the worst of their exit codes.
     int EjectAll() {
-        const std::vector<DriveInfo> drives = services_.drives.List();
-        const std::vector<PlannedEject> plan = PlanEjectAll(drives, services_.devices);
+        const std::vector<PlannedEject> plan = PlanEjectAll(
+            WithoutSubstitutes(services_.drives.List(), services_.drives), services_.devices);
         if (plan.empty()) {
             return Print({{"command", "eject"}, {"all", true}, {"drives", Json::array()}},
                          ListText({}), kExitClear);

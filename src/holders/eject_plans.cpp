@@ -4,6 +4,7 @@
 #include <map>
 
 #include "holders/console_commands.h"
+#include "holders/drive_match.h"
 #include "platform/platform_error.h"
 
 namespace varnel::holders {
@@ -64,6 +65,13 @@ std::vector<PlannedEject> PlanEjectAll(const std::vector<DriveInfo>& drives, Dev
         plan.push_back(planned);
     }
     return plan;
+}
+
+std::vector<DriveInfo> WithoutSubstitutes(std::vector<DriveInfo> drives, Drives& names) {
+    std::erase_if(drives, [&names](const DriveInfo& drive) {
+        return IsSubstitute(names.DeviceName(drive.letter));
+    });
+    return drives;
 }
 
 int WorstExitCode(const std::vector<int>& exitCodes) {

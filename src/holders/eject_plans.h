@@ -25,6 +25,9 @@ struct PlannedEject {
 
 // The removable and external drives in letter order, each device once; disc drives are left out.
 std::vector<PlannedEject> PlanEjectAll(const std::vector<DriveInfo>& drives, DeviceEject& devices);
+// The drives without SUBST letters, which have no device of their own: their drive's letter
+// ejects that device.
+std::vector<DriveInfo> WithoutSubstitutes(std::vector<DriveInfo> drives, Drives& names);
 
 // The exit code of several results: an error before a held drive before success.
 int WorstExitCode(const std::vector<int>& exitCodes);

@@ -192,16 +192,19 @@ TEST(HoldersConsole, CommandsExitCodesAndStreams) {
     }
 }
 
-// Drives E:, F: and G:, G: on F:'s device, which vetoes, and a disc drive left alone.
+// Drives E:, F: and G:, G: on F:'s device, which vetoes; a disc drive and a SUBST letter (on F:'s
+// device too) are left alone.
 struct ThreeDrives : testing::FakeSystem {
     ThreeDrives() {
-        drives = {{u'G', DriveKind::Removable, u"", u"", 0},
+        drives = {{u'S', DriveKind::Removable, u"", u"", 0},  // SUBST of a folder on F:
+                  {u'G', DriveKind::Removable, u"", u"", 0},
                   {u'E', DriveKind::Removable, u"", u"", 0},
                   {u'F', DriveKind::External, u"", u"", 0},
                   {u'H', DriveKind::CdRom, u"", u"", 0}};
     }
     std::u16string DeviceName(char16_t letter) override {
-        return u"\\Device\\HarddiskVolume" + std::u16string(1, letter);
+        return letter == u'S' ? u"\\??\\F:\\work"
+                              : u"\\Device\\HarddiskVolume" + std::u16string(1, letter);
     }
     std::u16string FindDevice(char16_t letter) override {
         return letter == u'E' ? u"USB\\A" : letter == u'H' ? u"IDE\\CD" : u"USB\\B";
