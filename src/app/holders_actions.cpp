@@ -35,6 +35,31 @@ std::u16string SelfPath() {
     return FromWide(path.data(), length);
 }
 
+// The steps of a forced eject on one line, ending with how the device's eject went.
+std::u16string ForceLine(char16_t letter, const EjectSteps& steps) {
+    if (steps.refusal != Refusal::None) {
+        return RefusalText(letter, steps.refusal);
+    }
+    std::u16string line;
+    for (const EjectStep step : steps.steps) {
+        if (step != EjectStep::EjectRequested) {
+            line += (line.empty() ? u"" : u" ") + StepText(step);
+        }
+    }
+    return steps.eject ? line + u" " + EjectLine(letter, *steps.eject) : line;
+}
+
+// Whether the drive is still there to force after this eject: vetoed, or a forced eject that
+// stopped before the device went.
+bool StillHeld(const HolderJobResult& result) {
+    if (result.ejected) {
+        return result.ejected->result == EjectResult::Vetoed;
+    }
+    const std::optional<EjectSteps>& forced = result.forced;
+    return forced->refusal == Refusal::None &&
+           (!forced->eject || forced->eject->result == EjectResult::Vetoed);
+}
+
 }  // namespace
 
 void HoldersWindow::Start(const std::u16string& busyLine, std::function<HolderJobResult()> work,
@@ -94,6 +119,12 @@ void HoldersWindow::OnResult() {
     if (result.ejected) {
         SetLine(kHoldersLine, EjectLine(letter_, *result.ejected));
     }
+    if (result.forced) {
+        SetLine(kHoldersLine, ForceLine(letter_, *result.forced));
+    }
+    if (result.ejected || result.forced) {
+        ShowWindow(Item(kHoldersForce), StillHeld(result) ? SW_SHOW : SW_HIDE);
+    }
     if (result.askToEndLeft && !Endable(report_.holders, services_.processes).empty()) {
         EndAfterAsking(report_.holders);
     }
@@ -142,7 +173,7 @@ void HoldersWindow::SetBusy(bool busy) {
     SendMessageW(progress, PBM_SETMARQUEE, busy, 0);
     // Looking again stays possible: it replaces the work under way.
     const HWND focus = GetFocus();
-    for (int id : {kHoldersClose, kHoldersEnd, kHoldersFreeAll, kHoldersEject}) {
+    for (int id : {kHoldersClose, kHoldersEnd, kHoldersFreeAll, kHoldersEject, kHoldersForce}) {
         if (busy && focus == Item(id)) {
             SetFocus(Item(kHoldersList));  // the keyboard never stays on a disabled button
         }
@@ -246,6 +277,27 @@ void HoldersWindow::Eject_Click() {
         }
         return result;
     });
+}
+
+void HoldersWindow::ForceEject_Click() {
+    if (!IsWindowVisible(Item(kHoldersForce))) {
+        return;  // offered only after a veto, whatever another program posts
+    }
+    // Asked here, before the worker starts: its question to go on just returns this answer. A
+    // "no" still lets the volume be locked and ejected when every file has been closed by then.
+    const bool confirmed = services_.boxes.Show(window_, ForceQuestion(letter_, report_.holders),
+                                                kStyleInfoYesNo) == kAnswerYes;
+    Start(u"正在强制弹出 " + DriveText(letter_) + u"...",
+          [work = work_, &volumes = services_.volumes, letter = letter_, confirmed]() mutable {
+              HolderJobResult result;
+              result.forced = ForceEject(letter, volumes, work.devices, work.clock,
+                                         [confirmed] { return confirmed; });
+              const auto& eject = result.forced->eject;
+              if (!eject || eject->result != EjectResult::Ejected) {
+                  result.report = LookAt(letter, work);
+              }
+              return result;
+          });
 }
 
 void HoldersWindow::Elevate_Click() {

@@ -1,13 +1,19 @@
-// The menu 占用查询: the drives present when it opens, each opening its holders window.
+// The menu 占用查询: the drives present when it opens, each opening its holders window, and the
+// eject of them all.
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <algorithm>
+#include <mutex>
+#include <thread>
 
 #include "app/holders_window.h"
+#include "holders/holder_texts.h"
+#include "holders/report_text.h"
 #include "layout/layout.h"
 #include "platform/win32/text.h"
+#include "platform/window_services.h"
 
 namespace varnel::win32 {
 
@@ -17,6 +23,36 @@ constexpr UINT_PTR kMenuSubclass = 2;
 
 bool IsHoldersItem(UINT id) {
     return id >= kMenuHoldersNone && id < kMenuHoldersDrive + 26;
+}
+
+// Each drive as the holders window's eject does it, one after another; one line each.
+std::u16string EjectEachDrive(const HoldersServices& services) {
+    using namespace holders;
+    std::vector<PlannedEject> plan;
+    try {
+        plan = PlanEjectAll(WithoutSubstitutes(services.drives.List(), services.drives),
+                            services.devices);
+    } catch (const PlatformError& failure) {
+        return FailureText(failure);
+    }
+    if (plan.empty()) {
+        return ListText({});
+    }
+    std::u16string report;
+    for (const PlannedEject& planned : plan) {
+        if (planned.sameDeviceAs != 0) {
+            report += SameDeviceText(planned.letter, planned.sameDeviceAs);
+            continue;
+        }
+        try {
+            report += EjectLine(planned.letter,
+                                EjectDrive(planned.letter, services.devices, services.clock)) +
+                      u"\n";
+        } catch (const PlatformError& failure) {
+            report += DriveText(planned.letter) + u": " + FailureText(failure) + u"\n";
+        }
+    }
+    return report;
 }
 
 }  // namespace
@@ -76,7 +112,45 @@ void HoldersMenu::FillMenu(HMENU popup) {
     if (drives.empty()) {
         AppendMenuW(popup, MF_STRING | MF_GRAYED, kMenuHoldersNone,
                     reinterpret_cast<const wchar_t*>(kHoldersNoDrive.data()));
+        return;
     }
+    bool running = false;
+    {
+        const std::lock_guard guard(ejectAll_->lock);
+        running = ejectAll_->running;
+    }
+    AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(popup, MF_STRING | (running ? MF_GRAYED : 0), kMenuHoldersEjectAll,
+                L"弹出全部可移动驱动器");
+}
+
+void HoldersMenu::EjectAll() {
+    {
+        const std::lock_guard guard(ejectAll_->lock);
+        if (ejectAll_->running) {
+            return;  // one at a time
+        }
+        ejectAll_->running = true;
+        ejectAll_->window = main_;
+    }
+    std::thread([mailbox = ejectAll_, services = services_] {
+        std::u16string report = EjectEachDrive(services);
+        const std::lock_guard guard(mailbox->lock);
+        mailbox->report = std::move(report);
+        if (mailbox->window != nullptr) {
+            PostMessageW(mailbox->window, kEjectAllMessage, 0, 0);
+        }
+    }).detach();
+}
+
+void HoldersMenu::OnEjectAllDone() {
+    std::u16string report;
+    {
+        const std::lock_guard guard(ejectAll_->lock);
+        report.swap(ejectAll_->report);
+        ejectAll_->running = false;
+    }
+    services_.boxes.Show(main_, report, kStyleInfoOk);
 }
 
 LRESULT CALLBACK HoldersMenu::MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -97,12 +171,22 @@ LRESULT CALLBACK HoldersMenu::MainProc(HWND window, UINT message, WPARAM wParam,
                 menu->Open(char16_t(u'A' + (id - kMenuHoldersDrive)));
                 return 0;
             }
+            if (lParam == 0 && id == kMenuHoldersEjectAll) {
+                menu->EjectAll();
+                return 0;
+            }
             break;
         }
-        case WM_NCDESTROY:
+        case kEjectAllMessage:
+            menu->OnEjectAllDone();
+            return 0;
+        case WM_NCDESTROY: {
             RemoveWindowSubclass(window, MainProc, kMenuSubclass);
             menu->main_ = nullptr;
+            const std::lock_guard guard(menu->ejectAll_->lock);
+            menu->ejectAll_->window = nullptr;  // a worker still running reports to nobody
             break;
+        }
         default:
             break;
     }

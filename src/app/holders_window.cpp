@@ -143,6 +143,7 @@ void HoldersWindow::CreateControls() {
         SendMessageW(list, LVM_INSERTCOLUMNW, WPARAM(i), LPARAM(&column));
     }
     ShowWindow(Item(kHoldersElevate), SW_HIDE);
+    ShowWindow(Item(kHoldersForce), SW_HIDE);
 }
 
 void HoldersWindow::ApplyDpi(unsigned dpi) {
@@ -211,6 +212,7 @@ void HoldersWindow::SetDrive(char16_t letter) {
     letter_ = letter;
     SetWindowTextW(window_, Wide(HoldersCaption(letter)));
     SetWindowTextW(Item(kHoldersEject), Wide(EjectCaption(letter)));
+    ShowWindow(Item(kHoldersForce), SW_HIDE);  // offered again after a veto of this drive
     FillDrives();
     Refresh_Click();
 }
@@ -332,6 +334,9 @@ void HoldersWindow::OnCommand(int id, int code, HWND control) {
                 break;
             case kHoldersEject:
                 Eject_Click();
+                break;
+            case kHoldersForce:
+                ForceEject_Click();
                 break;
             default:
                 break;

@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "holders/eject_plans.h"
 #include "holders/holders_view.h"
+#include "layout/layout.h"
 #include "platform/platform_error.h"
 #include "platform/shell_starter.h"
 #include "platform/win32/scoped_gdi.h"
@@ -43,13 +45,18 @@ struct HoldersServices {
     DeviceEject& devices;
     ShellStarter& shell;
     WindowBoxes& boxes;
+    Volumes& volumes;  // called from worker threads too
 };
+
+// The menu's item that ejects every removable drive, after the drives' items.
+inline constexpr UINT kMenuHoldersEjectAll = kMenuHoldersDrive + 26;
 
 // The one result of a piece of work.
 struct HolderJobResult {
     std::optional<holders::HolderReport> report;  // the look after the work
     std::optional<holders::FreeOutcome> freed;
     std::optional<holders::EjectOutcome> ejected;
+    std::optional<holders::EjectSteps> forced;
     std::optional<PlatformError> failure;
     bool askToEndLeft = false;  // freeing all: ask whether to end those still holding the drive
 };
@@ -112,6 +119,7 @@ private:
     void End_Click();
     void FreeAll_Click();
     void Eject_Click();
+    void ForceEject_Click();
     void Elevate_Click();
 
     HoldersServices services_;
@@ -142,12 +150,25 @@ public:
     void Open(char16_t letter);
 
 private:
+    // Where the worker of 弹出全部可移动驱动器 leaves its report for the main window.
+    struct EjectAllMailbox {
+        std::mutex lock;
+        HWND window = nullptr;
+        bool running = false;
+        std::u16string report;
+    };
+    static constexpr UINT kEjectAllMessage = WM_APP + 20;
+
     static LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                      UINT_PTR id, DWORD_PTR self);
     void FillMenu(HMENU popup);
     HoldersWindow* OpenWindowOf(char16_t letter);
+    // Ejects every removable and external drive on a worker; the report comes in a box.
+    void EjectAll();
+    void OnEjectAllDone();
 
     HoldersServices services_;
+    std::shared_ptr<EjectAllMailbox> ejectAll_ = std::make_shared<EjectAllMailbox>();
     HWND main_ = nullptr;
     std::vector<std::unique_ptr<HoldersWindow>> windows_;
 };

@@ -24,6 +24,7 @@
 #include "platform/win32/shell_starter_win32.h"
 #include "platform/win32/text.h"
 #include "platform/win32/toolhelp_processes.h"
+#include "platform/win32/volumes_win32.h"
 #include "platform/win32/winhttp_transport.h"
 
 namespace {
@@ -80,7 +81,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     DeviceEjectWin32 devices;
     ShellStarterWin32 shell;
     SystemWindowBoxes windowBoxes;
-    HoldersMenu holders{{drives, scanner, processes, starter, clock, devices, shell, windowBoxes}};
+    VolumesWin32 volumes;
+    HoldersMenu holders{
+        {drives, scanner, processes, starter, clock, devices, shell, windowBoxes, volumes}};
     holders.Attach(form1.Handle());
     if (const auto letter = varnel::holders::ParseHoldersArguments(Arguments())) {
         holders.Open(*letter);

@@ -9,6 +9,7 @@
 
 #include "holders/console_commands.h"
 #include "platform/win32/clock_win32.h"
+#include "platform/win32/console_input_win32.h"
 #include "platform/win32/console_output_win32.h"
 #include "platform/win32/device_eject_win32.h"
 #include "platform/win32/drives_win32.h"
@@ -16,6 +17,7 @@
 #include "platform/win32/program_starter_win32.h"
 #include "platform/win32/text.h"
 #include "platform/win32/toolhelp_processes.h"
+#include "platform/win32/volumes_win32.h"
 
 int wmain(int argc, wchar_t** argv) {
     // DLLs only from System32: never a planted copy beside the program or in the current folder.
@@ -34,7 +36,10 @@ int wmain(int argc, wchar_t** argv) {
     win32::Win32ProgramStarter starter;
     win32::DeviceEjectWin32 devices;
     win32::TickClock clock;
-    holders::ConsoleServices services{drives, scanner, processes, starter, devices, clock, output};
+    win32::VolumesWin32 volumes;
+    win32::ConsoleInputWin32 input;
+    holders::ConsoleServices services{drives, scanner, processes, starter, devices,
+                                      clock,  output,  volumes,   input};
     try {
         return holders::RunConsole(arguments, services);
     } catch (const std::exception& error) {

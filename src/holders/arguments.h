@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,12 @@ struct Command {
     bool free = false;  // eject: free the drive first
     bool kill = false;  // free, eject --free: end the holders that do not close
     uint32_t waitSeconds = 5;
+    // eject only:
+    bool all = false;    // every removable and external drive instead of one letter
+    bool media = false;  // the medium alone; a card reader stays
+    bool force = false;  // after a veto: lock, and dismount if files stay open
+    bool yes = false;    // --force without asking
+    std::optional<uint32_t> ejectWaitSeconds;  // --wait: try again while vetoed
 };
 
 inline constexpr uint32_t kMaxWaitSeconds = 3600;
@@ -31,6 +38,9 @@ enum class ArgumentProblem {
     BadOption,       // an option the command does not take
     NoSeconds,       // --wait at the end
     BadSeconds,      // --wait followed by no whole number from 0 to kMaxWaitSeconds
+    AllWithDrive,    // eject --all and a drive letter too
+    Conflict,        // two eject options that cannot go together
+    YesAlone,        // --yes without --force
 };
 
 struct ParsedArguments {
@@ -42,7 +52,8 @@ struct ParsedArguments {
 };
 
 // The arguments after the program's name. --json may stand anywhere and counts even when the
-// rest makes no command; --kill with eject implies --free.
+// rest makes no command; --kill with eject implies --free. eject takes --all in place of the
+// drive; --media goes alone, --all not with --force.
 ParsedArguments ParseArguments(const std::vector<std::u16string>& arguments);
 
 }  // namespace varnel::holders

@@ -1,10 +1,12 @@
 #include "holders/console_commands.h"
 
 #include <exception>
+#include <map>
 #include <optional>
 
 #include "holders/arguments.h"
 #include "holders/collect_holders.h"
+#include "holders/eject_plans.h"
 #include "holders/holder_texts.h"
 #include "holders/report_json.h"
 #include "holders/report_text.h"
@@ -63,6 +65,9 @@ private:
             const std::vector<DriveInfo> drives = services_.drives.List();
             return Print(ListJson(drives), ListText(drives), kExitClear);
         }
+        if (command_.kind == CommandKind::Eject && command_.all) {
+            return EjectAll();
+        }
         drive_ = {command_.letter, services_.drives.DeviceName(command_.letter)};
         if (drive_.device.empty()) {
             return Fail(u"驱动器 " + DriveText(command_.letter) + u" 不存在。");
@@ -85,27 +90,209 @@ private:
         return Eject();
     }
 
+    // One drive's eject: its JSON and exit code. Its text is shown as it goes (standard error
+    // for an error), since a wait or a question can come in between.
+    struct Ejected {
+        Json json;
+        int exitCode = kExitClear;
+    };
+
     int Eject() {
+        Ejected ejected = EjectOne(command_.letter);
+        if (command_.json) {
+            ejected.json["exit_code"] = ejected.exitCode;
+            services_.output.Out(FromUtf8(ejected.json.dump(2)) + u"\n");
+        }
+        return ejected.exitCode;
+    }
+
+    // Every removable and external drive as eject X: would do it, one after another; the run
+    // ends with the worst of their exit codes.
+    int EjectAll() {
+        const std::vector<PlannedEject> plan = PlanEjectAll(
+            WithoutSubstitutes(services_.drives.List(), services_.drives), services_.devices);
+        if (plan.empty()) {
+            return Print({{"command", "eject"}, {"all", true}, {"drives", Json::array()}},
+                         ListText({}), kExitClear);
+        }
+        Json results = Json::array();
+        std::vector<int> codes;
+        std::map<char16_t, int> codeOf;
+        for (const PlannedEject& planned : plan) {
+            Ejected ejected;
+            if (planned.sameDeviceAs != 0) {
+                Show(SameDeviceText(planned.letter, planned.sameDeviceAs));
+                ejected.json = {{"command", "eject"},
+                                {"drive", ToUtf8(DriveText(planned.letter))},
+                                {"result", "same_device"},
+                                {"same_device_as", ToUtf8(DriveText(planned.sameDeviceAs))}};
+                ejected.exitCode = codeOf[planned.sameDeviceAs];
+            } else {
+                ejected = EjectListed(planned.letter);
+            }
+            codeOf[planned.letter] = ejected.exitCode;
+            codes.push_back(ejected.exitCode);
+            ejected.json["exit_code"] = ejected.exitCode;
+            results.push_back(std::move(ejected.json));
+        }
+        const int exitCode = WorstExitCode(codes);
+        if (command_.json) {
+            Json json = {{"command", "eject"}, {"all", true}, {"drives", results}};
+            json["exit_code"] = exitCode;
+            services_.output.Out(FromUtf8(json.dump(2)) + u"\n");
+        }
+        return exitCode;
+    }
+
+    // A drive of the list; its failure is its own, and the next drive is still ejected.
+    Ejected EjectListed(char16_t letter) {
+        std::u16string error;
+        try {
+            drive_ = {letter, services_.drives.DeviceName(letter)};
+            if (!drive_.device.empty()) {
+                return EjectOne(letter);
+            }
+            error = u"驱动器 " + DriveText(letter) + u" 不存在。";
+        } catch (const PlatformError& failure) {
+            error = u"操作失败：" + failure.Operation() + u" / " + failure.Detail();
+        }
+        ShowError(error + u"\n");
+        return {
+            {{"command", "eject"}, {"drive", ToUtf8(DriveText(letter))}, {"error", ToUtf8(error)}},
+            kExitError};
+    }
+
+    Ejected EjectOne(char16_t letter) {
+        if (command_.media) {
+            return EjectMediumOnly(letter);
+        }
+        if (command_.force) {
+            // Before any request: the system's, a page file's and an internal disk's volume are
+            // never forced, and need not be asked for at all.
+            const Refusal refusal = RefusalFor(services_.volumes.Describe(letter));
+            if (refusal != Refusal::None) {
+                return Refused(letter, refusal);
+            }
+        }
+        const bool cardReader = IsCardReader(letter);
         std::optional<FreeOutcome> freed;
         if (command_.free) {
             freed = Free();
-            if (!command_.json) {
-                services_.output.Out(FreeText(command_.letter, *freed));
+            Show(FreeText(letter, *freed));
+        }
+        HolderReport after;
+        EjectOutcome outcome;
+        if (command_.ejectWaitSeconds) {
+            Show(u"正在弹出 " + DriveText(letter) + u",被拒绝时最多等待 " +
+                 Number(*command_.ejectWaitSeconds) + u" 秒...\n");
+            outcome = EjectWaiting(
+                letter, services_.devices, services_.clock, *command_.ejectWaitSeconds,
+                [this] { return Look(); },
+                [&](const HolderReport& now) {
+                    after = now;
+                    Show(WhoText(letter, now));
+                });
+        } else {
+            outcome = EjectDrive(letter, services_.devices, services_.clock);
+            if (outcome.result == EjectResult::Vetoed) {
+                after = Look();
             }
         }
-        const EjectOutcome outcome =
-            EjectDrive(command_.letter, services_.devices, services_.clock);
-        const HolderReport after = outcome.result == EjectResult::Vetoed ? Look() : HolderReport{};
-        Json json = EjectJson(command_.letter, outcome, after);
+        Json json = EjectJson(letter, outcome, after);
         if (freed) {
-            json["free"] = FreeJson(command_.letter, *freed);
+            json["free"] = FreeJson(letter, *freed);
         }
-        const std::u16string text = EjectText(command_.letter, outcome, after);
-        if (outcome.result == EjectResult::DeviceNotFound && !command_.json) {
+        const std::u16string text = EjectText(letter, outcome, after);
+        if (outcome.result == EjectResult::DeviceNotFound) {
+            ShowError(text);
+            return {json, kExitError};
+        }
+        Show(text);
+        if (cardReader) {
+            Show(CardReaderHint(letter));
+            json["card_reader"] = true;
+        }
+        if (command_.force && outcome.result == EjectResult::Vetoed) {
+            return Force(letter, std::move(json));
+        }
+        return {json, EjectExitCode(outcome)};
+    }
+
+    // A drive whose kind cannot be told is ejected as any other, without the hint.
+    bool IsCardReader(char16_t letter) {
+        try {
+            return services_.volumes.Describe(letter).cardReader;
+        } catch (const PlatformError&) {
+            return false;
+        }
+    }
+
+    Ejected Refused(char16_t letter, Refusal refusal) {
+        const std::u16string text = RefusalText(letter, refusal);
+        ShowError(text + u"\n");
+        return {{{"command", "eject"},
+                 {"drive", ToUtf8(DriveText(letter))},
+                 {"refusal", RefusalName(refusal)},
+                 {"error", ToUtf8(text)}},
+                kExitError};
+    }
+
+    // After a veto: lock, or with the person's consent dismount, then eject.
+    Ejected Force(char16_t letter, Json json) {
+        const EjectSteps steps =
+            ForceEject(letter, services_.volumes, services_.devices, services_.clock,
+                       [this, letter] { return ConfirmDismount(letter); });
+        HolderReport after;
+        if (steps.eject && steps.eject->result == EjectResult::Vetoed) {
+            after = Look();
+        }
+        Show(StepLines(steps) + (steps.eject ? EjectText(letter, *steps.eject, after) : u""));
+        json["force"] = StepsJson(letter, steps, after);
+        return {json, steps.eject ? EjectExitCode(*steps.eject) : kExitHeld};
+    }
+
+    // --yes agrees; JSON's reader is a program and is never asked; otherwise the person is.
+    bool ConfirmDismount(char16_t letter) {
+        if (command_.yes) {
+            return true;
+        }
+        if (command_.json) {
+            return false;
+        }
+        return services_.input.AskYesNo(ForceQuestion(letter, Look().holders) + u" (y/N)");
+    }
+
+    Ejected EjectMediumOnly(char16_t letter) {
+        const EjectSteps steps = EjectMedium(letter, services_.volumes, services_.clock);
+        if (steps.refusal != Refusal::None) {
+            return Refused(letter, steps.refusal);
+        }
+        const bool held = steps.steps.back() == EjectStep::LockRefused;
+        const HolderReport holders = held ? Look() : HolderReport{};
+        Show(StepLines(steps) + (held ? WhoText(letter, holders) : u""));
+        Json json = {{"command", "eject"}, {"drive", ToUtf8(DriveText(letter))}, {"media", true}};
+        json.update(StepsJson(letter, steps, holders));
+        return {json, held ? kExitHeld : kExitClear};
+    }
+
+    static std::u16string StepLines(const EjectSteps& steps) {
+        std::u16string text;
+        for (const EjectStep step : steps.steps) {
+            text += StepText(step) + u"\n";
+        }
+        return text;
+    }
+
+    void Show(const std::u16string& text) {
+        if (!command_.json) {
+            services_.output.Out(text);
+        }
+    }
+
+    void ShowError(const std::u16string& text) {
+        if (!command_.json) {
             services_.output.Err(text);
-            return kExitError;
         }
-        return Print(json, text, EjectExitCode(outcome));
     }
 
     HolderReport Look() {

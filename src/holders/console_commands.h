@@ -8,11 +8,13 @@
 #include "holders/free_policy.h"
 #include "holders/holder_model.h"
 #include "platform/clock.h"
+#include "platform/console_input.h"
 #include "platform/console_output.h"
 #include "platform/device_eject.h"
 #include "platform/drives.h"
 #include "platform/holder_scan.h"
 #include "platform/processes.h"
+#include "platform/volumes.h"
 
 namespace varnel::holders {
 
@@ -35,6 +37,8 @@ struct ConsoleServices {
     DeviceEject& devices;
     MillisecondClock& clock;
     ConsoleOutput& output;
+    Volumes& volumes;
+    ConsoleInput& input;  // asked before a forced dismount
 };
 
 // Runs the command the arguments (without the program's name) give; returns the exit code.

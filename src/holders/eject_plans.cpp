@@ -4,6 +4,7 @@
 #include <map>
 
 #include "holders/console_commands.h"
+#include "holders/drive_match.h"
 #include "platform/platform_error.h"
 
 namespace varnel::holders {
@@ -50,6 +51,9 @@ std::vector<PlannedEject> PlanEjectAll(const std::vector<DriveInfo>& drives, Dev
     std::map<std::u16string, char16_t> firstOfDevice;
     std::vector<PlannedEject> plan;
     for (const DriveInfo& drive : sorted) {
+        if (drive.kind == DriveKind::CdRom) {
+            continue;  // a disc drive stays: its eject only opens the tray
+        }
         PlannedEject planned{drive.letter, 0};
         const std::u16string device = devices.FindDevice(drive.letter);
         if (!device.empty()) {
@@ -61,6 +65,13 @@ std::vector<PlannedEject> PlanEjectAll(const std::vector<DriveInfo>& drives, Dev
         plan.push_back(planned);
     }
     return plan;
+}
+
+std::vector<DriveInfo> WithoutSubstitutes(std::vector<DriveInfo> drives, Drives& names) {
+    std::erase_if(drives, [&names](const DriveInfo& drive) {
+        return IsSubstitute(names.DeviceName(drive.letter));
+    });
+    return drives;
 }
 
 int WorstExitCode(const std::vector<int>& exitCodes) {
@@ -202,6 +213,11 @@ std::u16string StepText(EjectStep step) {
         u"已解除卷的锁定。",
     };
     return kTexts[static_cast<int>(step)];
+}
+
+const char* RefusalName(Refusal refusal) {
+    static const char* const kNames[] = {"", "windows_volume", "page_file_volume", "fixed_disk"};
+    return kNames[static_cast<int>(refusal)];
 }
 
 std::u16string RefusalText(char16_t letter, Refusal refusal) {

@@ -23,8 +23,11 @@ struct PlannedEject {
     char16_t sameDeviceAs = 0;  // 0: ejected on its own
 };
 
-// The removable and external drives in letter order, each device once.
+// The removable and external drives in letter order, each device once; disc drives are left out.
 std::vector<PlannedEject> PlanEjectAll(const std::vector<DriveInfo>& drives, DeviceEject& devices);
+// The drives without SUBST letters, which have no device of their own: their drive's letter
+// ejects that device.
+std::vector<DriveInfo> WithoutSubstitutes(std::vector<DriveInfo> drives, Drives& names);
 
 // The exit code of several results: an error before a held drive before success.
 int WorstExitCode(const std::vector<int>& exitCodes);
@@ -80,5 +83,6 @@ EjectSteps EjectMedium(char16_t letter, Volumes& volumes, MillisecondClock& cloc
 const char* StepName(EjectStep step);
 std::u16string StepText(EjectStep step);
 std::u16string RefusalText(char16_t letter, Refusal refusal);
+const char* RefusalName(Refusal refusal);  // "" for None
 
 }  // namespace varnel::holders

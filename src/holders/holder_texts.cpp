@@ -55,6 +55,15 @@ std::u16string ArgumentError(ArgumentProblem problem, const std::u16string& word
             reason = u"--wait 的秒数应为 0 到 " + Number(kMaxWaitSeconds) + u" 的整数,而不是" +
                      Quoted(word);
             break;
+        case ArgumentProblem::AllWithDrive:
+            reason = u"--all 弹出所有可移动驱动器,不能再指定驱动器" + Quoted(word);
+            break;
+        case ArgumentProblem::Conflict:
+            reason = u"选项" + Quoted(word) + u"不能同时使用";
+            break;
+        case ArgumentProblem::YesAlone:
+            reason = u"--yes 只能与 --force 一起使用";
+            break;
     }
     return u"参数错误: " + reason + u"。";
 }
@@ -209,6 +218,30 @@ std::u16string LeftWord(const LeftHolder& left) {
         word += u"。请先在命令行中离开该驱动器 (cd /d C:\\)";
     }
     return word;
+}
+
+std::u16string ForceQuestion(char16_t letter, const std::vector<Holder>& holders) {
+    std::u16string names;
+    for (const Holder& holder : holders) {
+        names += (names.empty() ? u"" : u", ") +
+                 (holder.program.empty() ? u"(未知程序)" : VisibleText(holder.program)) + u" (" +
+                 Number(holder.pid) + u")";
+    }
+    return u"仍有程序打开着 " + std::u16string{letter, u':'} +
+           u" 上的文件,强制卸载可能使它们丢失未保存的数据。列出的程序: " +
+           (names.empty() ? u"(无法查明)" : names) + u" 是否继续?";
+}
+
+std::u16string CardReaderHint(char16_t letter) {
+    const std::u16string drive{letter, u':'};
+    return drive +
+           u" 在读卡器中: 弹出整个设备后读卡器要重新插入才能再用;只取出卡可用 unplug eject " +
+           drive + u" --media,读卡器仍可使用。\n";
+}
+
+std::u16string SameDeviceText(char16_t letter, char16_t first) {
+    return std::u16string{letter, u':'} + u" 与 " + std::u16string{first, u':'} +
+           u" 在同一设备上,已随 " + std::u16string{first, u':'} + u" 一同处理。\n";
 }
 
 }  // namespace varnel::holders

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "holders/arguments.h"
 #include "holders/free_policy.h"
@@ -17,7 +18,11 @@ inline constexpr char16_t kUsage[] =
     u"  unplug who X:                        列出占用 X: 的进程\n"
     u"  unplug free X: [--kill] [--wait 秒]  请占用 X: 的进程关闭(默认等待 5 秒),"
     u"--kill 结束仍未关闭的进程\n"
-    u"  unplug eject X: [--free] [--kill]    弹出 X: 所在的设备,--free 先释放驱动器\n"
+    u"  unplug eject X: [--free] [--kill] [--wait 秒] [--force [--yes]]\n"
+    u"                                       弹出 X: 所在的设备,--free 先释放驱动器,"
+    u"--wait 被拒绝时重试,--force 被拒绝后强制卸载卷\n"
+    u"  unplug eject X: --media              只弹出介质(如读卡器中的卡),读卡器仍可使用\n"
+    u"  unplug eject --all [--free] [--kill] [--wait 秒]  依次弹出所有可移动驱动器和外接驱动器\n"
     u"  任一命令加 --json 输出 JSON。\n"
     u"退出码: 0 成功或无人占用, 1 仍被占用或弹出被拒绝, 2 错误, 3 无人占用但有进程无法检查\n";
 
@@ -43,5 +48,13 @@ std::u16string SizeText(uint64_t bytes);
 // A left holder's reason as the text output shows it: a calling command line that stands in the
 // drive is told how to leave it.
 std::u16string LeftWord(const LeftHolder& left);
+
+// The question before a forced dismount, naming the programs that may lose unsaved data; the
+// console adds " (y/N)".
+std::u16string ForceQuestion(char16_t letter, const std::vector<Holder>& holders);
+// After ejecting a card reader's drive: the reader can stay.
+std::u16string CardReaderHint(char16_t letter);
+// A drive of eject --all on the device of an earlier one.
+std::u16string SameDeviceText(char16_t letter, char16_t first);
 
 }  // namespace varnel::holders

@@ -82,4 +82,26 @@ Json EjectJson(char16_t letter, const EjectOutcome& outcome, const HolderReport&
     return json;
 }
 
+Json StepsJson(char16_t letter, const EjectSteps& steps, const HolderReport& holders) {
+    Json json = Json::object();
+    if (steps.refusal != Refusal::None) {
+        json["refusal"] = RefusalName(steps.refusal);
+    }
+    Json names = Json::array();
+    for (const EjectStep step : steps.steps) {
+        names.push_back(StepName(step));
+    }
+    json["steps"] = names;
+    if (steps.eject) {
+        Json eject = EjectJson(letter, *steps.eject, holders);
+        eject.erase("command");
+        eject.erase("drive");
+        json["eject"] = eject;
+    } else if (!steps.steps.empty() && steps.steps.back() == EjectStep::LockRefused) {
+        json["holders"] = Holders(holders.holders);
+        json["uninspected"] = holders.uninspected;
+    }
+    return json;
+}
+
 }  // namespace varnel::holders

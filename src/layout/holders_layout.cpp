@@ -18,6 +18,7 @@ constexpr HoldersControlSpec kHoldersControls[] = {
     {kHoldersEnd, K::Button, u"结束所选进程", {3540, 5580, 1860, 435}},
     {kHoldersFreeAll, K::Button, u"全部释放", {5520, 5580, 1620, 435}},
     {kHoldersEject, K::Button, u"弹出", {7260, 5580, 2160, 435}},
+    {kHoldersForce, K::Button, u"强制弹出…", {7380, 4920, 2040, 375}},
 };
 
 }  // namespace

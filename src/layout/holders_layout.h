@@ -24,6 +24,7 @@ enum HoldersControlId : int {
     kHoldersEnd = 308,
     kHoldersFreeAll = 309,
     kHoldersEject = 310,
+    kHoldersForce = 311,  // shown after a veto
 };
 
 struct HoldersControlSpec {

@@ -137,6 +137,21 @@ def lists_drives_and_finds_no_device(started):
     code, _, err = wine(UNPLUG, "eject", "T:")
     assert code == 2 and "找不到 T: 所在的设备" in err, (code, err)
 
+    # eject --all takes the drives list gives, so it runs only while T: is the one removable or
+    # external drive besides the disc drive U:, which it leaves alone: nothing of the machine's.
+    assert set(drives) == {"T:", "U:"}, drives
+    code, result = unplug_json("eject", "--all")
+    outcomes = {d["drive"]: (d["result"], d["exit_code"]) for d in result["drives"]}
+    assert code == 2 and outcomes == {"T:": ("device_not_found", 2)}, result
+
+    # The Windows volume is refused before any request is sent: C: stays as it was.
+    code, result = unplug_json("eject", "C:", "--force", "--yes")
+    assert code == 2 and result["refusal"] == "windows_volume", result
+    assert "steps" not in result and "device" not in result, result
+    code, out, _ = wine("cmd", "/c", "type", r"C:\windows\win.ini")
+    assert code == 0 and "[" in out, (code, out)  # win.ini still reads
+    assert unplug_json("list")[0] == 0
+
 
 def main():
     shutil.rmtree(WORK, ignore_errors=True)

@@ -24,6 +24,9 @@ std::string Parsed(const std::u16string& line) {
     std::string text = kinds[static_cast<int>(c.kind)];
     text += c.letter ? std::string(" ") + static_cast<char>(c.letter) : "";
     text += std::string(c.json ? " json" : "") + (c.free ? " free" : "") + (c.kill ? " kill" : "");
+    text += std::string(c.all ? " all" : "") + (c.media ? " media" : "") +
+            (c.force ? " force" : "") + (c.yes ? " yes" : "");
+    text += c.ejectWaitSeconds ? " retry" + std::to_string(*c.ejectWaitSeconds) : "";
     return text + " " + std::to_string(c.waitSeconds);
 }
 
@@ -38,13 +41,36 @@ TEST(HoldersArguments, ReadsValidCommandsAndRefusesTheRest) {
         {u"free T --wait 0 --kill", "free T kill 0"},
         {u"free T: --wait 3600", "free T 3600"},
         {u"eject T --kill --json", "eject T json free kill 5"},
-        {u"eject T: --free", "eject T free 5"}};
+        {u"eject T: --free", "eject T free 5"},
+        {u"eject --all", "eject all 5"},
+        {u"eject --json --kill --all --wait 9", "eject json free kill all retry9 5"},
+        {u"eject T: --wait 0 --force --yes", "eject T force yes retry0 5"},
+        {u"eject T: --media", "eject T media 5"}};
     for (const auto& [line, expected] : rows)
         EXPECT_EQ(Parsed(line), expected) << ToUtf8(line);
-    for (const char16_t* line :
-         {u"WHO T:", u"who T:\\x", u"who T:/", u"who 1:", u"who é:", u"who TX", u"who @:",
-          u"who [:", u"free T: --free", u"eject T: --wait 5", u"free T: --wait -1",
-          u"free T: --wait 3601", u"free T: --wait 4294967301"})
+    for (const char16_t* line : {u"WHO T:",
+                                 u"who T:\\x",
+                                 u"who T:/",
+                                 u"who 1:",
+                                 u"who é:",
+                                 u"who TX",
+                                 u"who @:",
+                                 u"who [:",
+                                 u"free T: --free",
+                                 u"free T: --media",
+                                 u"free T: --wait -1",
+                                 u"free T: --wait 3601",
+                                 u"free T: --wait 4294967301",
+                                 u"eject --all T:",
+                                 u"eject T: --all",
+                                 u"eject --all --force",
+                                 u"eject --all --media",
+                                 u"eject T: --media --kill",
+                                 u"eject T: --media --wait 1",
+                                 u"eject T: --yes",
+                                 u"eject T: --wait",
+                                 u"eject --all --yes",
+                                 u"who --all"})
         EXPECT_EQ(Parsed(line), "-") << ToUtf8(line);
 }
 
@@ -85,6 +111,12 @@ TEST(HoldersArguments, EveryAnswerToJsonIsOneObject) {
         {u"free T: --json --wait abc", 2,
          R"({"command": "free", "error": "参数错误: --wait 的秒数应为 0 到 3600 的整数,而不是“abc”。"})"},
         {u"free Q: --json", 2, R"({"command": "free", "error": "驱动器 Q: 不存在。"})"},
+        {u"eject --all T: --json", 2,
+         R"({"command": "eject", "error": "参数错误: --all 弹出所有可移动驱动器,不能再指定驱动器“T:”。"})"},
+        {u"eject T: --force --media --json", 2,
+         R"({"command": "eject", "error": "参数错误: 选项“--media --force”不能同时使用。"})"},
+        {u"eject T: --yes --json", 2,
+         R"({"command": "eject", "error": "参数错误: --yes 只能与 --force 一起使用。"})"},
         {u"who T: --json", 2, R"({"command": "who", "error": "内部错误: vector"})", true}};
     for (const Row& row : rows) {
         SCOPED_TRACE(ToUtf8(row.line));

@@ -136,6 +136,9 @@ TEST(HoldersConsole, CommandsExitCodesAndStreams) {
         {u"who S:", "", 0, 2, 0, "S: 是 SUBST 映射的驱动器(对应 \\??\\C:\\work),没有自己的设备名"},
         {u"who T:", "", kFails, 2, 0, "操作失败：NtQuerySystemInformation / 拒绝访问。\n"},
         {u"eject T:", "3", 0, 2, 0, "找不到 T: 所在的设备,无法弹出。\n"},
+        {u"eject --all", "3", 0, 0, 0, "没有可移动驱动器或外接驱动器。\n"},
+        {u"eject T: --wait 2", "3", kDevice | kVeto, 1, 2000,
+         "秒...\n占用 T: 的进程:\n3\n弹出 T: 被拒绝(已尝试 5 次)"},
         {u"eject T: --json", "3", 0, 2, 0, R"({"result": "device_not_found"})"},
         {u"eject T:", "3", kDevice, 0, 0, "已弹出 T: (USB\\1),可以拔下设备了。\n"},
         {u"eject T:", "3", kDevice | kVetoOnce, 0, 500, "已弹出 T: (USB\\1)"},
@@ -187,6 +190,117 @@ TEST(HoldersConsole, CommandsExitCodesAndStreams) {
             EXPECT_NE(text.find(row.says), std::string::npos) << text;
         }
     }
+}
+
+// Drives E:, F: and G:, G: on F:'s device, which vetoes; a disc drive and a SUBST letter (on F:'s
+// device too) are left alone.
+struct ThreeDrives : testing::FakeSystem {
+    ThreeDrives() {
+        drives = {{u'S', DriveKind::Removable, u"", u"", 0},  // SUBST of a folder on F:
+                  {u'G', DriveKind::Removable, u"", u"", 0},
+                  {u'E', DriveKind::Removable, u"", u"", 0},
+                  {u'F', DriveKind::External, u"", u"", 0},
+                  {u'H', DriveKind::CdRom, u"", u"", 0}};
+    }
+    std::u16string DeviceName(char16_t letter) override {
+        return letter == u'S' ? u"\\??\\F:\\work"
+                              : u"\\Device\\HarddiskVolume" + std::u16string(1, letter);
+    }
+    std::u16string FindDevice(char16_t letter) override {
+        return letter == u'E' ? u"USB\\A" : letter == u'H' ? u"IDE\\CD" : u"USB\\B";
+    }
+    EjectAnswer RequestEject(const std::u16string& device) override {
+        asked += std::string(device.begin(), device.end()) + " ";
+        return {device != u"USB\\B", 3, u""};
+    }
+    std::string asked;
+};
+
+TEST(HoldersConsole, EjectAllTakesEachDeviceOnceAndEndsWithTheWorstCode) {
+    ThreeDrives system;
+    EXPECT_EQ(system.Run(Words(u"eject --all --json")), 1);
+    EXPECT_EQ(system.asked, "USB\\A USB\\B USB\\B USB\\B ");
+    const Json json = Json::parse(ToUtf8(system.out));
+    EXPECT_EQ(json["exit_code"], 1);
+    std::string results;
+    for (const Json& drive : json["drives"])
+        results += drive["drive"].get<std::string>() + drive["result"].get<std::string>() +
+                   std::to_string(drive["exit_code"].get<int>()) + " ";
+    EXPECT_EQ(results, "E:ejected0 F:vetoed1 G:same_device1 ");
+    EXPECT_EQ(json["drives"][2]["same_device_as"], "F:");
+
+    ThreeDrives text;
+    EXPECT_EQ(text.Run(Words(u"eject --all")), 1);
+    EXPECT_NE(text.out.find(u"G: 与 F: 在同一设备上,已随 F: 一同处理。\n"), std::u16string::npos)
+        << ToUtf8(text.out);
+}
+
+// A forced eject comes after a veto: T: is held by process 3 (its lock refused) unless the row
+// holds nothing; the device vetoes three times, then accepts.
+TEST(HoldersConsole, ForceAsksBeforeDismountingMediaAndRefusalsSendNothing) {
+    struct Row {
+        std::u16string line;
+        bool held, answerYes, windowsVolume;
+        int exitCode;
+        bool asked;
+        size_t requests;
+        std::string journal, steps;  // the steps of the JSON's force or of the medium's eject
+    };
+    const Row rows[] = {
+        {u"eject T: --force", true, true, false, 0, true, 4, "dismount",
+         "lock_refused dismounted eject_requested"},
+        {u"eject T: --force", true, false, false, 1, true, 3, "", "lock_refused not_confirmed"},
+        {u"eject T: --force --json", true, true, false, 1, false, 3, "",
+         "lock_refused not_confirmed"},
+        {u"eject T: --force --yes --json", true, false, false, 0, false, 4, "dismount",
+         "lock_refused dismounted eject_requested"},
+        {u"eject T: --force --yes", true, true, true, 2, false, 0, "", ""},
+        {u"eject T: --media --json", true, false, false, 1, false, 0, "", "lock_refused"},
+        {u"eject T: --media --json", false, false, false, 0, false, 0, "dismount, medium",
+         "locked dismounted removal_allowed medium_ejected"},
+        {u"eject T: --media", false, false, true, 2, false, 0, "", ""}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(ToUtf8(row.line) + (row.answerYes ? " y" : " n"));
+        testing::FakeSystem system;
+        if (row.held)
+            system.Hold(3);
+        system.device = u"USB\\1";
+        system.answers = {{false, 3, u""}, {false, 3, u""}, {false, 3, u""}, {true, 0, u""}};
+        system.answerYes = row.answerYes;
+        system.facts.windowsVolume = row.windowsVolume;
+        EXPECT_EQ(system.Run(Words(row.line)), row.exitCode);
+        EXPECT_EQ(system.requests, row.requests);
+        EXPECT_EQ(system.journal, row.journal);
+        EXPECT_EQ(system.questions.size(), row.asked ? 1u : 0u);
+        if (row.exitCode == 2) {
+            EXPECT_EQ(system.err, u"T: 是 Windows 所在的卷,拒绝强制弹出。\n");
+            continue;
+        }
+        if (row.line.ends_with(u"--json")) {
+            const Json json = Json::parse(ToUtf8(system.out));
+            const Json& steps = json.contains("force") ? json["force"]["steps"] : json["steps"];
+            std::string names;
+            for (const Json& step : steps)
+                names += (names.empty() ? "" : " ") + step.get<std::string>();
+            EXPECT_EQ(names, row.steps);
+            EXPECT_EQ(json.contains("holders") && !json["holders"].empty(), row.held);
+        }
+    }
+}
+
+TEST(HoldersConsole, TheQuestionNamesTheHoldersAndACardReaderIsToldOfMedia) {
+    testing::FakeSystem system;
+    system.Hold(3);
+    system.device = u"USB\\1";
+    system.answers = {{false, 3, u""}};
+    system.facts.cardReader = true;
+    EXPECT_EQ(system.Run(Words(u"eject T: --force")), 1);
+    ASSERT_EQ(system.questions.size(), 1u);
+    EXPECT_EQ(system.questions[0],
+              u"仍有程序打开着 T: 上的文件,强制卸载可能使它们丢失未保存的数据。列出的程序: "
+              u"stubborn.exe (3) 是否继续? (y/N)");
+    EXPECT_NE(system.out.find(u"unplug eject T: --media,读卡器仍可使用。\n"), std::u16string::npos)
+        << ToUtf8(system.out);
 }
 
 // free never asks or ends its own run's callers nor another run of itself. This run is 1,

@@ -43,11 +43,14 @@ struct Recorder : ShellStarter, WindowBoxes {
         started.push_back(verb + u"|" + path + u"|" + arguments);
     }
     int Show(HWND, const std::u16string& text, unsigned style) override {
+        if (onShow)
+            onShow();
         boxes.push_back(text);
         return style == kStyleInfoYesNo ? answer : kAnswerNone;
     }
     std::vector<std::u16string> started, boxes;
     int answer = kAnswerNo;
+    std::function<void()> onShow;
 };
 
 // The main window on fakes with the holders menu attached; T: and E: are drives.
@@ -119,8 +122,8 @@ struct Rig {
     FakeSystem system;
     GatedScanner scanner{system};
     Recorder recorder;
-    HoldersMenu menu{
-        {system, scanner, system, system.starter, system.clock, system, recorder, recorder}};
+    HoldersMenu menu{{system, scanner, system, system.starter, system.clock, system, recorder,
+                      recorder, system}};
     FakeProcessTable processes;
     FakeClipboard clipboard;
     FakeProgramStarter starter;
@@ -154,7 +157,16 @@ TEST(HoldersWindow, TheMenuListsTheDrivesPresentAndOpensOneWindowPerDrive) {
         return MenuItems(popup);
     };
     EXPECT_EQ(opened(),
-              (std::vector<std::wstring>{L"E:  (无卷标)  (无介质)", L"T:  备份  (NTFS, 1.0 GB)"}));
+              (std::vector<std::wstring>{L"E:  (无卷标)  (无介质)", L"T:  备份  (NTFS, 1.0 GB)",
+                                         L" [off]", L"弹出全部可移动驱动器"}));
+    // Ejecting them all runs on a worker and reports in a box; T: is on E:'s device.
+    r.system.device = u"USB\\1";
+    PostMessageW(r.form.Handle(), WM_COMMAND, kMenuHoldersEjectAll, 0);
+    EXPECT_TRUE(r.Until([&] { return !r.recorder.boxes.empty(); }));
+    EXPECT_EQ(r.recorder.boxes,
+              (std::vector<std::u16string>{u"已弹出 E: (USB\\1),可以拔下设备了。\n"
+                                           u"T: 与 E: 在同一设备上,已随 E: 一同处理。\n"}));
+    EXPECT_EQ(r.system.requests, 1u);
     r.system.drives.clear();
     EXPECT_EQ(opened(), (std::vector<std::wstring>{L"(没有可移动驱动器) [off]"}));
 
@@ -248,6 +260,41 @@ TEST(HoldersWindow, AVetoedEjectSaysWhyAndWhoAndLooksAgain) {
     EXPECT_EQ(r.Text(kHoldersLine),
               L"弹出 T: 被拒绝(已尝试 3 次): 设备拒绝了请求; 拒绝者: USB\\HUB");
     EXPECT_EQ(SendMessageW(r.Item(kHoldersList), LVM_GETITEMCOUNT, 0, 0), 2);
+}
+
+// The fake volume's lock is refused while 3 holds T:; the device vetoes three times, then accepts.
+TEST(HoldersWindow, AfterAVetoForcedEjectIsOfferedAndAsksBeforeItStarts) {
+    Rig r;
+    r.system.Hold(3);
+    r.Open(u'T');
+    EXPECT_FALSE(IsWindowVisible(r.Item(kHoldersForce)));
+    r.system.device = u"USB\\VID_1";
+    r.system.answers = {{false, 3, u""}, {false, 3, u""}, {false, 3, u""}, {true, 0, u""}};
+    r.Click(kHoldersEject);
+    ASSERT_TRUE(IsWindowVisible(r.Item(kHoldersForce)));
+    EXPECT_EQ(r.Text(kHoldersForce), L"强制弹出…");
+
+    bool busyWhenAsked = true;
+    r.recorder.onShow = [&] { busyWhenAsked = Rig::Busy(); };
+    r.Click(kHoldersForce);  // answered no: the lock is refused, nothing is dismounted
+    EXPECT_FALSE(busyWhenAsked) << "asked after the work had begun";
+    EXPECT_EQ(r.recorder.boxes,
+              (std::vector<std::u16string>{
+                  u"仍有程序打开着 T: 上的文件,强制卸载可能使它们丢失未保存的数据。列出的程序: "
+                  u"stubborn.exe (3) 是否继续?"}));
+    EXPECT_EQ(r.system.journal, "");
+    EXPECT_EQ(r.Text(kHoldersLine),
+              L"无法锁定卷:仍有程序打开着其中的文件。 未确认,已停止:卷没有被强制卸载。");
+    EXPECT_TRUE(IsWindowVisible(r.Item(kHoldersForce)));
+
+    r.recorder.answer = kAnswerYes;
+    r.Click(kHoldersForce);
+    EXPECT_EQ(r.system.journal, "dismount");
+    EXPECT_EQ(r.system.requests, 4u);
+    EXPECT_EQ(r.Text(kHoldersLine),
+              L"无法锁定卷:仍有程序打开着其中的文件。 已强制卸载卷:仍打开其中文件的程序将无法再保存"
+              L"到该驱动器。 已弹出 T: (USB\\VID_1),可以拔下设备了。");
+    EXPECT_FALSE(IsWindowVisible(r.Item(kHoldersForce)));
 }
 
 TEST(HoldersWindow, UninspectedProcessesOfferTheElevatedSearchForThisDrive) {

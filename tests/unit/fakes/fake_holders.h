@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -34,7 +35,13 @@ inline std::vector<std::u16string> Words(const std::u16string& line) {
     return words;
 }
 
-struct FakeSystem : Drives, HolderScanner, ProcessTable, DeviceEject, ConsoleOutput {
+struct FakeSystem : Drives,
+                    HolderScanner,
+                    ProcessTable,
+                    DeviceEject,
+                    ConsoleOutput,
+                    Volumes,
+                    ConsoleInput {
     // Process pid, holding T:\\a.txt unless its handles cannot be read; in the process list as
     // started at created (by default at time pid) by parent, from path.
     void Hold(uint32_t pid, uint32_t parent = 0, uint64_t created = 0, const char16_t* path = u"") {
@@ -100,6 +107,25 @@ struct FakeSystem : Drives, HolderScanner, ProcessTable, DeviceEject, ConsoleOut
     }
     void Out(const std::u16string& text) override { out += text; }
     void Err(const std::u16string& text) override { err += text; }
+    // Every drive has the same facts; its volume's requests go to the journal, and its lock is
+    // refused while any process holds T:.
+    VolumeFacts Describe(char16_t) override { return facts; }
+    std::unique_ptr<VolumeHandle> Open(char16_t) override {
+        struct Handle : VolumeHandle {
+            explicit Handle(FakeSystem& s) : s(s) {}
+            bool Lock() override { return s.processes.empty(); }
+            void Unlock() override { s.Note("unlock"); }
+            void Dismount() override { s.Note("dismount"); }
+            void AllowRemoval() override {}
+            void EjectMedia() override { s.Note("medium"); }
+            FakeSystem& s;
+        };
+        return std::make_unique<Handle>(*this);
+    }
+    bool AskYesNo(const std::u16string& question) override {
+        questions.push_back(question);
+        return answerYes;
+    }
 
     std::vector<DriveInfo> drives;
     std::set<std::u16string> folders;
@@ -112,7 +138,11 @@ struct FakeSystem : Drives, HolderScanner, ProcessTable, DeviceEject, ConsoleOut
     FakeClock clock;
     FakeProgramStarter starter;
     bool scanFails = false;
-    holders::ConsoleServices services{*this, *this, *this, starter, *this, clock, *this};
+    VolumeFacts facts;
+    std::vector<std::u16string> questions;
+    bool answerYes = false;
+    holders::ConsoleServices services{*this, *this, *this, starter, *this,
+                                      clock, *this, *this, *this};
 };
 
 }  // namespace varnel::testing
