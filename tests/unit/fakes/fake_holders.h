@@ -94,6 +94,7 @@ struct FakeSystem : Drives, HolderScanner, ProcessTable, DeviceEject, ConsoleOut
         return true;
     }
     std::u16string FindDevice(char16_t) override { return device; }
+    std::vector<std::u16string> DeviceChain(char16_t) override { return {u"USBSTOR\\1", device}; }
     // The answers in turn, the last one repeating.
     EjectAnswer RequestEject(const std::u16string&) override {
         return answers[std::min(++requests, answers.size()) - 1];
