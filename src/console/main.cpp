@@ -14,8 +14,11 @@
 #include "platform/win32/drives_win32.h"
 #include "platform/win32/holder_scanner_win32.h"
 #include "platform/win32/program_starter_win32.h"
+#include "platform/win32/shell_windows_win32.h"
 #include "platform/win32/text.h"
 #include "platform/win32/toolhelp_processes.h"
+#include "platform/win32/veto_log_win32.h"
+#include "platform/win32/volume_users_win32.h"
 
 int wmain(int argc, wchar_t** argv) {
     // DLLs only from System32: never a planted copy beside the program or in the current folder.
@@ -34,7 +37,11 @@ int wmain(int argc, wchar_t** argv) {
     win32::Win32ProgramStarter starter;
     win32::DeviceEjectWin32 devices;
     win32::TickClock clock;
-    holders::ConsoleServices services{drives, scanner, processes, starter, devices, clock, output};
+    win32::VetoLogWin32 vetoes;
+    win32::ShellWindowsWin32 shell;
+    win32::VolumeUsersWin32 volumeUsers;
+    holders::ConsoleServices services{drives, scanner, processes, starter, devices,
+                                      clock,  output,  vetoes,    shell,   volumeUsers};
     try {
         return holders::RunConsole(arguments, services);
     } catch (const std::exception& error) {

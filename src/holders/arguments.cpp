@@ -34,6 +34,9 @@ std::optional<CommandKind> ParseKind(const std::u16string& word) {
     if (word == u"eject") {
         return CommandKind::Eject;
     }
+    if (word == u"why") {
+        return CommandKind::Why;
+    }
     if (word == u"help" || word == u"--help" || word == u"-h" || word == u"/?") {
         return CommandKind::Help;
     }
@@ -50,7 +53,8 @@ void ParseOptions(const std::vector<std::u16string>& words, ParsedArguments& par
     Command& command = parsed.command;
     for (size_t i = 2; i < words.size(); ++i) {
         const std::u16string& option = words[i];
-        if (option == u"--kill" && command.kind != CommandKind::Who) {
+        if (option == u"--kill" &&
+            (command.kind == CommandKind::Free || command.kind == CommandKind::Eject)) {
             command.kill = true;
         } else if (option == u"--free" && command.kind == CommandKind::Eject) {
             command.free = true;

@@ -18,6 +18,7 @@ inline constexpr char16_t kUsage[] =
     u"  unplug free X: [--kill] [--wait 秒]  请占用 X: 的进程关闭(默认等待 5 秒),"
     u"--kill 结束仍未关闭的进程\n"
     u"  unplug eject X: [--free] [--kill]    弹出 X: 所在的设备,--free 先释放驱动器\n"
+    u"  unplug why X:                        列出最近 7 天 Windows 记录的拒绝弹出 X: 的程序\n"
     u"  任一命令加 --json 输出 JSON。\n"
     u"退出码: 0 成功或无人占用, 1 仍被占用或弹出被拒绝, 2 错误, 3 无人占用但有进程无法检查\n";
 
