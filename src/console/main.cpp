@@ -15,8 +15,11 @@
 #include "platform/win32/drives_win32.h"
 #include "platform/win32/holder_scanner_win32.h"
 #include "platform/win32/program_starter_win32.h"
+#include "platform/win32/shell_windows_win32.h"
 #include "platform/win32/text.h"
 #include "platform/win32/toolhelp_processes.h"
+#include "platform/win32/veto_log_win32.h"
+#include "platform/win32/volume_users_win32.h"
 #include "platform/win32/volumes_win32.h"
 
 int wmain(int argc, wchar_t** argv) {
@@ -38,8 +41,11 @@ int wmain(int argc, wchar_t** argv) {
     win32::TickClock clock;
     win32::VolumesWin32 volumes;
     win32::ConsoleInputWin32 input;
-    holders::ConsoleServices services{drives, scanner, processes, starter, devices,
-                                      clock,  output,  volumes,   input};
+    win32::VetoLogWin32 vetoes;
+    win32::ShellWindowsWin32 shell;
+    win32::VolumeUsersWin32 volumeUsers;
+    holders::ConsoleServices services{drives, scanner, processes, starter, devices, clock,
+                                      output, volumes, input,     vetoes,  shell,   volumeUsers};
     try {
         return holders::RunConsole(arguments, services);
     } catch (const std::exception& error) {

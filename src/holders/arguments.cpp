@@ -35,6 +35,9 @@ std::optional<CommandKind> ParseKind(const std::u16string& word) {
     if (word == u"eject") {
         return CommandKind::Eject;
     }
+    if (word == u"why") {
+        return CommandKind::Why;
+    }
     if (word == u"help" || word == u"--help" || word == u"-h" || word == u"/?") {
         return CommandKind::Help;
     }
@@ -89,7 +92,8 @@ void ParseOptions(const std::vector<std::u16string>& words, size_t first, Parsed
     const bool eject = command.kind == CommandKind::Eject;
     for (size_t i = first; i < words.size(); ++i) {
         const std::u16string& option = words[i];
-        if (option == u"--kill" && command.kind != CommandKind::Who) {
+        if (option == u"--kill" &&
+            (command.kind == CommandKind::Free || command.kind == CommandKind::Eject)) {
             command.kill = true;
         } else if (option == u"--free" && eject) {
             command.free = true;

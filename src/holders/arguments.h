@@ -8,7 +8,7 @@
 
 namespace varnel::holders {
 
-enum class CommandKind { Help, List, Who, Free, Eject };
+enum class CommandKind { Help, List, Who, Free, Eject, Why };
 
 struct Command {
     CommandKind kind = CommandKind::Help;
@@ -33,7 +33,7 @@ enum class ArgumentProblem {
     NoCommand,       // nothing but --json
     UnknownCommand,  // the first word names no command
     ExtraWord,       // help or list followed by more
-    NoDrive,         // who, free or eject without a drive
+    NoDrive,         // who, free, eject or why without a drive
     BadDrive,        // the word after the command is no drive letter
     BadOption,       // an option the command does not take
     NoSeconds,       // --wait at the end

@@ -7,10 +7,13 @@
 #include "holders/arguments.h"
 #include "holders/collect_holders.h"
 #include "holders/eject_plans.h"
+#include "holders/explorer_windows.h"
 #include "holders/holder_texts.h"
 #include "holders/report_json.h"
 #include "holders/report_text.h"
+#include "holders/veto_record.h"
 #include "holders/visible_text.h"
+#include "holders/volume_users.h"
 #include "platform/platform_error.h"
 #include "text/utf8.h"
 
@@ -18,7 +21,7 @@ namespace varnel::holders {
 namespace {
 
 const char* CommandName(CommandKind kind) {
-    static const char* const kNames[] = {"help", "list", "who", "free", "eject"};
+    static const char* const kNames[] = {"help", "list", "who", "free", "eject", "why"};
     return kNames[static_cast<int>(kind)];
 }
 
@@ -77,15 +80,17 @@ private:
                         VisibleText(drive_.device) +
                         u"),没有自己的设备名;请对它所在的驱动器使用本命令。");
         }
+        if (command_.kind == CommandKind::Why) {
+            return WhyCommand();
+        }
         if (command_.kind == CommandKind::Who) {
-            const HolderReport report = Look();
-            return Print(WhoJson(command_.letter, report), WhoText(command_.letter, report),
-                         WhoExitCode(report));
+            return Who();
         }
         if (command_.kind == CommandKind::Free) {
             const FreeOutcome outcome = Free();
-            return Print(FreeJson(command_.letter, outcome), FreeText(command_.letter, outcome),
-                         FreeExitCode(outcome));
+            Json json = FreeJson(command_.letter, outcome);
+            json["file_system_list"] = FileSystemListName(fileSystemList_);
+            return Print(json, FreeText(command_.letter, outcome), FreeExitCode(outcome));
         }
         return Eject();
     }
@@ -295,15 +300,90 @@ private:
         }
     }
 
-    HolderReport Look() {
-        return CollectHolders(services_.scanner.Scan(), drive_, [this](const std::u16string& p) {
-            return services_.drives.IsFolder(p);
-        });
+    int WhyCommand() {
+        const WhyAnswer answer = Why(command_.letter, services_.vetoes, Lookup());
+        if (answer.exitCode == kExitError && !command_.json) {
+            services_.output.Err(answer.text);
+            return kExitError;
+        }
+        return Print(answer.json, answer.text, answer.exitCode);
     }
 
+    int Who() {
+        const HolderReport report = Look();
+        std::vector<ShellWindow> windows;
+        std::u16string shellError;
+        try {
+            windows = WindowsOnDrive(services_.shell.List(), command_.letter);
+        } catch (const PlatformError& error) {
+            shellError = error.Operation() + u" / " + error.Detail();
+        }
+        const std::u16string lastVeto = LastVeto();
+        Json json = WhoJson(command_.letter, report);
+        json["file_system_list"] = FileSystemListName(fileSystemList_);
+        json["explorer_windows"] = ExplorerWindowsJson(windows);
+        if (!shellError.empty()) {
+            json["explorer_windows_error"] = ToUtf8(shellError);
+        }
+        json["last_veto"] = ToUtf8(lastVeto);
+        const std::u16string text = (lastVeto.empty() ? u"" : lastVeto + u"\n") +
+                                    WhoText(command_.letter, report, ExplorerWindowLines(windows)) +
+                                    ShellErrorLine(shellError);
+        return Print(json, text, windows.empty() ? WhoExitCode(report) : int{kExitHeld});
+    }
+
+    // The holders the handle scan found, followed by the processes only the file system's list
+    // names (when the list can be trusted).
+    HolderReport Look() {
+        const std::vector<ProcessView> views = services_.scanner.Scan();
+        HolderReport report = CollectHolders(views, drive_, [this](const std::u16string& p) {
+            return services_.drives.IsFolder(p);
+        });
+        // The drive looked at: with eject --all, one of the list, not the command's letter.
+        const std::optional<std::vector<uint32_t>> ids =
+            services_.volumeUsers.ProcessIds(drive_.letter);
+        const VolumeUsers users = MergeVolumeUsers(
+            ids, views, report, ids ? services_.processes.Snapshot() : std::vector<ProcessRecord>{},
+            drive_.letter);
+        fileSystemList_ = users.list;
+        report.holders.insert(report.holders.end(), users.unknown.begin(), users.unknown.end());
+        return report;
+    }
+
+    // Explorer's windows go first, through the shell, so that explorer.exe is neither asked nor
+    // ended for a folder it only shows.
     FreeOutcome Free() {
-        return FreeDrive([this] { return Look(); }, services_.processes, services_.starter,
-                         services_.clock, {command_.kill, command_.waitSeconds});
+        WindowsClosing windows =
+            CloseExplorerWindows(services_.shell, drive_.letter, services_.clock);
+        FreeOutcome outcome =
+            FreeDrive([this] { return Look(); }, services_.processes, services_.starter,
+                      services_.clock, {command_.kill, command_.waitSeconds});
+        outcome.windows = std::move(windows);
+        return outcome;
+    }
+
+    // What the vetoes in the System log are matched against: the drive's devices, every letter's
+    // device name and the processes running now.
+    VetoLookup Lookup() {
+        VetoLookup lookup{
+            services_.devices.DeviceChain(command_.letter), {}, services_.processes.Snapshot()};
+        for (char16_t letter = u'A'; letter <= u'Z'; ++letter) {
+            std::u16string device = services_.drives.DeviceName(letter);
+            if (!device.empty()) {
+                lookup.dosDevices.push_back({letter, std::move(device)});
+            }
+        }
+        return lookup;
+    }
+
+    // The newest veto of the drive, shown above who's list; left out when it cannot be had, as
+    // who is about the holders.
+    std::u16string LastVeto() {
+        try {
+            return LastVetoLine(command_.letter, services_.vetoes, Lookup());
+        } catch (const PlatformError&) {
+            return {};
+        }
     }
 
     int Print(Json json, const std::u16string& text, int exitCode) {
@@ -324,6 +404,7 @@ private:
     const Command& command_;
     ConsoleServices& services_;
     DriveNames drive_;
+    FileSystemList fileSystemList_ = FileSystemList::None;  // as the last look found it
 };
 
 }  // namespace
@@ -336,7 +417,7 @@ int WhoExitCode(const HolderReport& report) {
 }
 
 int FreeExitCode(const FreeOutcome& outcome) {
-    if (!outcome.left.empty()) {
+    if (!outcome.left.empty() || !outcome.windows.left.empty()) {
         return kExitHeld;
     }
     return outcome.uninspected > 0 ? kExitIncomplete : kExitClear;

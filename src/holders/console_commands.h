@@ -14,11 +14,15 @@
 #include "platform/drives.h"
 #include "platform/holder_scan.h"
 #include "platform/processes.h"
+#include "platform/shell_windows.h"
+#include "platform/veto_log.h"
+#include "platform/volume_users.h"
 #include "platform/volumes.h"
 
 namespace varnel::holders {
 
-// 0: done, nothing holds the drive; 1: something holds it (or the ejection was vetoed);
+// 0: done, nothing holds the drive; 1: something holds it (or the ejection was vetoed, or the
+// System log has vetoes of the drive);
 // 2: an error (bad arguments, no such drive, no device to eject, a failed system call);
 // 3: nothing found, but some processes could not be inspected.
 // A run that another run of unplug or the window ended from outside has kEndedExitCode (4), the
@@ -39,6 +43,9 @@ struct ConsoleServices {
     ConsoleOutput& output;
     Volumes& volumes;
     ConsoleInput& input;  // asked before a forced dismount
+    VetoLog& vetoes;
+    ShellWindows& shell;
+    VolumeUserList& volumeUsers;
 };
 
 // Runs the command the arguments (without the program's name) give; returns the exit code.

@@ -1,6 +1,7 @@
 #include "holders/explorer_windows.h"
 
 #include "holders/drive_match.h"
+#include "holders/visible_text.h"
 #include "text/utf8.h"
 
 namespace varnel::holders {
@@ -25,9 +26,14 @@ std::vector<ShellWindow> WindowsOnDrive(const std::vector<ShellWindow>& windows,
 std::u16string ExplorerWindowLines(const std::vector<ShellWindow>& windows) {
     std::u16string text;
     for (const ShellWindow& window : windows) {
-        text += u"  " + std::u16string(kExplorerWindowWord) + u"  " + window.path + u"\n";
+        text +=
+            u"  " + std::u16string(kExplorerWindowWord) + u"  " + VisibleText(window.path) + u"\n";
     }
     return text;
+}
+
+std::u16string ShellErrorLine(const std::u16string& error) {
+    return error.empty() ? u"" : u"无法查看资源管理器窗口: " + VisibleText(error) + u"\n";
 }
 
 nlohmann::ordered_json ExplorerWindowsJson(const std::vector<ShellWindow>& windows) {

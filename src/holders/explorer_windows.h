@@ -21,6 +21,10 @@ std::vector<ShellWindow> WindowsOnDrive(const std::vector<ShellWindow>& windows,
 // "  资源管理器窗口  E:\sub\n" per window.
 std::u16string ExplorerWindowLines(const std::vector<ShellWindow>& windows);
 
+// "无法查看资源管理器窗口: IShellWindows / ...\n" for the shell's failure ("operation / detail");
+// empty when there was none.
+std::u16string ShellErrorLine(const std::u16string& error);
+
 // [{"kind": "explorer_window", "path": "E:\\sub", "id": 655360}, ...]
 nlohmann::ordered_json ExplorerWindowsJson(const std::vector<ShellWindow>& windows);
 

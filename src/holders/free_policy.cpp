@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "holders/explorer_windows.h"
 #include "platform/platform_error.h"
 #include "text/ascii_case.h"
 
@@ -76,6 +77,11 @@ public:
                 spared.process.creationTime == holder.creationTime) {
                 return spared.reason;
             }
+        }
+        if (!holder.holds.empty() &&
+            std::all_of(holder.holds.begin(), holder.holds.end(),
+                        [](const Hold& hold) { return hold.kind == HoldKind::Unknown; })) {
+            return SpareReason::UnknownUse;
         }
         if (holder.program.empty() || holder.pid == 0) {
             return SpareReason::Unidentified;
@@ -201,6 +207,38 @@ FreeOutcome FreeDrive(const LookAtDrive& look, ProcessTable& processes, ProgramS
         RestartShell(outcome, starter);
     }
     return outcome;
+}
+
+WindowsClosing CloseExplorerWindows(ShellWindows& shell, char16_t letter, MillisecondClock& clock) {
+    WindowsClosing closing;
+    std::vector<ShellWindow> asked;  // closed as far as the shell said
+    try {
+        for (const ShellWindow& window : WindowsOnDrive(shell.List(), letter)) {
+            (shell.Close(window.id) ? asked : closing.left).push_back(window);
+        }
+        const uint32_t start = clock.Now();
+        while (!asked.empty()) {
+            const std::vector<ShellWindow> shown = WindowsOnDrive(shell.List(), letter);
+            std::vector<ShellWindow> waiting;
+            for (const ShellWindow& window : asked) {
+                const bool gone =
+                    std::none_of(shown.begin(), shown.end(),
+                                 [&](const ShellWindow& s) { return s.id == window.id; });
+                (gone ? closing.closed : waiting).push_back(window);
+            }
+            asked = std::move(waiting);
+            if (asked.empty() || clock.Now() - start >= kWindowCloseMs) {
+                break;
+            }
+            clock.Sleep(kPollMs);
+        }
+        closing.left.insert(closing.left.end(), asked.begin(), asked.end());
+    } catch (const PlatformError& error) {
+        // The processes are asked all the same, explorer.exe among them if it holds a folder.
+        closing.closed.insert(closing.closed.end(), asked.begin(), asked.end());
+        closing.error = error.Operation() + u" / " + error.Detail();
+    }
+    return closing;
 }
 
 std::vector<SpareReason> SpareReasons(const std::vector<Holder>& holders, ProcessTable& processes) {

@@ -7,7 +7,9 @@
 
 namespace varnel::holders {
 
-enum class HoldKind { File, Folder, CurrentDirectory, Program, Dll, MappedFile, Volume };
+// Unknown: the file system names the process as a user of the volume, but what it holds could not
+// be seen (the process could not be inspected); its path is the drive, T:.
+enum class HoldKind { File, Folder, CurrentDirectory, Program, Dll, MappedFile, Volume, Unknown };
 
 struct Hold {
     HoldKind kind = HoldKind::File;

@@ -84,6 +84,8 @@ std::u16string KindWord(HoldKind kind) {
             return u"映射的文件";
         case HoldKind::Volume:
             return u"卷句柄";
+        case HoldKind::Unknown:
+            return u"用途未知";
     }
     return u"?";
 }
@@ -104,6 +106,8 @@ const char* KindName(HoldKind kind) {
             return "mapped_file";
         case HoldKind::Volume:
             return "volume";
+        case HoldKind::Unknown:
+            return "unknown";
     }
     return "?";
 }
@@ -146,6 +150,8 @@ std::u16string SpareWord(SpareReason reason) {
             return u"系统关键进程,不结束";
         case SpareReason::Unidentified:
             return u"无法识别的进程,不结束";
+        case SpareReason::UnknownUse:
+            return u"无法检查它占用了什么,不询问也不结束";
     }
     return u"?";
 }
@@ -164,6 +170,8 @@ const char* SpareName(SpareReason reason) {
             return "critical";
         case SpareReason::Unidentified:
             return "unidentified";
+        case SpareReason::UnknownUse:
+            return "unknown_use";
     }
     return "?";
 }

@@ -23,6 +23,7 @@ inline constexpr char16_t kUsage[] =
     u"--wait 被拒绝时重试,--force 被拒绝后强制卸载卷\n"
     u"  unplug eject X: --media              只弹出介质(如读卡器中的卡),读卡器仍可使用\n"
     u"  unplug eject --all [--free] [--kill] [--wait 秒]  依次弹出所有可移动驱动器和外接驱动器\n"
+    u"  unplug why X:                        列出最近 7 天 Windows 记录的拒绝弹出 X: 的程序\n"
     u"  任一命令加 --json 输出 JSON。\n"
     u"退出码: 0 成功或无人占用, 1 仍被占用或弹出被拒绝, 2 错误, 3 无人占用但有进程无法检查\n";
 

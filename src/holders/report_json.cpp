@@ -1,6 +1,8 @@
 #include "holders/report_json.h"
 
+#include "holders/explorer_windows.h"
 #include "holders/holder_texts.h"
+#include "holders/known_holders.h"
 #include "holders/report_text.h"
 #include "text/utf8.h"
 
@@ -26,7 +28,9 @@ Json HolderJson(const Holder& holder) {
     for (const Hold& hold : holder.holds) {
         holds.push_back({{"kind", KindName(hold.kind)}, {"path", ToUtf8(hold.path)}});
     }
-    return {{"pid", holder.pid}, {"program", ToUtf8(holder.program)}, {"holds", holds}};
+    Json json = {{"pid", holder.pid}, {"program", ToUtf8(holder.program)}, {"holds", holds}};
+    AddKnownHolderJson(json, holder);
+    return json;
 }
 
 Json ListJson(const std::vector<DriveInfo>& drives) {
@@ -55,14 +59,24 @@ Json FreeJson(char16_t letter, const FreeOutcome& outcome) {
         entry["reason"] = SpareName(holder.spared);
         left.push_back(entry);
     }
-    return {{"command", "free"},
-            {"drive", Drive(letter)},
-            {"closed", Holders(outcome.closed)},
-            {"ended", Holders(outcome.ended)},
-            {"left", left},
-            {"shell_ended", outcome.shellEnded},
-            {"shell_restarted", outcome.shellRestarted},
-            {"uninspected", outcome.uninspected}};
+    Json json = {{"command", "free"},
+                 {"drive", Drive(letter)},
+                 {"closed", Holders(outcome.closed)},
+                 {"ended", Holders(outcome.ended)},
+                 {"left", left},
+                 {"shell_ended", outcome.shellEnded},
+                 {"shell_restarted", outcome.shellRestarted},
+                 {"uninspected", outcome.uninspected}};
+    // Only when there were windows to close: the answer stays as it was for every other drive.
+    const WindowsClosing& windows = outcome.windows;
+    if (!windows.closed.empty() || !windows.left.empty()) {
+        json["explorer_windows_closed"] = ExplorerWindowsJson(windows.closed);
+        json["explorer_windows_left"] = ExplorerWindowsJson(windows.left);
+    }
+    if (!outcome.windows.error.empty()) {
+        json["explorer_windows_error"] = ToUtf8(outcome.windows.error);
+    }
+    return json;
 }
 
 Json EjectJson(char16_t letter, const EjectOutcome& outcome, const HolderReport& holdersAfterVeto) {

@@ -1,6 +1,8 @@
 #include "holders/report_text.h"
 
+#include "holders/explorer_windows.h"
 #include "holders/holder_texts.h"
+#include "holders/known_holders.h"
 #include "holders/visible_text.h"
 
 namespace varnel::holders {
@@ -48,13 +50,19 @@ std::u16string HolderLine(const Holder& holder) {
         line += (i == 0 ? u"" : u"; ") + KindWord(holder.holds[i].kind) + u" " +
                 VisibleText(holder.holds[i].path);
     }
-    return line + u"\n";
+    return line + KnownHolderText(holder) + u"\n";
 }
 
 std::u16string WhoText(char16_t letter, const HolderReport& report) {
+    return WhoText(letter, report, u"");
+}
+
+std::u16string WhoText(char16_t letter, const HolderReport& report,
+                       const std::u16string& otherHolderLines) {
     std::u16string text;
-    if (!report.holders.empty()) {
-        text = u"占用 " + DriveText(letter) + u" 的进程:\n" + Lines(report.holders);
+    if (!report.holders.empty() || !otherHolderLines.empty()) {
+        text =
+            u"占用 " + DriveText(letter) + u" 的进程:\n" + Lines(report.holders) + otherHolderLines;
     } else if (report.uninspected == 0) {
         text = u"没有进程占用 " + DriveText(letter) + u"。\n";
     } else {
@@ -68,8 +76,8 @@ std::u16string WhoText(char16_t letter, const HolderReport& report) {
 
 std::u16string FreeText(char16_t letter, const FreeOutcome& outcome) {
     std::u16string text;
-    if (!outcome.closed.empty()) {
-        text += u"已关闭:\n" + Lines(outcome.closed);
+    if (!outcome.closed.empty() || !outcome.windows.closed.empty()) {
+        text += u"已关闭:\n" + ExplorerWindowLines(outcome.windows.closed) + Lines(outcome.closed);
     }
     if (!outcome.ended.empty()) {
         text += u"已结束:\n" + Lines(outcome.ended);
@@ -78,13 +86,14 @@ std::u16string FreeText(char16_t letter, const FreeOutcome& outcome) {
         text += outcome.shellRestarted ? u"已重新启动 explorer.exe。\n"
                                        : u"explorer.exe 未能重新启动。\n";
     }
-    if (!outcome.left.empty()) {
+    if (!outcome.left.empty() || !outcome.windows.left.empty()) {
         text += u"仍占用 " + DriveText(letter) + u" 的进程:\n";
         for (const LeftHolder& left : outcome.left) {
             std::u16string line = HolderLine(left.holder);
             line.insert(line.size() - 1, u" (" + LeftWord(left) + u")");
             text += line;
         }
+        text += ExplorerWindowLines(outcome.windows.left);
     } else if (outcome.uninspected == 0) {
         text += DriveText(letter) + u" 已无进程占用。\n";
     } else {
@@ -93,7 +102,7 @@ std::u16string FreeText(char16_t letter, const FreeOutcome& outcome) {
     if (outcome.uninspected > 0) {
         text += UninspectedText(outcome.uninspected);
     }
-    return text;
+    return text + ShellErrorLine(outcome.windows.error);
 }
 
 std::u16string EjectText(char16_t letter, const EjectOutcome& outcome,

@@ -8,6 +8,7 @@
 #include "holders/holder_texts.h"
 #include "holders/known_holders.h"
 #include "holders/report_text.h"
+#include "holders/visible_text.h"
 #include "platform/platform_error.h"
 #include "text/ascii_case.h"
 #include "text/utf8.h"
@@ -67,8 +68,9 @@ std::u16string Ascii(const std::string& text) {
     return std::u16string(text.begin(), text.end());
 }
 
+// Names from the log are shown through VisibleText, as every name from the system is.
 std::u16string ProgramText(const Veto& veto) {
-    return veto.program.empty() ? veto.path : veto.program;
+    return VisibleText(veto.program.empty() ? veto.path : veto.program);
 }
 
 std::u16string WhyLines(char16_t letter, const std::vector<Veto>& vetoes, int utcOffsetMinutes) {
@@ -87,9 +89,10 @@ std::u16string WhyLines(char16_t letter, const std::vector<Veto>& vetoes, int ut
             text +=
                 u" [" + std::u16string(known->label) + u": " + std::u16string(known->advice) + u"]";
         }
-        text += u"\n    " + veto.path + u"\n    设备 " + veto.record.device + u"\n";
+        text += u"\n    " + VisibleText(veto.path) + u"\n    设备 " +
+                VisibleText(veto.record.device) + u"\n";
         if (!veto.record.commandLine.empty()) {
-            text += u"    命令行 " + veto.record.commandLine + u"\n";
+            text += u"    命令行 " + VisibleText(veto.record.commandLine) + u"\n";
         }
     }
     return text;

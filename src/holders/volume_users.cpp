@@ -2,9 +2,6 @@
 
 #include <algorithm>
 
-#include "holders/holder_texts.h"
-#include "text/utf8.h"
-
 namespace varnel::holders {
 namespace {
 
@@ -18,7 +15,7 @@ auto FindId(const List& list, uint32_t id, Id idOf) {
 
 VolumeUsers MergeVolumeUsers(const std::optional<std::vector<uint32_t>>& fileSystemIds,
                              const std::vector<ProcessView>& scanned, const HolderReport& report,
-                             const std::vector<ProcessRecord>& processes) {
+                             const std::vector<ProcessRecord>& processes, char16_t letter) {
     VolumeUsers users;
     if (!fileSystemIds) {
         return users;
@@ -37,32 +34,17 @@ VolumeUsers MergeVolumeUsers(const std::optional<std::vector<uint32_t>>& fileSys
         }
         const auto running = FindId(processes, id, [](const ProcessRecord& p) { return p.id; });
         if (running != processes.end()) {
-            users.unknown.push_back({id, running->imageName, {}});
+            const std::u16string drive{letter, u':'};
+            users.unknown.push_back(
+                {id, running->imageName, {{HoldKind::Unknown, drive}}, running->creationTime});
         }
     }
     return users;
 }
 
-std::u16string UnknownHolderLines(const VolumeUsers& users) {
-    std::u16string text;
-    for (const Holder& holder : users.unknown) {
-        text += u"  " + Number(holder.pid) + u"  " +
-                (holder.program.empty() ? u"(未知程序)" : holder.program) + u"  " +
-                kUnknownUseWord + u"\n";
-    }
-    return text;
-}
-
-void AddVolumeUsersJson(nlohmann::ordered_json& json, const VolumeUsers& users, char16_t letter) {
+const char* FileSystemListName(FileSystemList list) {
     static const char* const kNames[] = {"none", "used", "ignored"};
-    json["file_system_list"] = kNames[static_cast<int>(users.list)];
-    for (const Holder& holder : users.unknown) {
-        const std::string drive = std::string(1, static_cast<char>(letter)) + ":";
-        json["holders"].push_back(
-            {{"pid", holder.pid},
-             {"program", ToUtf8(holder.program)},
-             {"holds", nlohmann::ordered_json::array({{{"kind", "unknown"}, {"path", drive}}})}});
-    }
+    return kNames[static_cast<int>(list)];
 }
 
 }  // namespace varnel::holders

@@ -3,7 +3,6 @@
 // while it names no process the scan inspected and found holding nothing.
 #pragma once
 
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <vector>
 
@@ -18,25 +17,21 @@ enum class FileSystemList { None, Used, Ignored };
 struct VolumeUsers {
     FileSystemList list = FileSystemList::None;
     // Processes the list names that the scan could not inspect, with the program the process list
-    // gives: they hold the drive in a way nobody could see (用途未知).
+    // gives and one hold of kind Unknown on the drive: they hold it in a way nobody could see.
     std::vector<Holder> unknown;
 };
 
-inline constexpr char16_t kUnknownUseWord[] = u"用途未知";
-
-// fileSystemIds: the list, nullopt when the system gave none. scanned: what the handle scan saw
-// of each process (a process counts as inspected when both its handles and its memory were read).
-// report: the holders the scan found. processes: the processes running now. An id of a holder the
-// scan found is not added again; an id no longer running is dropped.
+// fileSystemIds: the list for the drive of that letter, nullopt when the system gave none.
+// scanned: what the handle scan saw of each process (a process counts as inspected when both its
+// handles and its memory were read). report: the holders the scan found. processes: the processes
+// running now. An id of a holder the scan found is not added again; an id no longer running is
+// dropped.
 VolumeUsers MergeVolumeUsers(const std::optional<std::vector<uint32_t>>& fileSystemIds,
                              const std::vector<ProcessView>& scanned, const HolderReport& report,
-                             const std::vector<ProcessRecord>& processes);
+                             const std::vector<ProcessRecord>& processes, char16_t letter);
 
-// "  1234  tool.exe  用途未知\n" per unknown holder.
-std::u16string UnknownHolderLines(const VolumeUsers& users);
-
-// Adds "file_system_list": "none" | "used" | "ignored" and, when used, the unknown holders to
-// "holders" with {"kind": "unknown", "path": "X:"} (the drive is known, the use is not).
-void AddVolumeUsersJson(nlohmann::ordered_json& json, const VolumeUsers& users, char16_t letter);
+// "none" (no list), "used" or "ignored" (it named a process that holds nothing), for the JSON's
+// "file_system_list".
+const char* FileSystemListName(FileSystemList list);
 
 }  // namespace varnel::holders

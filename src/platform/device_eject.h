@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace varnel {
 
@@ -17,6 +18,9 @@ public:
     // The instance id of the device to eject for the drive (the parent of its disk, CD-ROM or
     // floppy device); empty when the drive has no such device.
     virtual std::u16string FindDevice(char16_t letter) = 0;
+    // The instance ids of the drive's disk, CD-ROM or floppy device and of every device above it,
+    // up to the root of the device tree; empty when the drive has no such device.
+    virtual std::vector<std::u16string> DeviceChain(char16_t letter) = 0;
     // One request to eject the device. Throws PlatformError when it cannot be made at all.
     virtual EjectAnswer RequestEject(const std::u16string& device) = 0;
 };

@@ -136,6 +136,11 @@ def lists_drives_and_finds_no_device(started):
     # Wine's mount manager gives T: no device that could be ejected.
     code, _, err = wine(UNPLUG, "eject", "T:")
     assert code == 2 and "找不到 T: 所在的设备" in err, (code, err)
+    # Wine's wevtapi opens no System log: why says so in words on standard error, as it would on
+    # a Windows without the event log service.
+    code, out, err = wine(UNPLUG, "why", "T:")
+    assert code == 2 and out == "", (code, out)
+    assert err.startswith("无法读取 Windows 的系统日志(EvtQuery(System))"), err
 
     # eject --all takes the drives list gives, so it runs only while T: is the one removable or
     # external drive besides the disc drive U:, which it leaves alone: nothing of the machine's.

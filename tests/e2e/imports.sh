@@ -8,6 +8,7 @@ objdump=$1 && shift
 allowed=" kernel32.dll user32.dll gdi32.dll msvcrt.dll advapi32.dll shell32.dll ole32.dll
   oleaut32.dll shlwapi.dll comdlg32.dll ws2_32.dll setupapi.dll psapi.dll imm32.dll
   sechost.dll rpcrt4.dll combase.dll comctl32.dll "
+allowed=${allowed//$'\n'/ }  # the last name on each line is matched by its following space too
 status=0
 for program in "$@"; do
     dlls=$("$objdump" -p "$program" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')

@@ -29,8 +29,9 @@ const std::map<std::wstring, STORAGE_DEVICE_NUMBER> kNumbers = {
     {L"disk2", {FILE_DEVICE_DISK, 2, 0}},       {L"disk3", {FILE_DEVICE_DISK, 3, 0}},
     {L"floppy2", {FILE_DEVICE_DISK, 2, 0}},     {L"c", {FILE_DEVICE_CD_ROM, 0, 0}}};
 // The present interfaces of each class in the order listed: the path, the device node, and the
-// size its detail claims (0: its own; the CD-ROM's is the least a detail can be). A node's parent
-// is "ID\<node + 100>"; node 13 has none. Flags the functions do not take are refused.
+// size its detail claims (0: its own; the CD-ROM's is the least a detail can be). A node's id is
+// "ID\<node>", its parent node + 100; node 13 and the nodes from 200 up have none, node 220 has
+// no id to read. Flags the functions do not take are refused.
 using Interfaces = std::vector<std::tuple<const wchar_t*, DEVINST, DWORD>>;
 const Interfaces kDisks = {{L"lost", 1, 0},
                            {L"cd1", 10, 0},
@@ -87,10 +88,13 @@ BOOL WINAPI Detail(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA data,
 }
 CONFIGRET WINAPI Parent(PDEVINST parent, DEVINST node, ULONG flags) {
     *parent = node + 100;
-    return flags != 0 ? CR_INVALID_FLAG : node == 13 ? CR_NO_SUCH_DEVNODE : CR_SUCCESS;
+    return flags != 0                  ? CR_INVALID_FLAG
+           : node == 13 || node >= 200 ? CR_NO_SUCH_DEVNODE
+                                       : CR_SUCCESS;
 }
 CONFIGRET WINAPI Id(DEVINST node, PWSTR id, ULONG size, ULONG flags) {
-    return swprintf(id, size, L"ID\\%lu", node), flags != 0 ? CR_INVALID_FLAG : CR_SUCCESS;
+    swprintf(id, size, L"ID\\%lu", node);
+    return flags != 0 ? CR_INVALID_FLAG : node == 220 ? CR_NO_SUCH_DEVNODE : CR_SUCCESS;
 }
 CONFIGRET WINAPI Locate(PDEVINST node, DEVINSTID_W id, ULONG) {
     return swscanf(id, L"ID\\%lu", node) == 1 ? CR_SUCCESS : CR_NO_SUCH_DEVNODE;
@@ -122,6 +126,15 @@ TEST(DeviceEject, FindsTheParentOfTheDrivesDeviceAndAsksToEjectIt) {
         {u'D', u"ID\\111"}, {u'E', u"ID\\120"}, {u'F', u"ID\\130"}, {u'G', u""}, {u'X', u""}};
     for (const auto& [letter, device] : drives)
         EXPECT_EQ(eject.FindDevice(letter), device) << char(letter);
+    // The chain runs from the drive's own device up to the last one with a parent, and ends at a
+    // device whose id cannot be read.
+    const std::pair<char16_t, std::vector<std::u16string>> chains[] = {
+        {u'D', {u"ID\\11", u"ID\\111", u"ID\\211"}},
+        {u'E', {u"ID\\20", u"ID\\120"}},
+        {u'G', {u"ID\\13"}},
+        {u'X', {}}};
+    for (const auto& [letter, chain] : chains)
+        EXPECT_EQ(eject.DeviceChain(letter), chain) << char(letter);
 
     EXPECT_TRUE(eject.RequestEject(u"ID\\111").accepted);
     const varnel::EjectAnswer held = eject.RequestEject(u"ID\\120");

@@ -17,6 +17,7 @@ struct FakeEject : DeviceEject, MillisecondClock, Volumes, VolumeHandle {
         Note("find");
         return devices.count(letter) ? devices[letter] : u"";
     }
+    std::vector<std::u16string> DeviceChain(char16_t) override { return {}; }  // not ejected
     EjectAnswer RequestEject(const std::u16string& device) override {
         Note("eject " + std::string(device.begin(), device.end()));
         if (ejectFails)

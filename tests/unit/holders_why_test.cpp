@@ -1,18 +1,19 @@
 #include <gtest/gtest.h>
 
+#include "fakes/fake_holders.h"
 #include "holders/explorer_windows.h"
+#include "holders/holder_texts.h"
 #include "holders/known_holders.h"
 #include "holders/report_json.h"
 #include "holders/veto_record.h"
 #include "holders/volume_users.h"
-#include "platform/platform_error.h"
 #include "text/utf8.h"
 
 namespace varnel::holders {
 namespace {
 
 using T = EventValueType;
-constexpr uint64_t kNow = 134411856050000000;  // 2026-12-08 06:40:05 UTC
+constexpr uint64_t kNow = testing::FakeVetoLog::kNow;  // 2026-12-08 06:40:05 UTC
 constexpr uint64_t kHour = 36'000'000'000;
 const std::u16string kDisk = u"USBSTOR\\Disk&Ven_Sand&Prod_Cruzer\\4C53&0";
 const std::u16string kUsb = u"USB\\VID_0781&PID_5581\\4C53";
@@ -93,20 +94,8 @@ TEST(VetoRecords, KeepsTheNewestTenOfTheLastSevenDays) {
     EXPECT_EQ(pids, "110 109 108 107 106 105 104 103 102 101 ");
 }
 
-struct FakeLog : VetoLog {
-    std::vector<VetoEvent> Read() override {
-        if (fails)
-            throw PlatformError(u"EvtQuery(System)", u"拒绝访问。 (5)");
-        return events;
-    }
-    uint64_t Now() override { return kNow; }
-    int UtcOffsetMinutes() override { return 480; }
-    bool fails = false;
-    std::vector<VetoEvent> events;
-};
-
 TEST(VetoRecords, TheLineForWhoAndTheAnswerOfWhy) {
-    FakeLog log;
+    testing::FakeVetoLog log;
     log.events = {Event(77, kUsb, kNow - 2 * kHour), Event(1234, kUsb, kNow - kHour)};
     const WhyAnswer some = Why(u'E', log, Lookup());
     EXPECT_EQ(
@@ -144,20 +133,17 @@ TEST(VolumeUsers, TheFileSystemListAddsWhatTheScanCouldNotSeeUnlessItOverstates)
     const std::pair<std::optional<std::vector<uint32_t>>, std::string> rows[] = {
         {std::nullopt, "none:"},
         {std::vector<uint32_t>{}, "used:"},
-        {std::vector<uint32_t>{10, 12, 99, 13, 12}, "used: 12 guarded.exe 13 late.exe"},
+        {std::vector<uint32_t>{10, 12, 99, 13, 12},
+         "used: 12 guarded.exe unknown E: 13 late.exe unknown E:"},
         {std::vector<uint32_t>{12, 11}, "ignored:"}};
     for (const auto& [ids, expected] : rows) {
-        const VolumeUsers users = MergeVolumeUsers(ids, scanned, report, running);
-        Json json = {{"holders", Json::array()}};
-        AddVolumeUsersJson(json, users, u'E');
-        std::string got = json["file_system_list"].get<std::string>() + ":";
+        const VolumeUsers users = MergeVolumeUsers(ids, scanned, report, running, u'E');
+        std::string got = std::string(FileSystemListName(users.list)) + ":";
         for (const Holder& holder : users.unknown)
-            got += " " + std::to_string(holder.pid) + " " + ToUtf8(holder.program);
+            got += " " + std::to_string(holder.pid) + " " + ToUtf8(holder.program) + " " +
+                   KindName(holder.holds.at(0).kind) + " " + ToUtf8(holder.holds[0].path);
         EXPECT_EQ(got, expected);
-        EXPECT_EQ(json["holders"].size(), users.unknown.size());
     }
-    const VolumeUsers one{FileSystemList::Used, {{12, u"guarded.exe", {}}}};
-    EXPECT_EQ(UnknownHolderLines(one), u"  12  guarded.exe  用途未知\n");
 }
 
 TEST(KnownHolders, NamedByProgramWithAdviceUnlessTheProgramRunsFromTheDrive) {

@@ -71,13 +71,12 @@ std::optional<DEVINST> FindInterface(const GUID& interfaceClass,
     return found;
 }
 
-}  // namespace
-
-std::u16string DeviceEjectWin32::FindDevice(char16_t letter) {
+// The device node of the drive's disk, CD-ROM or floppy device.
+std::optional<DEVINST> DriveNode(char16_t letter) {
     const wchar_t volume[] = {L'\\', L'\\', L'.', L'\\', static_cast<wchar_t>(letter), L':', 0};
     const std::optional<STORAGE_DEVICE_NUMBER> number = DeviceNumber(volume);
     if (!number) {
-        return {};
+        return std::nullopt;
     }
     const wchar_t root[] = {static_cast<wchar_t>(letter), L':', L'\\', 0};
     const UINT type = GetDriveTypeW(root);
@@ -91,17 +90,53 @@ std::u16string DeviceEjectWin32::FindDevice(char16_t letter) {
     for (const GUID* interfaceClass : classes) {
         disk = disk ? disk : FindInterface(*interfaceClass, *number);
     }
+    return disk;
+}
+
+std::optional<std::u16string> DeviceId(const CfgMgrApi& cm, DEVINST node) {
+    wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
+    if (cm.getDeviceId(node, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) {
+        return std::nullopt;
+    }
+    return FromWide(id, wcsnlen(id, MAX_DEVICE_ID_LEN));
+}
+
+// A device tree is a few levels deep (volume, disk, USB device, hubs, controller, root); a longer
+// chain is a tree that changes under the walk.
+constexpr size_t kMaxChain = 32;
+
+}  // namespace
+
+std::u16string DeviceEjectWin32::FindDevice(char16_t letter) {
+    const std::optional<DEVINST> disk = DriveNode(letter);
     if (!disk) {
         return {};
     }
     const CfgMgrApi& cm = CfgMgr();
     DEVINST parent = 0;
-    wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
-    if (cm.getParent(&parent, *disk, 0) != CR_SUCCESS ||
-        cm.getDeviceId(parent, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) {
+    if (cm.getParent(&parent, *disk, 0) != CR_SUCCESS) {
         return {};
     }
-    return FromWide(id, wcsnlen(id, MAX_DEVICE_ID_LEN));
+    return DeviceId(cm, parent).value_or(u"");
+}
+
+std::vector<std::u16string> DeviceEjectWin32::DeviceChain(char16_t letter) {
+    std::vector<std::u16string> chain;
+    std::optional<DEVINST> node = DriveNode(letter);
+    if (!node) {
+        return chain;
+    }
+    const CfgMgrApi& cm = CfgMgr();
+    while (node && chain.size() < kMaxChain) {
+        const std::optional<std::u16string> id = DeviceId(cm, *node);
+        if (!id) {
+            break;
+        }
+        chain.push_back(*id);
+        DEVINST parent = 0;
+        node = cm.getParent(&parent, *node, 0) == CR_SUCCESS ? std::optional(parent) : std::nullopt;
+    }
+    return chain;
 }
 
 EjectAnswer DeviceEjectWin32::RequestEject(const std::u16string& device) {

@@ -9,6 +9,7 @@ namespace varnel::win32 {
 class DeviceEjectWin32 : public DeviceEject {
 public:
     std::u16string FindDevice(char16_t letter) override;
+    std::vector<std::u16string> DeviceChain(char16_t letter) override;
     EjectAnswer RequestEject(const std::u16string& device) override;
 };
 

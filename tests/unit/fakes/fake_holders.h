@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -35,13 +36,28 @@ inline std::vector<std::u16string> Words(const std::u16string& line) {
     return words;
 }
 
+// The System log's veto records, read at kNow (2026-12-08 06:40:05 UTC), shown at UTC+8.
+struct FakeVetoLog : VetoLog {
+    std::vector<VetoEvent> Read() override {
+        if (fails)
+            throw PlatformError(u"EvtQuery(System)", u"拒绝访问。 (5)");
+        return events;
+    }
+    uint64_t Now() override { return kNow; }
+    int UtcOffsetMinutes() override { return 480; }
+    static constexpr uint64_t kNow = 134411856050000000;
+    std::vector<VetoEvent> events;
+    bool fails = false;
+};
+
 struct FakeSystem : Drives,
                     HolderScanner,
                     ProcessTable,
                     DeviceEject,
                     ConsoleOutput,
                     Volumes,
-                    ConsoleInput {
+                    ConsoleInput,
+                    VolumeUserList {
     // Process pid, holding T:\\a.txt unless its handles cannot be read; in the process list as
     // started at created (by default at time pid) by parent, from path.
     void Hold(uint32_t pid, uint32_t parent = 0, uint64_t created = 0, const char16_t* path = u"") {
@@ -101,6 +117,8 @@ struct FakeSystem : Drives,
         return true;
     }
     std::u16string FindDevice(char16_t) override { return device; }
+    std::vector<std::u16string> DeviceChain(char16_t) override { return {u"USBSTOR\\1", device}; }
+    std::optional<std::vector<uint32_t>> ProcessIds(char16_t) override { return fileSystemIds; }
     // The answers in turn, the last one repeating.
     EjectAnswer RequestEject(const std::u16string&) override {
         return answers[std::min(++requests, answers.size()) - 1];
@@ -141,8 +159,37 @@ struct FakeSystem : Drives,
     VolumeFacts facts;
     std::vector<std::u16string> questions;
     bool answerYes = false;
-    holders::ConsoleServices services{*this, *this, *this, starter, *this,
-                                      clock, *this, *this, *this};
+    std::optional<std::vector<uint32_t>> fileSystemIds;
+
+    FakeVetoLog log;
+    // Explorer's folder windows; closing one lets go of the folder it shows in every process, as
+    // explorer.exe's window does. The window with the id stuck does not close.
+    struct Shell : ShellWindows {
+        explicit Shell(FakeSystem& system) : system(system) {}
+        std::vector<ShellWindow> List() override {
+            if (fails)
+                throw PlatformError(u"IShellWindows", u"资源管理器在 5 秒内没有回答");
+            return windows;
+        }
+        bool Close(uint64_t id) override {
+            system.Note("close " + std::to_string(id));
+            return std::erase_if(windows, [&](const ShellWindow& window) {
+                       if (window.id != id || id == stuck)
+                           return false;
+                       for (ProcessView& process : system.processes)
+                           std::erase_if(process.files, [&](const OpenObject& object) {
+                               return object.name == u"\\??\\" + window.path;
+                           });
+                       return true;
+                   }) != 0;
+        }
+        FakeSystem& system;
+        std::vector<ShellWindow> windows;
+        uint64_t stuck = 0;
+        bool fails = false;
+    } shell{*this};
+    holders::ConsoleServices services{*this, *this, *this, starter, *this, clock,
+                                      *this, *this, *this, log,     shell, *this};
 };
 
 }  // namespace varnel::testing
