@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <string>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "platform/win32/clock_win32.h"
 #include "platform/win32/device_eject_win32.h"
 #include "platform/win32/drives_win32.h"
+#include "platform/win32/dynamic_calls_win32.h"
 #include "platform/win32/event_pump_win32.h"
 #include "platform/win32/holder_scanner_win32.h"
 #include "platform/win32/message_loop.h"
@@ -29,12 +29,23 @@
 
 namespace {
 
-// The command line's arguments after the program's name.
+// The command line's arguments after the program's name. shell32, which splits them, is loaded
+// only when there are any: a plain start does not pay for it.
 std::vector<std::u16string> Arguments() {
+    const wchar_t* line = GetCommandLineW();
+    // The program's name: up to the closing quote when quoted, else up to the first blank.
+    if (*line == L'"') {
+        line = wcschr(line + 1, L'"');
+        line = line != nullptr ? line + 1 : L"";
+    }
+    line += wcscspn(line, L" \t");
+    if (line[wcsspn(line, L" \t")] == L'\0') {
+        return {};
+    }
     std::vector<std::u16string> arguments;
     int count = 0;
     const varnel::win32::ScopedLocal<wchar_t*> values(
-        CommandLineToArgvW(GetCommandLineW(), &count));
+        varnel::win32::Shell32().commandLineToArgv(GetCommandLineW(), &count));
     for (int i = 1; values != nullptr && i < count; ++i) {
         arguments.push_back(varnel::win32::FromWide(values.get()[i], wcslen(values.get()[i])));
     }

@@ -1,7 +1,7 @@
 // The device behind a drive letter and the request to eject it, over a device tree Wine lacks (it
 // gives no drive a device): the system functions the search calls are pointed at stand-ins that
-// hold a tree with the turns a Windows system's can take: SetupDi's through this program's imports,
-// cfgmgr32's as a replaced table.
+// hold a tree with the turns a Windows system's can take: the file functions through this
+// program's imports, SetupDi's and cfgmgr32's as replaced tables.
 #include <gtest/gtest.h>
 #include <windows.h>
 // The device headers rely on windows.h's types; initguid.h defines the interface classes.
@@ -106,17 +106,16 @@ CONFIGRET WINAPI Eject(DEVINST node, PPNP_VETO_TYPE veto, LPWSTR name, ULONG siz
         *veto = PNP_VetoOutstandingOpen, wcsncpy(name, L"\\Device\\HarddiskVolume5", size);
     return flags != 0 ? CR_INVALID_FLAG : node == 130 ? CR_REMOVE_VETOED : CR_SUCCESS;
 }
+BOOL WINAPI Destroy(HDEVINFO) {
+    return TRUE;
+}
 TEST(DeviceEject, FindsTheParentOfTheDrivesDeviceAndAsksToEjectIt) {
     const wine_support::SwappedImport swapped[] = {
-        {"CreateFileW", &Open},
-        {"DeviceIoControl", &Number},
-        {"GetDriveTypeW", &DriveType},
-        {"SetupDiGetClassDevsW", &ListClass},
-        {"SetupDiEnumDeviceInterfaces", &Enumerate},
-        {"SetupDiGetDeviceInterfaceDetailW", &Detail},
-        {"SetupDiDestroyDeviceInfoList", &wine_support::Refused}};
+        {"CreateFileW", &Open}, {"DeviceIoControl", &Number}, {"GetDriveTypeW", &DriveType}};
     const varnel::win32::CfgMgrApi standIns{&Parent, &Id, &Locate, &Eject};
     const varnel::win32::ReplacedDll<varnel::win32::CfgMgrApi> replaced(standIns);
+    const varnel::win32::SetupApi setupDi{&ListClass, &Enumerate, &Detail, &Destroy};
+    const varnel::win32::ReplacedDll<varnel::win32::SetupApi> replacedSetupDi(setupDi);
     varnel::win32::DeviceEjectWin32 eject;
     // D: a removable disk, found among the disks past an interface that does not open and a
     // CD-ROM of its number, its detail 64 KiB, the most that is read; E: one whose disk claims a

@@ -123,12 +123,12 @@ TEST(VetoLog, ReadsEachRecordsValuesByPositionAndItsTimeAndClosesEveryHandle) {
 
 int queryCalls = 0;
 // 700 ids, this process's among them, answered only into a buffer that holds them all.
-LONG NTAPI ProcessIds(HANDLE, win32::nt_files::IoStatus* io, PVOID buffer, ULONG size, ULONG kind) {
+LONG NTAPI ProcessIds(HANDLE, win32::nt::IoStatus* io, PVOID buffer, ULONG size, ULONG kind) {
     ++queryCalls;
     std::vector<ULONG_PTR> list = {700};
     for (ULONG_PTR i = 0; i < 700; ++i)
         list.push_back(i == 350 ? GetCurrentProcessId() : i * 4 + 1);
-    if (kind != win32::nt_files::kFileProcessIdsUsingFileInformation)
+    if (kind != win32::nt::kFileProcessIdsUsingFileInformation)
         return static_cast<LONG>(0xC0000003L);  // STATUS_INVALID_INFO_CLASS
     if (size < list.size() * sizeof(ULONG_PTR))
         return static_cast<LONG>(0xC0000004L);  // STATUS_INFO_LENGTH_MISMATCH
@@ -136,7 +136,7 @@ LONG NTAPI ProcessIds(HANDLE, win32::nt_files::IoStatus* io, PVOID buffer, ULONG
     io->information = list.size() * sizeof(ULONG_PTR);
     return 0;
 }
-LONG NTAPI Refuses(HANDLE, win32::nt_files::IoStatus*, PVOID, ULONG, ULONG) {
+LONG NTAPI Refuses(HANDLE, win32::nt::IoStatus*, PVOID, ULONG, ULONG) {
     return static_cast<LONG>(0xC0000022L);  // STATUS_ACCESS_DENIED
 }
 

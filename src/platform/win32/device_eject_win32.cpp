@@ -36,7 +36,8 @@ std::optional<STORAGE_DEVICE_NUMBER> DeviceNumber(const wchar_t* path) {
 // The device node of the interface of one class whose device number is the drive's.
 std::optional<DEVINST> FindInterface(const GUID& interfaceClass,
                                      const STORAGE_DEVICE_NUMBER& wanted) {
-    const ScopedDeviceInfoList owned(SetupDiGetClassDevsW(&interfaceClass, nullptr, nullptr,
+    const SetupApi& setupDi = SetupDi();
+    const ScopedDeviceInfoList owned(setupDi.getClassDevs(&interfaceClass, nullptr, nullptr,
                                                           DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
     if (!owned.Valid()) {
         return std::nullopt;
@@ -46,10 +47,9 @@ std::optional<DEVINST> FindInterface(const GUID& interfaceClass,
     SP_DEVICE_INTERFACE_DATA interfaceData{};
     interfaceData.cbSize = sizeof(interfaceData);
     for (DWORD i = 0;
-         !found && SetupDiEnumDeviceInterfaces(set, nullptr, &interfaceClass, i, &interfaceData);
-         ++i) {
+         !found && setupDi.enumInterfaces(set, nullptr, &interfaceClass, i, &interfaceData); ++i) {
         DWORD size = 0;
-        SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, nullptr, 0, &size, nullptr);
+        setupDi.getInterfaceDetail(set, &interfaceData, nullptr, 0, &size, nullptr);
         if (size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) || size > 64 * 1024) {
             continue;
         }
@@ -58,8 +58,7 @@ std::optional<DEVINST> FindInterface(const GUID& interfaceClass,
         detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
         SP_DEVINFO_DATA device{};
         device.cbSize = sizeof(device);
-        if (!SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, detail, size, nullptr,
-                                              &device)) {
+        if (!setupDi.getInterfaceDetail(set, &interfaceData, detail, size, nullptr, &device)) {
             continue;
         }
         const std::optional<STORAGE_DEVICE_NUMBER> number = DeviceNumber(detail->DevicePath);

@@ -41,6 +41,7 @@ void Load(nt::Functions& api) {
     find(api.querySystemInformation, "NtQuerySystemInformation");
     find(api.queryObject, "NtQueryObject");
     find(api.queryInformationProcess, "NtQueryInformationProcess");
+    find(api.queryInformationFile, "NtQueryInformationFile");
 }
 
 void Load(CfgMgrApi& api) {
@@ -49,6 +50,21 @@ void Load(CfgMgrApi& api) {
     find(api.getDeviceId, "CM_Get_Device_IDW");
     find(api.locate, "CM_Locate_DevNodeW");
     find(api.requestEject, "CM_Request_Device_EjectW");
+}
+
+void Load(SetupApi& api) {
+    const Finder find(FromSystem32(L"setupapi.dll"), u"setupapi.dll");
+    find(api.getClassDevs, "SetupDiGetClassDevsW");
+    find(api.enumInterfaces, "SetupDiEnumDeviceInterfaces");
+    find(api.getInterfaceDetail, "SetupDiGetDeviceInterfaceDetailW");
+    find(api.destroyList, "SetupDiDestroyDeviceInfoList");
+}
+
+void Load(ShellApi& api) {
+    const Finder find(FromSystem32(L"shell32.dll"), u"shell32.dll");
+    find(api.commandLineToArgv, "CommandLineToArgvW");
+    find(api.executeEx, "ShellExecuteExW");
+    find(api.pathFromIdList, "SHGetPathFromIDListW");
 }
 
 void Load(WinHttpApi& api) {
@@ -65,6 +81,15 @@ void Load(WinHttpApi& api) {
     find(api.ReadData, "WinHttpReadData");
     find(api.CloseHandle, "WinHttpCloseHandle");
     find(api.CrackUrl, "WinHttpCrackUrl");
+}
+
+void Load(WevtApi& api) {
+    const Finder find(FromSystem32(L"wevtapi.dll"), u"wevtapi.dll");
+    find(api.query, "EvtQuery");
+    find(api.next, "EvtNext");
+    find(api.createRenderContext, "EvtCreateRenderContext");
+    find(api.render, "EvtRender");
+    find(api.close, "EvtClose");
 }
 
 template <typename Api>
@@ -87,8 +112,20 @@ const CfgMgrApi& CfgMgr() {
     return Table<CfgMgrApi>();
 }
 
+const SetupApi& SetupDi() {
+    return Table<SetupApi>();
+}
+
+const ShellApi& Shell32() {
+    return Table<ShellApi>();
+}
+
 const WinHttpApi& WinHttp() {
     return Table<WinHttpApi>();
+}
+
+const WevtApi& Wevt() {
+    return Table<WevtApi>();
 }
 
 const nt::Functions& nt::Ntdll() {

@@ -16,6 +16,10 @@
 #include <windows.h>
 // windows.h first: cfgmgr32.h relies on its types.
 #include <cfgmgr32.h>
+#include <setupapi.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <winevt.h>
 #include <winhttp.h>
 
 #include <atomic>
@@ -30,6 +34,22 @@ struct CfgMgrApi {
     decltype(&::CM_Get_Device_IDW) getDeviceId = nullptr;
     decltype(&::CM_Locate_DevNodeW) locate = nullptr;
     decltype(&::CM_Request_Device_EjectW) requestEject = nullptr;
+};
+
+// setupapi.dll: the disk, CD-ROM and floppy interfaces, to find a drive's device.
+struct SetupApi {
+    decltype(&::SetupDiGetClassDevsW) getClassDevs = nullptr;
+    decltype(&::SetupDiEnumDeviceInterfaces) enumInterfaces = nullptr;
+    decltype(&::SetupDiGetDeviceInterfaceDetailW) getInterfaceDetail = nullptr;
+    decltype(&::SetupDiDestroyDeviceInfoList) destroyList = nullptr;
+};
+
+// shell32.dll: the command line's arguments, the elevated start of the program and a folder
+// window's path. Loaded when first needed, so that starting the program does not pay for it.
+struct ShellApi {
+    decltype(&::CommandLineToArgvW) commandLineToArgv = nullptr;
+    decltype(&::ShellExecuteExW) executeEx = nullptr;
+    decltype(&::SHGetPathFromIDListW) pathFromIdList = nullptr;
 };
 
 // winhttp.dll: the version check's HTTPS exchange. The program does not import it: a DLL of that
@@ -50,11 +70,23 @@ struct WinHttpApi {
     decltype(&::WinHttpCrackUrl) CrackUrl = nullptr;
 };
 
+// wevtapi.dll: the System log's records of refused removals.
+struct WevtApi {
+    decltype(&::EvtQuery) query = nullptr;
+    decltype(&::EvtNext) next = nullptr;
+    decltype(&::EvtCreateRenderContext) createRenderContext = nullptr;
+    decltype(&::EvtRender) render = nullptr;
+    decltype(&::EvtClose) close = nullptr;
+};
+
 // The tables, loaded at the first call (or a test's, while one is in place). Each throws
 // PlatformError naming the DLL and the function when the DLL or one of its functions is missing,
 // and tries again at the next call. nt::Ntdll() (nt_api_win32.h) gives ntdll's.
 const CfgMgrApi& CfgMgr();
+const SetupApi& SetupDi();
+const ShellApi& Shell32();
 const WinHttpApi& WinHttp();
+const WevtApi& Wevt();
 
 namespace dynamic_calls {
 template <typename Api>

@@ -55,15 +55,32 @@ constexpr size_t kPebProcessParameters = 0x20;
 constexpr size_t kParametersCurrentDirectory = 0x38;  // CURDIR: UNICODE_STRING, then HANDLE
 constexpr size_t kParametersCurrentDirectoryHandle = 0x48;
 
+constexpr ULONG kFileProcessIdsUsingFileInformation = 47;
+
+struct IoStatus {  // IO_STATUS_BLOCK
+    union {
+        LONG status;
+        PVOID pointer;
+    };
+    ULONG_PTR information;
+};
+
+struct ProcessIdList {  // FILE_PROCESS_IDS_USING_FILE_INFORMATION
+    ULONG numberOfProcessIdsInList;
+    ULONG_PTR processIdList[1];
+};
+
 using QuerySystemInformation = Status(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
 using QueryObject = Status(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
 using QueryInformationProcess = Status(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+using QueryInformationFile = Status(NTAPI*)(HANDLE, IoStatus*, PVOID, ULONG, ULONG);
 
 // ntdll's table; a test replaces it with ReplacedDll<nt::Functions> (dynamic_calls_win32.h).
 struct Functions {
     QuerySystemInformation querySystemInformation = nullptr;
     QueryObject queryObject = nullptr;
     QueryInformationProcess queryInformationProcess = nullptr;
+    QueryInformationFile queryInformationFile = nullptr;
 };
 
 // Looked up once; throws PlatformError when ntdll lacks one of them. Defined with the other

@@ -1,11 +1,9 @@
 // Ownership of a SetupDi device information set: destroyed when the owner goes out of scope.
 #pragma once
 
-#include <windows.h>
-// windows.h first: setupapi.h relies on its types.
-#include <setupapi.h>
-
 #include <utility>
+
+#include "platform/win32/dynamic_calls_win32.h"
 
 namespace varnel::win32 {
 
@@ -15,7 +13,7 @@ public:
     explicit ScopedDeviceInfoList(HDEVINFO set) : set_(set) {}
     ~ScopedDeviceInfoList() {
         if (Valid()) {
-            SetupDiDestroyDeviceInfoList(set_);
+            SetupDi().destroyList(set_);
         }
     }
     ScopedDeviceInfoList(ScopedDeviceInfoList&& other) noexcept

@@ -1,9 +1,6 @@
 #include "platform/win32/shell_starter_win32.h"
 
-#include <windows.h>
-
-#include <shellapi.h>
-
+#include "platform/win32/dynamic_calls_win32.h"
 #include "platform/win32/text.h"
 
 namespace varnel::win32 {
@@ -18,7 +15,7 @@ void ShellStarterWin32::Execute(const std::u16string& verb, const std::u16string
     info.lpFile = Wide(path);  // a full path: never found through the search order
     info.lpParameters = Wide(arguments);
     info.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExW(&info)) {
+    if (!Shell32().executeEx(&info)) {
         ThrowLastError(u"ShellExecuteExW " + verb + u" " + path);
     }
 }

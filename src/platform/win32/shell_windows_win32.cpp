@@ -1,5 +1,7 @@
 #include "platform/win32/shell_windows_win32.h"
 
+#include "platform/win32/dynamic_calls_win32.h"
+
 #include <windows.h>
 // windows.h first: the shell headers rely on its types.
 #include <exdisp.h>
@@ -70,7 +72,7 @@ std::optional<ShellWindow> FolderWindow(IDispatch* item, ComRef<IWebBrowser2>& b
         return std::nullopt;
     }
     wchar_t path[MAX_PATH] = {};
-    const BOOL onDisk = SHGetPathFromIDListW(list, path);
+    const BOOL onDisk = Shell32().pathFromIdList(list, path);
     CoTaskMemFree(list);
     SHANDLE_PTR window = 0;
     if (!onDisk || FAILED(browser->get_HWND(&window))) {

@@ -17,11 +17,6 @@ constexpr DWORD kMaxRenderBytes = 64 * 1024;
 constexpr DWORD kBatch = 16;
 constexpr DWORD kNextTimeoutMs = 10'000;
 
-template <typename Function>
-Function Find(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 // An EVT_HANDLE, closed through the table it came from.
 class ScopedEvt {
 public:
@@ -135,30 +130,8 @@ std::optional<VetoEvent> ReadEvent(const WevtApi& api, EVT_HANDLE valuesContext,
 
 }  // namespace
 
-const WevtApi& LoadedWevtApi() {
-    static const WevtApi functions = [] {
-        WevtApi found;
-        const HMODULE module =
-            LoadLibraryExW(L"wevtapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        if (module != nullptr) {
-            found.query = Find<decltype(found.query)>(module, "EvtQuery");
-            found.next = Find<decltype(found.next)>(module, "EvtNext");
-            found.createRenderContext =
-                Find<decltype(found.createRenderContext)>(module, "EvtCreateRenderContext");
-            found.render = Find<decltype(found.render)>(module, "EvtRender");
-            found.close = Find<decltype(found.close)>(module, "EvtClose");
-        }
-        return found;
-    }();
-    if (!functions.query || !functions.next || !functions.createRenderContext ||
-        !functions.render || !functions.close) {
-        throw PlatformError(u"LoadLibraryExW(wevtapi.dll)", SystemErrorText(GetLastError()));
-    }
-    return functions;
-}
-
 std::vector<VetoEvent> VetoLogWin32::Read() {
-    const WevtApi& api = api_ != nullptr ? *api_ : LoadedWevtApi();
+    const WevtApi& api = api_ != nullptr ? *api_ : Wevt();
     // Newest first, so the first records read are the ones shown.
     const ScopedEvt query(api, api.query(nullptr, L"System", kVetoQuery,
                                          EvtQueryChannelPath | EvtQueryReverseDirection));

@@ -2,25 +2,10 @@
 // first use, never from beside the program).
 #pragma once
 
-#include <windows.h>
-// windows.h first: winevt.h relies on its types.
-#include <winevt.h>
-
 #include "platform/veto_log.h"
+#include "platform/win32/dynamic_calls_win32.h"
 
 namespace varnel::win32 {
-
-// The wevtapi functions the reader calls; a test hands stand-ins.
-struct WevtApi {
-    decltype(&EvtQuery) query = nullptr;
-    decltype(&EvtNext) next = nullptr;
-    decltype(&EvtCreateRenderContext) createRenderContext = nullptr;
-    decltype(&EvtRender) render = nullptr;
-    decltype(&EvtClose) close = nullptr;
-};
-
-// wevtapi.dll from System32, looked up once; throws PlatformError when it or a function is missing.
-const WevtApi& LoadedWevtApi();
 
 inline constexpr wchar_t kVetoQuery[] =
     L"*[System[Provider[@Name='Microsoft-Windows-Kernel-PnP'] and (EventID=225)]]";

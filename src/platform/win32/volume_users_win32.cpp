@@ -7,28 +7,14 @@
 namespace varnel::win32 {
 namespace {
 
-constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004L);
 // A list of 128 Ki process ids; no system runs that many processes.
 constexpr ULONG kMaxBufferBytes = 1 << 20;
 
 }  // namespace
 
-namespace nt_files {
-
-QueryInformationFile NtdllQueryInformationFile() {
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    // GetProcAddress answers a generic pointer; the cast names the real signature.
-    return ntdll == nullptr ? nullptr
-                            : reinterpret_cast<QueryInformationFile>(reinterpret_cast<void*>(
-                                  GetProcAddress(ntdll, "NtQueryInformationFile")));
-}
-
-}  // namespace nt_files
-
 std::optional<std::vector<uint32_t>> VolumeUsersWin32::ProcessIds(char16_t letter) {
-    if (query_ == nullptr) {
-        return std::nullopt;
-    }
+    const nt::QueryInformationFile query =
+        query_ != nullptr ? query_ : nt::Ntdll().queryInformationFile;
     const wchar_t path[] = {L'\\', L'\\', L'.', L'\\', static_cast<wchar_t>(letter), L':', 0};
     // Reading attributes needs no right over the volume's contents; full sharing leaves every
     // other user of the volume undisturbed.
@@ -42,17 +28,17 @@ std::optional<std::vector<uint32_t>> VolumeUsersWin32::ProcessIds(char16_t lette
     std::vector<ULONG_PTR> buffer(512);
     for (;;) {
         const auto bytes = static_cast<ULONG>(buffer.size() * sizeof(ULONG_PTR));
-        nt_files::IoStatus io{};
-        const LONG status = query_(volume.Get(), &io, buffer.data(), bytes,
-                                   nt_files::kFileProcessIdsUsingFileInformation);
-        if (status == kInfoLengthMismatch && bytes < kMaxBufferBytes) {
+        nt::IoStatus io{};
+        const LONG status =
+            query(volume.Get(), &io, buffer.data(), bytes, nt::kFileProcessIdsUsingFileInformation);
+        if (status == nt::kInfoLengthMismatch && bytes < kMaxBufferBytes) {
             buffer.resize(buffer.size() * 2);
             continue;
         }
         if (status < 0) {
             return std::nullopt;  // refused, not supported, or more than the limit
         }
-        const auto* list = reinterpret_cast<const nt_files::ProcessIdList*>(buffer.data());
+        const auto* list = reinterpret_cast<const nt::ProcessIdList*>(buffer.data());
         const size_t fits = buffer.size() - 1;  // the ids follow the count's (padded) unit
         const size_t count = std::min<size_t>(list->numberOfProcessIdsInList, fits);
         std::vector<uint32_t> ids;

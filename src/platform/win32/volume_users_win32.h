@@ -5,42 +5,18 @@
 #include <windows.h>
 
 #include "platform/volume_users.h"
+#include "platform/win32/nt_api_win32.h"
 
 namespace varnel::win32 {
 
-namespace nt_files {
-
-constexpr ULONG kFileProcessIdsUsingFileInformation = 47;
-
-struct IoStatus {  // IO_STATUS_BLOCK
-    union {
-        LONG status;
-        PVOID pointer;
-    };
-    ULONG_PTR information;
-};
-
-struct ProcessIdList {  // FILE_PROCESS_IDS_USING_FILE_INFORMATION
-    ULONG numberOfProcessIdsInList;
-    ULONG_PTR processIdList[1];
-};
-
-using QueryInformationFile = LONG(NTAPI*)(HANDLE, IoStatus*, PVOID, ULONG, ULONG);
-
-// ntdll's NtQueryInformationFile (ntdll is in every process); nullptr when it lacks it.
-QueryInformationFile NtdllQueryInformationFile();
-
-}  // namespace nt_files
-
 class VolumeUsersWin32 : public VolumeUserList {
 public:
-    explicit VolumeUsersWin32(
-        nt_files::QueryInformationFile query = nt_files::NtdllQueryInformationFile())
-        : query_(query) {}
+    VolumeUsersWin32() = default;  // ntdll's NtQueryInformationFile, at the first question
+    explicit VolumeUsersWin32(nt::QueryInformationFile query) : query_(query) {}
     std::optional<std::vector<uint32_t>> ProcessIds(char16_t letter) override;
 
 private:
-    nt_files::QueryInformationFile query_;
+    nt::QueryInformationFile query_ = nullptr;
 };
 
 }  // namespace varnel::win32
