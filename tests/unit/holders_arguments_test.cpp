@@ -154,8 +154,8 @@ TEST(HoldersVisibleText, WritesOutWhatCouldDisguiseAName) {
          u"<U+00AD><U+200B><U+200D><U+2060><U+2064><U+206F><U+FEFF><U+2028><U+E0041>"},
         {std::u16string(1, 0xD83D) + u"x" + std::u16string(1, 0xDE00), u"<U+D83D>x<U+DE00>"},
         // Kept: Chinese, a surrogate pair, spaces and the neighbours of the ranges.
-        {u"T:\\报告\u3000\U0001F600~\u00A0\u00AE\u061B\u200A\u202F\u2065\u2070",
-         u"T:\\报告\u3000\U0001F600~\u00A0\u00AE\u061B\u200A\u202F\u2065\u2070"}};
+        {u"T:\\报告\u3000\U0001F600~\u00A0\u00AE\u061B\u200A\u202F\u2065\u2070\u06DE\U000F0000",
+         u"T:\\报告\u3000\U0001F600~\u00A0\u00AE\u061B\u200A\u202F\u2065\u2070\u06DE\U000F0000"}};
     for (const auto& [name, shown] : rows)
         EXPECT_EQ(VisibleText(name), shown) << ToUtf8(shown);
 }
