@@ -1,6 +1,7 @@
 #include "holders/console_commands.h"
 
 #include <exception>
+#include <future>
 #include <map>
 #include <optional>
 
@@ -310,11 +311,15 @@ private:
     }
 
     int Who() {
+        // The shell answers from Explorer's process, slowly at its first question: it is asked
+        // while the processes are looked at, not after.
+        std::future<std::vector<ShellWindow>> shellWindows =
+            std::async(std::launch::async, [this] { return services_.shell.List(); });
         const HolderReport report = Look();
         std::vector<ShellWindow> windows;
         std::u16string shellError;
         try {
-            windows = WindowsOnDrive(services_.shell.List(), command_.letter);
+            windows = WindowsOnDrive(shellWindows.get(), command_.letter);
         } catch (const PlatformError& error) {
             shellError = error.Operation() + u" / " + error.Detail();
         }
@@ -380,7 +385,14 @@ private:
     // who is about the holders.
     std::u16string LastVeto() {
         try {
-            return LastVetoLine(command_.letter, services_.vetoes, Lookup());
+            // The lookup asks for every process and device name: only when there is a record.
+            const std::vector<VetoEvent> events = services_.vetoes.Read();
+            if (events.empty()) {
+                return {};
+            }
+            return LastVetoLine(command_.letter,
+                                DriveVetoes(events, Lookup(), services_.vetoes.Now()),
+                                services_.vetoes.UtcOffsetMinutes());
         } catch (const PlatformError&) {
             return {};
         }

@@ -26,6 +26,7 @@
 #include "platform/win32/ansi_code_page_win32.h"
 #include "platform/win32/clipboard_win32.h"
 #include "platform/win32/clock_win32.h"
+#include "platform/win32/console_input_win32.h"
 #include "platform/win32/dynamic_calls_win32.h"
 #include "platform/win32/event_pump_win32.h"
 #include "platform/win32/handle_scan_win32.h"
@@ -524,3 +525,9 @@ TEST(TransportHang, EndsAtTheTimeLimit) {
 }
 
 }  // namespace
+
+// Only a person at a console agrees to a forced dismount: the test program's standard input is
+// not a console (the session gives it /dev/null), so the question is not even asked.
+TEST(ConsoleInput, InputThatIsNoConsoleNeverAgrees) {
+    EXPECT_FALSE(varnel::win32::ConsoleInputWin32().AskYesNo(u"继续? (y/N)"));
+}
