@@ -137,6 +137,7 @@ void HoldersWindow::ShowHolders(const DriveView& view) {
     FillList();
     SetLine(kHoldersVeto, view.lastVeto);
     ShowWindow(Item(kHoldersVeto), view.lastVeto.empty() ? SW_HIDE : SW_SHOW);
+    PlaceList();
     SetLine(kHoldersLine, ViewLine(letter_, view));
     SetLine(kHoldersUninspected, UninspectedLine(report.uninspected));
     ShowWindow(Item(kHoldersElevate), report.uninspected > 0 ? SW_SHOW : SW_HIDE);

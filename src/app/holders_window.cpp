@@ -185,11 +185,20 @@ void HoldersWindow::ApplyDpi(unsigned dpi) {
         SendMessageW(Item(spec.id), WM_SETFONT, WPARAM(font), FALSE);
     }
     font_.reset(font);  // after the controls have the new one
+    PlaceList();
     for (int i = 0; i < 4; ++i) {
         SendMessageW(Item(kHoldersList), LVM_SETCOLUMNWIDTH, WPARAM(i),
                      TwipsToPixels(kHoldersColumnTwips[i], dpi));
     }
     InvalidateRect(window_, nullptr, TRUE);
+}
+
+void HoldersWindow::PlaceList() {
+    // The style's flag, not IsWindowVisible: the window itself may not be shown yet.
+    const bool vetoShown = (GetWindowLongPtrW(Item(kHoldersVeto), GWL_STYLE) & WS_VISIBLE) != 0;
+    const PixelRect r = ToPixels(HoldersListPlace(vetoShown), dpi_);
+    SetWindowPos(Item(kHoldersList), nullptr, r.left, r.top, r.width, r.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void HoldersWindow::FillDrives() {

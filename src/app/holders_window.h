@@ -97,6 +97,7 @@ private:
 
     void CreateControls();
     void ApplyDpi(unsigned dpi);
+    void PlaceList();  // up into the veto line's place while that line is hidden
     void PlaceOver(HWND owner);
     void FillDrives();
     void SetDrive(char16_t letter);

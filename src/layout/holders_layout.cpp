@@ -29,4 +29,20 @@ std::span<const HoldersControlSpec> HoldersControls() {
     return kHoldersControls;
 }
 
+TwipRect HoldersListPlace(bool vetoShown) {
+    TwipRect list{}, veto{};
+    for (const HoldersControlSpec& spec : kHoldersControls) {
+        if (spec.id == kHoldersList) {
+            list = spec.place;
+        } else if (spec.id == kHoldersVeto) {
+            veto = spec.place;
+        }
+    }
+    if (!vetoShown) {
+        list.height += list.top - veto.top;
+        list.top = veto.top;
+    }
+    return list;
+}
+
 }  // namespace varnel

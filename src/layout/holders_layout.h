@@ -44,4 +44,8 @@ inline constexpr int kHoldersColumnTwips[] = {1800, 900, 3420, 2880};
 // Every control in tab order.
 std::span<const HoldersControlSpec> HoldersControls();
 
+// Where the list goes: as the table says under the veto line, or up in its place while that line
+// is hidden.
+TwipRect HoldersListPlace(bool vetoShown);
+
 }  // namespace varnel

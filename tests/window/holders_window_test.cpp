@@ -327,6 +327,12 @@ TEST(HoldersWindow, ShowsTheLastVetoKnownAndUnknownHoldersAndClosesExplorerWindo
     EXPECT_EQ(r.Text(kHoldersVeto),
               L"上次 Windows 拒绝弹出 T: 是因为 sync.exe(进程 30,2026-12-08 13:40:05,仍在运行)。");
     EXPECT_TRUE(IsWindowVisible(r.Item(kHoldersVeto)));
+    auto listTop = [&] {
+        RECT list{};
+        GetWindowRect(r.Item(kHoldersList), &list);
+        return list.top;
+    };
+    const LONG belowVeto = listTop();
     auto rows = [&] {
         std::vector<std::wstring> texts;
         const auto count = SendMessageW(r.Item(kHoldersList), LVM_GETITEMCOUNT, 0, 0);
@@ -359,6 +365,7 @@ TEST(HoldersWindow, ShowsTheLastVetoKnownAndUnknownHoldersAndClosesExplorerWindo
     r.system.log.fails = true;
     r.Click(kHoldersRefresh);
     EXPECT_FALSE(IsWindowVisible(r.Item(kHoldersVeto))) << "an unreadable log hides the line";
+    EXPECT_LT(listTop(), belowVeto) << "the list moves up into the hidden line's place";
 }
 
 TEST(HoldersWindow, UninspectedProcessesOfferTheElevatedSearchForThisDrive) {
