@@ -103,7 +103,7 @@ HolderRow RowOf(const Holder& holder) {
 
 HolderRow RowOf(const ShellWindow& window) {
     return {kExplorerWindowWord, u"", VisibleText(window.path),
-            u"关闭此窗口即可, 不必结束 explorer.exe"};
+            u"关闭此窗口即可,不必结束 explorer.exe"};
 }
 
 void SortHolders(std::vector<Holder>& holders, Column column, bool ascending) {

@@ -346,8 +346,8 @@ TEST(HoldersWindow, ShowsTheLastVetoKnownAndUnknownHoldersAndClosesExplorerWindo
                           L"explorer.exe|9|打开的文件夹 T:\\sub|", L"hidden.exe|12|用途未知 T:|",
                           L"MsMpEng.exe|20|打开的文件 T:\\a.txt|病毒扫描: "
                           L"杀毒软件在扫描驱动器上的文件;等扫描结束后再试",
-                          L"资源管理器窗口||T:\\sub|关闭此窗口即可, 不必结束 explorer.exe",
-                          L"资源管理器窗口||T:\\other|关闭此窗口即可, 不必结束 explorer.exe"}));
+                          L"资源管理器窗口||T:\\sub|关闭此窗口即可,不必结束 explorer.exe",
+                          L"资源管理器窗口||T:\\other|关闭此窗口即可,不必结束 explorer.exe"}));
 
     LVITEMW item{};
     item.stateMask = item.state = LVIS_SELECTED;
