@@ -20,9 +20,9 @@ using namespace holders;
 
 namespace {
 
-HolderJobResult Looked(HolderReport report) {
+HolderJobResult Looked(DriveView view) {
     HolderJobResult result;
-    result.report = std::move(report);
+    result.report = std::move(view);
     return result;
 }
 
@@ -130,13 +130,19 @@ void HoldersWindow::OnResult() {
     }
 }
 
-void HoldersWindow::ShowHolders(const HolderReport& report) {
+void HoldersWindow::ShowHolders(const DriveView& view) {
+    const HolderReport& report = view.report;
     report_ = report;
+    windows_ = view.windows;
     FillList();
-    SetLine(kHoldersLine, ReportLine(letter_, report));
+    SetLine(kHoldersVeto, view.lastVeto);
+    ShowWindow(Item(kHoldersVeto), view.lastVeto.empty() ? SW_HIDE : SW_SHOW);
+    PlaceList();
+    SetLine(kHoldersLine, ViewLine(letter_, view));
     SetLine(kHoldersUninspected, UninspectedLine(report.uninspected));
     ShowWindow(Item(kHoldersElevate), report.uninspected > 0 ? SW_SHOW : SW_HIDE);
-    if (report.holders.empty() && report.uninspected == 0 && GetActiveWindow() == window_) {
+    if (report.holders.empty() && windows_.empty() && report.uninspected == 0 &&
+        GetActiveWindow() == window_) {
         SetFocus(Item(kHoldersEject));  // the next step; the focus is never taken from elsewhere
     }
 }
@@ -148,16 +154,18 @@ void HoldersWindow::FillList() {
     // stop answering for seconds while it painted each one.
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-    SendMessageW(list, LVM_SETITEMCOUNT, report_.holders.size(), 0);
-    for (size_t i = 0; i < report_.holders.size(); ++i) {
-        const HolderRow row = RowOf(report_.holders[i]);
-        const std::u16string* texts[] = {&row.program, &row.pid, &row.holds};
+    const size_t holders = report_.holders.size();
+    SendMessageW(list, LVM_SETITEMCOUNT, holders + windows_.size(), 0);
+    for (size_t i = 0; i < holders + windows_.size(); ++i) {
+        const HolderRow row =
+            i < holders ? RowOf(report_.holders[i]) : RowOf(windows_[i - holders]);
+        const std::u16string* texts[] = {&row.program, &row.pid, &row.holds, &row.note};
         LVITEMW item{};
         item.mask = LVIF_TEXT;
         item.iItem = int(i);
         item.pszText = const_cast<wchar_t*>(Wide(row.program));
         SendMessageW(list, LVM_INSERTITEMW, 0, LPARAM(&item));
-        for (int column = 1; column < 3; ++column) {
+        for (int column = 1; column < 4; ++column) {
             item.iSubItem = column;
             item.pszText = const_cast<wchar_t*>(Wide(*texts[column]));
             SendMessageW(list, LVM_SETITEMTEXTW, i, LPARAM(&item));
@@ -181,13 +189,18 @@ void HoldersWindow::SetBusy(bool busy) {
     }
 }
 
-std::vector<Holder> HoldersWindow::Selected() const {
-    std::vector<Holder> selected;
+HoldersWindow::Selection HoldersWindow::Selected() const {
+    Selection selected;
     const HWND list = Item(kHoldersList);
+    const size_t holders = report_.holders.size();
     for (int at = -1;
          (at = int(SendMessageW(list, LVM_GETNEXTITEM, WPARAM(at), LVNI_SELECTED))) >= 0 &&
-         size_t(at) < report_.holders.size();) {
-        selected.push_back(report_.holders[size_t(at)]);
+         size_t(at) < holders + windows_.size();) {
+        if (size_t(at) < holders) {
+            selected.holders.push_back(report_.holders[size_t(at)]);
+        } else {
+            selected.windows.push_back(windows_[size_t(at) - holders].id);
+        }
     }
     return selected;
 }
@@ -196,8 +209,25 @@ void HoldersWindow::Ask(const std::u16string& text) {
     services_.boxes.Show(window_, text, kStyleErrorOk);
 }
 
-void HoldersWindow::EndAfterAsking(const std::vector<Holder>& chosen) {
+void HoldersWindow::EndAfterAsking(const std::vector<Holder>& chosen,
+                                   const std::vector<uint64_t>& windows) {
     const std::vector<Holder> endable = Endable(chosen, services_.processes);
+    if (endable.empty() && !windows.empty()) {
+        // Only windows to close, and nothing that would end a process: nothing to ask.
+        Start(u"正在关闭所选的资源管理器窗口...",
+              [work = work_, letter = letter_, windows, chosen]() mutable {
+                  HolderJobResult result;
+                  result.freed = FreeOutcome{};
+                  result.freed->windows = CloseWindows(letter, windows, work);
+                  const std::vector<SpareReason> reasons = SpareReasons(chosen, work.processes);
+                  for (size_t i = 0; i < chosen.size(); ++i) {
+                      result.freed->left.push_back({chosen[i], reasons[i]});
+                  }
+                  result.report = LookAround(letter, work);
+                  return result;
+              });
+        return;
+    }
     if (endable.empty()) {
         // Nothing chosen may be ended: say why for each, nothing is asked.
         FreeOutcome spared;
@@ -212,10 +242,16 @@ void HoldersWindow::EndAfterAsking(const std::vector<Holder>& chosen) {
         return;
     }
     // All chosen go to the end, which ends only those it may and says why it spared the others.
-    Start(u"正在结束所选进程...", [work = work_, letter = letter_, chosen]() mutable {
+    Start(u"正在结束所选进程...", [work = work_, letter = letter_, chosen, windows]() mutable {
         HolderJobResult result;
+        // A chosen Explorer window is closed through the shell; explorer.exe is not ended for it.
+        WindowsClosing closing;
+        if (!windows.empty()) {
+            closing = CloseWindows(letter, windows, work);
+        }
         result.freed = EndHolders(chosen, work);
-        result.report = LookAt(letter, work);
+        result.freed->windows = std::move(closing);
+        result.report = LookAround(letter, work);
         return result;
     });
 }
@@ -223,46 +259,59 @@ void HoldersWindow::EndAfterAsking(const std::vector<Holder>& chosen) {
 void HoldersWindow::Refresh_Click() {
     Start(
         SearchingLine(letter_),
-        [work = work_, letter = letter_]() mutable { return Looked(LookAt(letter, work)); }, true);
+        [work = work_, letter = letter_]() mutable { return Looked(LookAround(letter, work)); },
+        true);
 }
 
 void HoldersWindow::Close_Click() {
+    const Selection selected = Selected();
     std::vector<uint32_t> pids;
-    for (const Holder& holder : Selected()) {
+    for (const Holder& holder : selected.holders) {
         pids.push_back(holder.pid);
     }
-    if (pids.empty()) {
+    if (pids.empty() && selected.windows.empty()) {
         SetLine(kHoldersLine, u"请先在列表中选择程序。");
         return;
     }
     Start(u"正在请所选程序关闭(最多等待 5 秒)...",
-          [work = work_, letter = letter_, pids]() mutable {
+          [work = work_, letter = letter_, pids, windows = selected.windows]() mutable {
               HolderJobResult result;
-              result.freed = CloseHolders(letter, pids, work);
-              result.report = LookAt(letter, work);
+              // The windows first: explorer.exe then no longer holds their folders and is not
+              // asked to close for them.
+              WindowsClosing closing;
+              if (!windows.empty()) {
+                  closing = CloseWindows(letter, windows, work);
+              }
+              result.freed = pids.empty() ? FreeOutcome{} : CloseHolders(letter, pids, work);
+              result.freed->windows = std::move(closing);
+              result.report = LookAround(letter, work);
               return result;
           });
 }
 
 void HoldersWindow::End_Click() {
-    const std::vector<Holder> selected = Selected();
-    if (selected.empty()) {
+    const Selection selected = Selected();
+    if (selected.holders.empty() && selected.windows.empty()) {
         SetLine(kHoldersLine, u"请先在列表中选择程序。");
         return;
     }
-    EndAfterAsking(selected);
+    EndAfterAsking(selected.holders, selected.windows);
 }
 
 void HoldersWindow::FreeAll_Click() {
     Start(u"正在请所有占用 " + DriveText(letter_) + u" 的程序关闭(最多等待 5 秒)...",
           [work = work_, letter = letter_]() mutable {
               HolderJobResult result;
+              // Explorer's windows go first, through the shell, so that explorer.exe is neither
+              // asked nor ended for a folder it only shows.
+              WindowsClosing closing = CloseWindows(letter, std::nullopt, work);
               std::vector<uint32_t> pids;
               for (const Holder& holder : LookAt(letter, work).holders) {
                   pids.push_back(holder.pid);
               }
               result.freed = CloseHolders(letter, pids, work);
-              result.report = LookAt(letter, work);
+              result.freed->windows = std::move(closing);
+              result.report = LookAround(letter, work);
               result.askToEndLeft = true;
               return result;
           });
@@ -273,7 +322,7 @@ void HoldersWindow::Eject_Click() {
         HolderJobResult result;
         result.ejected = EjectDrive(letter, work.devices, work.clock);
         if (result.ejected->result == EjectResult::Vetoed) {
-            result.report = LookAt(letter, work);
+            result.report = LookAround(letter, work);
         }
         return result;
     });
@@ -294,7 +343,7 @@ void HoldersWindow::ForceEject_Click() {
                                          [confirmed] { return confirmed; });
               const auto& eject = result.forced->eject;
               if (!eject || eject->result != EjectResult::Ejected) {
-                  result.report = LookAt(letter, work);
+                  result.report = LookAround(letter, work);
               }
               return result;
           });

@@ -33,8 +33,9 @@ int SystemWindowBoxes::Show(HWND owner, const std::u16string& text, unsigned sty
 HoldersWindow::HoldersWindow(const HoldersServices& services,
                              std::function<bool(char16_t)> switchDrive)
     : services_(services),
-      work_{services.drives,  services.scanner, services.processes,
-            services.starter, services.clock,   services.devices},
+      work_{services.drives,  services.scanner,      services.processes,
+            services.starter, services.clock,        services.devices,
+            services.vetoes,  services.shellWindows, services.volumeUsers},
       switchDrive_(std::move(switchDrive)),
       mailbox_(std::make_shared<Mailbox>()) {}
 
@@ -120,6 +121,10 @@ void HoldersWindow::CreateControls() {
                 className = WC_STATICW;
                 style |= SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS;
                 break;
+            case HoldersKind::Note:
+                className = WC_STATICW;
+                style = (style & ~WS_VISIBLE) | SS_LEFT | SS_NOPREFIX;  // wraps; shown when set
+                break;
             case HoldersKind::Progress:
                 className = PROGRESS_CLASSW;
                 style = (style & ~WS_VISIBLE) | PBS_MARQUEE;
@@ -135,8 +140,8 @@ void HoldersWindow::CreateControls() {
     }
     const HWND list = Item(kHoldersList);
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    const char16_t* const titles[] = {u"程序", u"进程 ID", u"占用的内容"};
-    for (int i = 0; i < 3; ++i) {
+    const char16_t* const titles[] = {u"程序", u"进程 ID", u"占用的内容", u"说明"};
+    for (int i = 0; i < 4; ++i) {
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH;
         column.pszText = const_cast<wchar_t*>(Text(titles[i]));
@@ -180,11 +185,20 @@ void HoldersWindow::ApplyDpi(unsigned dpi) {
         SendMessageW(Item(spec.id), WM_SETFONT, WPARAM(font), FALSE);
     }
     font_.reset(font);  // after the controls have the new one
-    for (int i = 0; i < 3; ++i) {
+    PlaceList();
+    for (int i = 0; i < 4; ++i) {
         SendMessageW(Item(kHoldersList), LVM_SETCOLUMNWIDTH, WPARAM(i),
                      TwipsToPixels(kHoldersColumnTwips[i], dpi));
     }
     InvalidateRect(window_, nullptr, TRUE);
+}
+
+void HoldersWindow::PlaceList() {
+    // The style's flag, not IsWindowVisible: the window itself may not be shown yet.
+    const bool vetoShown = (GetWindowLongPtrW(Item(kHoldersVeto), GWL_STYLE) & WS_VISIBLE) != 0;
+    const PixelRect r = ToPixels(HoldersListPlace(vetoShown), dpi_);
+    SetWindowPos(Item(kHoldersList), nullptr, r.left, r.top, r.width, r.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void HoldersWindow::FillDrives() {

@@ -45,7 +45,10 @@ struct HoldersServices {
     DeviceEject& devices;
     ShellStarter& shell;
     WindowBoxes& boxes;
-    Volumes& volumes;  // called from worker threads too
+    Volumes& volumes;  // called from worker threads too, as are the three below
+    VetoLog& vetoes;
+    ShellWindows& shellWindows;
+    VolumeUserList& volumeUsers;
 };
 
 // The menu's item that ejects every removable drive, after the drives' items.
@@ -53,7 +56,7 @@ inline constexpr UINT kMenuHoldersEjectAll = kMenuHoldersDrive + 26;
 
 // The one result of a piece of work.
 struct HolderJobResult {
-    std::optional<holders::HolderReport> report;  // the look after the work
+    std::optional<holders::DriveView> report;  // the look after the work
     std::optional<holders::FreeOutcome> freed;
     std::optional<holders::EjectOutcome> ejected;
     std::optional<holders::EjectSteps> forced;
@@ -94,6 +97,7 @@ private:
 
     void CreateControls();
     void ApplyDpi(unsigned dpi);
+    void PlaceList();  // up into the veto line's place while that line is hidden
     void PlaceOver(HWND owner);
     void FillDrives();
     void SetDrive(char16_t letter);
@@ -106,13 +110,20 @@ private:
     void Start(const std::u16string& busyLine, std::function<HolderJobResult()> work,
                bool look = false);
     void OnResult();
-    void ShowHolders(const holders::HolderReport& report);
+    void ShowHolders(const holders::DriveView& view);
     void FillList();
     void SetBusy(bool busy);
-    std::vector<holders::Holder> Selected() const;
+    // The chosen rows: the holders, and the Explorer windows listed after them.
+    struct Selection {
+        std::vector<holders::Holder> holders;
+        std::vector<uint64_t> windows;
+    };
+    Selection Selected() const;
     void Ask(const std::u16string& text);  // shows a failure or a note in a box
-    // Asks before ending those of the chosen holders that may be ended.
-    void EndAfterAsking(const std::vector<holders::Holder>& chosen);
+    // Asks before ending those of the chosen holders that may be ended; the chosen Explorer
+    // windows are only closed, through the shell.
+    void EndAfterAsking(const std::vector<holders::Holder>& chosen,
+                        const std::vector<uint64_t>& windows = {});
 
     void Refresh_Click();
     void Close_Click();
@@ -130,7 +141,8 @@ private:
     char16_t letter_ = u'A';
     unsigned dpi_ = 96;
     ScopedGdiObject<HFONT> font_;
-    holders::HolderReport report_;  // the holders in the list's order
+    holders::HolderReport report_;      // the holders in the list's order
+    std::vector<ShellWindow> windows_;  // the Explorer windows, listed after the holders
     holders::Column sortColumn_ = holders::Column::Program;
     bool ascending_ = true;
     bool looking_ = false;  // the work under way is a look

@@ -22,8 +22,11 @@
 #include "platform/win32/program_starter_win32.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/shell_starter_win32.h"
+#include "platform/win32/shell_windows_win32.h"
 #include "platform/win32/text.h"
 #include "platform/win32/toolhelp_processes.h"
+#include "platform/win32/veto_log_win32.h"
+#include "platform/win32/volume_users_win32.h"
 #include "platform/win32/volumes_win32.h"
 #include "platform/win32/winhttp_transport.h"
 
@@ -93,8 +96,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     ShellStarterWin32 shell;
     SystemWindowBoxes windowBoxes;
     VolumesWin32 volumes;
-    HoldersMenu holders{
-        {drives, scanner, processes, starter, clock, devices, shell, windowBoxes, volumes}};
+    VetoLogWin32 vetoes;
+    ShellWindowsWin32 shellWindows;
+    VolumeUsersWin32 volumeUsers;
+    HoldersMenu holders{{drives, scanner, processes, starter, clock, devices, shell, windowBoxes,
+                         volumes, vetoes, shellWindows, volumeUsers}};
     holders.Attach(form1.Handle());
     if (const auto letter = varnel::holders::ParseHoldersArguments(Arguments())) {
         holders.Open(*letter);

@@ -7,6 +7,7 @@
 
 #include "holders/arguments.h"
 #include "holders/collect_holders.h"
+#include "holders/drive_look.h"
 #include "holders/eject_plans.h"
 #include "holders/explorer_windows.h"
 #include "holders/holder_texts.h"
@@ -338,21 +339,13 @@ private:
     }
 
     // The holders the handle scan found, followed by the processes only the file system's list
-    // names (when the list can be trusted).
+    // names (when the list can be trusted). The drive looked at: with eject --all, one of the
+    // list, not the command's letter.
     HolderReport Look() {
-        const std::vector<ProcessView> views = services_.scanner.Scan();
-        HolderReport report = CollectHolders(views, drive_, [this](const std::u16string& p) {
-            return services_.drives.IsFolder(p);
-        });
-        // The drive looked at: with eject --all, one of the list, not the command's letter.
-        const std::optional<std::vector<uint32_t>> ids =
-            services_.volumeUsers.ProcessIds(drive_.letter);
-        const VolumeUsers users = MergeVolumeUsers(
-            ids, views, report, ids ? services_.processes.Snapshot() : std::vector<ProcessRecord>{},
-            drive_.letter);
-        fileSystemList_ = users.list;
-        report.holders.insert(report.holders.end(), users.unknown.begin(), users.unknown.end());
-        return report;
+        DriveLook look = LookAtHolders(drive_, services_.scanner, services_.drives,
+                                       services_.volumeUsers, services_.processes);
+        fileSystemList_ = look.fileSystemList;
+        return std::move(look.report);
     }
 
     // Explorer's windows go first, through the shell, so that explorer.exe is neither asked nor
@@ -367,18 +360,9 @@ private:
         return outcome;
     }
 
-    // What the vetoes in the System log are matched against: the drive's devices, every letter's
-    // device name and the processes running now.
     VetoLookup Lookup() {
-        VetoLookup lookup{
-            services_.devices.DeviceChain(command_.letter), {}, services_.processes.Snapshot()};
-        for (char16_t letter = u'A'; letter <= u'Z'; ++letter) {
-            std::u16string device = services_.drives.DeviceName(letter);
-            if (!device.empty()) {
-                lookup.dosDevices.push_back({letter, std::move(device)});
-            }
-        }
-        return lookup;
+        return VetoLookupOf(command_.letter, services_.devices, services_.drives,
+                            services_.processes);
     }
 
     // The newest veto of the drive, shown above who's list; left out when it cannot be had, as

@@ -4,9 +4,13 @@
 #include <tuple>
 
 #include "holders/collect_holders.h"
+#include "holders/drive_look.h"
 #include "holders/drive_match.h"
+#include "holders/explorer_windows.h"
 #include "holders/holder_texts.h"
+#include "holders/known_holders.h"
 #include "holders/report_text.h"
+#include "holders/visible_text.h"
 #include "platform/platform_error.h"
 #include "text/ascii_case.h"
 
@@ -27,6 +31,33 @@ std::u16string Names(const std::vector<Holder>& holders) {
     }
     return text;
 }
+
+std::u16string Paths(const std::vector<ShellWindow>& windows) {
+    std::u16string text;
+    for (const ShellWindow& window : windows) {
+        text += (text.empty() ? u"" : u", ") + VisibleText(window.path);
+    }
+    return text;
+}
+
+// The shell seen through the chosen windows only, so that closing them waits for those alone.
+class ChosenWindows : public ShellWindows {
+public:
+    ChosenWindows(ShellWindows& shell, const std::vector<uint64_t>& ids)
+        : shell_(shell), ids_(ids) {}
+    std::vector<ShellWindow> List() override {
+        std::vector<ShellWindow> windows = shell_.List();
+        std::erase_if(windows, [this](const ShellWindow& window) {
+            return std::find(ids_.begin(), ids_.end(), window.id) == ids_.end();
+        });
+        return windows;
+    }
+    bool Close(uint64_t id) override { return shell_.Close(id); }
+
+private:
+    ShellWindows& shell_;
+    const std::vector<uint64_t>& ids_;
+};
 
 }  // namespace
 
@@ -63,13 +94,23 @@ HolderRow RowOf(const Holder& holder) {
     for (const Hold& hold : holder.holds) {
         holds += (holds.empty() ? u"" : u"; ") + KindWord(hold.kind) + u" " + hold.path;
     }
-    return {ProgramText(holder.program), Number(holder.pid), holds};
+    std::u16string note;
+    if (const KnownHolder* known = KnownHolderOf(holder)) {
+        note = std::u16string(known->label) + u": " + std::u16string(known->advice);
+    }
+    return {ProgramText(holder.program), Number(holder.pid), holds, note};
+}
+
+HolderRow RowOf(const ShellWindow& window) {
+    return {kExplorerWindowWord, u"", VisibleText(window.path),
+            u"关闭此窗口即可,不必结束 explorer.exe"};
 }
 
 void SortHolders(std::vector<Holder>& holders, Column column, bool ascending) {
     auto key = [column](const Holder& h) {
         const std::u16string text = column == Column::Program ? AsciiLower(h.program)
                                     : column == Column::Holds ? RowOf(h).holds
+                                    : column == Column::Note  ? RowOf(h).note
                                                               : u"";
         return std::make_tuple(text, h.pid);
     };
@@ -107,6 +148,15 @@ std::u16string FreeLine(const FreeOutcome& outcome) {
     auto part = [&line](const std::u16string& text) {
         line += (line.empty() ? u"" : u"; ") + text;
     };
+    if (!outcome.windows.closed.empty()) {
+        part(u"已关闭资源管理器窗口: " + Paths(outcome.windows.closed));
+    }
+    if (!outcome.windows.left.empty()) {
+        part(u"资源管理器窗口未关闭: " + Paths(outcome.windows.left));
+    }
+    if (!outcome.windows.error.empty()) {
+        part(u"无法查看资源管理器窗口: " + VisibleText(outcome.windows.error));
+    }
     if (!outcome.closed.empty()) {
         part(u"已关闭: " + Names(outcome.closed));
     }
@@ -140,9 +190,45 @@ HolderReport LookAt(char16_t letter, HolderWork& work) {
     if (drive.device.empty()) {
         throw PlatformError(u"QueryDosDeviceW " + DriveText(letter), u"驱动器不存在。");
     }
-    return CollectHolders(work.scanner.Scan(), drive, [&work](const std::u16string& path) {
-        return work.drives.IsFolder(path);
-    });
+    return LookAtHolders(drive, work.scanner, work.drives, work.volumeUsers, work.processes).report;
+}
+
+DriveView LookAround(char16_t letter, HolderWork& work) {
+    DriveView view;
+    view.report = LookAt(letter, work);
+    try {
+        view.windows = WindowsOnDrive(work.shellWindows.List(), letter);
+    } catch (const PlatformError& error) {
+        view.shellError = error.Operation() + u" / " + error.Detail();
+    }
+    try {
+        view.lastVeto = LastVetoLine(
+            letter, work.vetoes, VetoLookupOf(letter, work.devices, work.drives, work.processes));
+    } catch (const PlatformError&) {
+        // The holders are what the window is about; a veto that cannot be had is left out.
+    }
+    return view;
+}
+
+std::u16string ViewLine(char16_t letter, const DriveView& view) {
+    if (view.report.holders.empty() && !view.windows.empty()) {
+        // A folder window alone holds the drive: counted as held, not as free to eject.
+        return u"有 " + Number(view.windows.size()) + u" 个资源管理器窗口打开着 " +
+               DriveText(letter) + u" 上的文件夹。选中后可关闭它们。";
+    }
+    const std::u16string line = ReportLine(letter, view.report);
+    return view.shellError.empty()
+               ? line
+               : line + u" 无法查看资源管理器窗口: " + VisibleText(view.shellError);
+}
+
+WindowsClosing CloseWindows(char16_t letter, const std::optional<std::vector<uint64_t>>& ids,
+                            HolderWork& work) {
+    if (!ids) {
+        return CloseExplorerWindows(work.shellWindows, letter, work.clock);
+    }
+    ChosenWindows chosen(work.shellWindows, *ids);
+    return CloseExplorerWindows(chosen, letter, work.clock);
 }
 
 FreeOutcome CloseHolders(char16_t letter, const std::vector<uint32_t>& pids, HolderWork& work) {

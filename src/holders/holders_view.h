@@ -14,6 +14,9 @@
 #include "platform/drives.h"
 #include "platform/holder_scan.h"
 #include "platform/processes.h"
+#include "platform/shell_windows.h"
+#include "platform/veto_log.h"
+#include "platform/volume_users.h"
 
 namespace varnel::holders {
 
@@ -27,12 +30,14 @@ std::u16string EjectCaption(char16_t letter);    // "弹出 E:"
 std::optional<char16_t> ParseHoldersArguments(const std::vector<std::u16string>& arguments);
 std::u16string HoldersArguments(char16_t letter);
 
-// The list's columns: program, process id, what it holds.
-enum class Column { Program, Pid, Holds };
+// The list's columns: program, process id, what it holds, what it is and what to do about it.
+enum class Column { Program, Pid, Holds, Note };
 struct HolderRow {
-    std::u16string program, pid, holds;
+    std::u16string program, pid, holds, note;
 };
 HolderRow RowOf(const Holder& holder);
+// An Explorer window on the drive: no process id, the folder it shows.
+HolderRow RowOf(const ShellWindow& window);
 // Sorted by a column, ties by process id; the program's name without regard to ASCII case.
 void SortHolders(std::vector<Holder>& holders, Column column, bool ascending);
 
@@ -57,10 +62,30 @@ struct HolderWork {
     ProgramStarter& starter;
     MillisecondClock& clock;
     DeviceEject& devices;
+    VetoLog& vetoes;
+    ShellWindows& shellWindows;
+    VolumeUserList& volumeUsers;
 };
 
-// Who holds the drive now. PlatformError passes through.
+// Everything the window shows of a drive after a look.
+struct DriveView {
+    HolderReport report;
+    std::vector<ShellWindow> windows;  // Explorer's windows showing a folder on the drive
+    std::u16string shellError;         // why the shell's windows could not be had
+    std::u16string lastVeto;           // the newest veto's line; empty when none or unreadable
+};
+
+// Who holds the drive now: the scan's holders, then those only the file system names.
+// PlatformError passes through.
 HolderReport LookAt(char16_t letter, HolderWork& work);
+// The look with Explorer's windows and the newest veto; only the scan's failure passes through.
+DriveView LookAround(char16_t letter, HolderWork& work);
+// The line under the list after such a look: the report's, then the shell's failure if any.
+std::u16string ViewLine(char16_t letter, const DriveView& view);
+// Closes the chosen Explorer windows (all of the drive's when ids is nullopt) through the shell
+// and waits for them to go, before any process is asked.
+WindowsClosing CloseWindows(char16_t letter, const std::optional<std::vector<uint64_t>>& ids,
+                            HolderWork& work);
 // Asks the given processes to close, waits up to five seconds for those with windows, looks
 // again. Processes the free policy spares are not asked.
 FreeOutcome CloseHolders(char16_t letter, const std::vector<uint32_t>& pids, HolderWork& work);

@@ -9,7 +9,8 @@
 
 namespace varnel {
 
-enum class HoldersKind { DrivePicker, List, Line, Progress, Button };
+// Note: a static line of up to two wrapped lines, hidden while it has no text.
+enum class HoldersKind { DrivePicker, List, Line, Note, Progress, Button };
 
 // Control identifiers, which double as WM_COMMAND identifiers.
 enum HoldersControlId : int {
@@ -25,6 +26,7 @@ enum HoldersControlId : int {
     kHoldersFreeAll = 309,
     kHoldersEject = 310,
     kHoldersForce = 311,  // shown after a veto
+    kHoldersVeto = 312,   // Windows' newest record of a refused removal of the drive
 };
 
 struct HoldersControlSpec {
@@ -35,11 +37,15 @@ struct HoldersControlSpec {
 };
 
 inline constexpr int kHoldersClientWidthTwips = 9600;
-inline constexpr int kHoldersClientHeightTwips = 6240;
-// The list's columns' widths in twips: program, process id, what it holds.
-inline constexpr int kHoldersColumnTwips[] = {2040, 1080, 5880};
+inline constexpr int kHoldersClientHeightTwips = 6600;
+// The list's columns' widths in twips: program, process id, what it holds, the note on it.
+inline constexpr int kHoldersColumnTwips[] = {1800, 900, 3420, 2880};
 
 // Every control in tab order.
 std::span<const HoldersControlSpec> HoldersControls();
+
+// Where the list goes: as the table says under the veto line, or up in its place while that line
+// is hidden.
+TwipRect HoldersListPlace(bool vetoShown);
 
 }  // namespace varnel

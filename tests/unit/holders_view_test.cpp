@@ -5,6 +5,8 @@
 #include "fakes/fake_holders.h"
 #include "holders/holders_view.h"
 
+#include <tuple>
+
 namespace varnel::holders {
 namespace {
 
@@ -85,7 +87,8 @@ TEST(HoldersView, EndingSparesSelfCriticalAndUnidentifiedAndRestartsTheShell) {
     FakeSystem system;
     for (uint32_t pid : {1, 2, 4, 5, 6, 7, 8})
         system.Hold(pid);
-    HolderWork work{system, system, system, system.starter, system.clock, system};
+    HolderWork work{system, system,     system,       system.starter, system.clock,
+                    system, system.log, system.shell, system};
     const std::vector<Holder> all = LookAt(u'T', work).holders;
     std::vector<uint32_t> endable;
     for (const Holder& h : Endable(all, system))
@@ -105,11 +108,34 @@ TEST(HoldersView, ClosingAsksOnlyTheChosenProcessesAndLooksAgain) {
     FakeSystem system;
     for (uint32_t pid : {2, 3, 8})
         system.Hold(pid);
-    HolderWork work{system, system, system, system.starter, system.clock, system};
+    HolderWork work{system, system,     system,       system.starter, system.clock,
+                    system, system.log, system.shell, system};
     const FreeOutcome outcome = CloseHolders(u'T', {2, 3}, work);
     EXPECT_EQ(system.journal, "ask 2, ask 3");
     EXPECT_EQ(FreeLine(outcome), u"已关闭: editor.exe; stubborn.exe 未关闭。");
     EXPECT_THROW(LookAt(u'Q', work), PlatformError) << "a drive that does not exist";
+}
+
+// Only the chosen windows are closed (1 and 2, not 3 on the same drive); one that stays open is
+// named, and a folder window alone holds the drive.
+TEST(HoldersView, ChosenExplorerWindowsAreClosedAndNamedInTheLines) {
+    FakeSystem system;
+    system.shell.windows = {{1, u"T:\\a"}, {2, u"T:\\b"}, {3, u"T:\\c"}};
+    system.shell.stuck = 2;
+    HolderWork work{system, system,     system,       system.starter, system.clock,
+                    system, system.log, system.shell, system};
+    FreeOutcome outcome;
+    outcome.windows = CloseWindows(u'T', std::vector<uint64_t>{1, 2}, work);
+    EXPECT_EQ(system.journal, "close 1, close 2");
+    EXPECT_EQ(FreeLine(outcome), u"已关闭资源管理器窗口: T:\\a; 资源管理器窗口未关闭: T:\\b。");
+
+    const std::tuple<std::vector<ShellWindow>, std::u16string, std::u16string> rows[] = {
+        {{{3, u"T:\\c"}}, u"", u"有 1 个资源管理器窗口打开着 T: 上的文件夹。选中后可关闭它们。"},
+        {{},
+         u"IShellWindows / 超时",
+         u"没有进程占用 T:。下一步: 点击“弹出 T:”。 无法查看资源管理器窗口: IShellWindows / 超时"}};
+    for (const auto& [windows, shellError, line] : rows)
+        EXPECT_EQ(ViewLine(u'T', {{}, windows, shellError, u""}), line);
 }
 
 }  // namespace

@@ -123,7 +123,7 @@ struct Rig {
     GatedScanner scanner{system};
     Recorder recorder;
     HoldersMenu menu{{system, scanner, system, system.starter, system.clock, system, recorder,
-                      recorder, system}};
+                      recorder, system, system.log, system.shell, system}};
     FakeProcessTable processes;
     FakeClipboard clipboard;
     FakeProgramStarter starter;
@@ -295,6 +295,77 @@ TEST(HoldersWindow, AfterAVetoForcedEjectIsOfferedAndAsksBeforeItStarts) {
               L"无法锁定卷:仍有程序打开着其中的文件。 已强制卸载卷:仍打开其中文件的程序将无法再保存"
               L"到该驱动器。 已弹出 T: (USB\\VID_1),可以拔下设备了。");
     EXPECT_FALSE(IsWindowVisible(r.Item(kHoldersForce)));
+}
+
+// A veto of T:'s disk by sync.exe (30, still running) an hour before the fake log's now.
+VetoEvent SyncVeto() {
+    const std::u16string image = u"\\Device\\HarddiskVolume1\\tools\\sync.exe";
+    const auto n = [](uint64_t value) { return EventValue{EventValueType::UInt32, value, {}}; };
+    const auto s = [](std::u16string text) { return EventValue{EventValueType::String, 0, text}; };
+    return {{n(30), n(image.size()), s(image), n(10), s(u"USBSTOR\\1"), n(0), {}, n(1)},
+            FakeVetoLog::kNow - 36'000'000'000};
+}
+
+// Above the list the last veto; in it a known holder's note, a process only the file system
+// names, and Explorer's windows on T:. Ending a window's row only closes that window; freeing
+// all closes the other through the shell first, so explorer.exe (9), which held its folder, is
+// neither asked nor ended.
+TEST(HoldersWindow, ShowsTheLastVetoKnownAndUnknownHoldersAndClosesExplorerWindowsFirst) {
+    Rig r;
+    r.system.Hold(2);
+    r.system.Hold(9);
+    r.system.processes.back().files = {{0, u"\\??\\T:\\sub"}};
+    r.system.folders = {u"T:\\sub"};
+    r.system.Hold(12);
+    r.system.fileSystemIds = std::vector<uint32_t>{12};
+    r.system.processes.push_back({20, u"MsMpEng.exe", true, true, u"", 0, {{0, u"T:\\a.txt"}}, {}});
+    r.system.table.push_back({20, u"MsMpEng.exe"});
+    r.system.table.push_back({30, u"sync.exe"});
+    r.system.shell.windows = {{65536, u"T:\\sub"}, {65537, u"T:\\other"}, {7, u"C:\\Users"}};
+    r.system.log.events = {SyncVeto()};
+    r.Open(u'T');
+    EXPECT_EQ(r.Text(kHoldersVeto),
+              L"上次 Windows 拒绝弹出 T: 是因为 sync.exe(进程 30,2026-12-08 13:40:05,仍在运行)。");
+    EXPECT_TRUE(IsWindowVisible(r.Item(kHoldersVeto)));
+    auto listTop = [&] {
+        RECT list{};
+        GetWindowRect(r.Item(kHoldersList), &list);
+        return list.top;
+    };
+    const LONG belowVeto = listTop();
+    auto rows = [&] {
+        std::vector<std::wstring> texts;
+        const auto count = SendMessageW(r.Item(kHoldersList), LVM_GETITEMCOUNT, 0, 0);
+        for (int row = 0; row < count; ++row)
+            texts.push_back(r.Cell(row, 0) + L"|" + r.Cell(row, 1) + L"|" + r.Cell(row, 2) + L"|" +
+                            r.Cell(row, 3));
+        return texts;
+    };
+    EXPECT_EQ(rows(), (std::vector<std::wstring>{
+                          L"editor.exe|2|打开的文件 T:\\a.txt|",
+                          L"explorer.exe|9|打开的文件夹 T:\\sub|", L"hidden.exe|12|用途未知 T:|",
+                          L"MsMpEng.exe|20|打开的文件 T:\\a.txt|病毒扫描: "
+                          L"杀毒软件在扫描驱动器上的文件;等扫描结束后再试",
+                          L"资源管理器窗口||T:\\sub|关闭此窗口即可,不必结束 explorer.exe",
+                          L"资源管理器窗口||T:\\other|关闭此窗口即可,不必结束 explorer.exe"}));
+
+    LVITEMW item{};
+    item.stateMask = item.state = LVIS_SELECTED;
+    SendMessageW(r.Item(kHoldersList), LVM_SETITEMSTATE, 5, LPARAM(&item));
+    r.Click(kHoldersEnd);
+    EXPECT_EQ(r.system.journal, "close 65537");
+    EXPECT_TRUE(r.recorder.boxes.empty()) << "closing a window asks nothing";
+
+    r.Click(kHoldersFreeAll);  // MsMpEng.exe stays: the question to end it is answered No
+    EXPECT_EQ(r.system.journal, "close 65537, close 65536, ask 2, ask 20");
+    EXPECT_EQ(r.recorder.boxes,
+              (std::vector<std::u16string>{
+                  u"确定要结束以下进程吗? 未保存的数据将会丢失。\n\nMsMpEng.exe (20)"}));
+    EXPECT_EQ(rows().size(), 2u) << "MsMpEng.exe and the unknown user are left";
+    r.system.log.fails = true;
+    r.Click(kHoldersRefresh);
+    EXPECT_FALSE(IsWindowVisible(r.Item(kHoldersVeto))) << "an unreadable log hides the line";
+    EXPECT_LT(listTop(), belowVeto) << "the list moves up into the hidden line's place";
 }
 
 TEST(HoldersWindow, UninspectedProcessesOfferTheElevatedSearchForThisDrive) {
