@@ -368,18 +368,8 @@ private:
     // The newest veto of the drive, shown above who's list; left out when it cannot be had, as
     // who is about the holders.
     std::u16string LastVeto() {
-        try {
-            // The lookup asks for every process and device name: only when there is a record.
-            const std::vector<VetoEvent> events = services_.vetoes.Read();
-            if (events.empty()) {
-                return {};
-            }
-            return LastVetoLine(command_.letter,
-                                DriveVetoes(events, Lookup(), services_.vetoes.Now()),
-                                services_.vetoes.UtcOffsetMinutes());
-        } catch (const PlatformError&) {
-            return {};
-        }
+        return NewestVetoLine(command_.letter, services_.vetoes, services_.devices,
+                              services_.drives, services_.processes);
     }
 
     int Print(Json json, const std::u16string& text, int exitCode) {

@@ -1,6 +1,7 @@
 #include "holders/drive_look.h"
 
 #include "holders/collect_holders.h"
+#include "platform/platform_error.h"
 
 namespace varnel::holders {
 
@@ -30,6 +31,22 @@ VetoLookup VetoLookupOf(char16_t letter, DeviceEject& devices, Drives& drives,
         }
     }
     return lookup;
+}
+
+std::u16string NewestVetoLine(char16_t letter, VetoLog& log, DeviceEject& devices, Drives& drives,
+                              ProcessTable& processes) {
+    try {
+        const std::vector<VetoEvent> events = log.Read();
+        if (events.empty()) {
+            return {};
+        }
+        return LastVetoLine(
+            letter,
+            DriveVetoes(events, VetoLookupOf(letter, devices, drives, processes), log.Now()),
+            log.UtcOffsetMinutes());
+    } catch (const PlatformError&) {
+        return {};  // the holders are what matters; a veto that cannot be had is left out
+    }
 }
 
 }  // namespace varnel::holders

@@ -28,4 +28,10 @@ DriveLook LookAtHolders(const DriveNames& drive, HolderScanner& scanner, Drives&
 VetoLookup VetoLookupOf(char16_t letter, DeviceEject& devices, Drives& drives,
                         ProcessTable& processes);
 
+// The newest veto of the drive as a line above the holders; empty when there is none or the log
+// cannot be read. The lookup, which asks for every process and device name, is built only when
+// the log has a record.
+std::u16string NewestVetoLine(char16_t letter, VetoLog& log, DeviceEject& devices, Drives& drives,
+                              ProcessTable& processes);
+
 }  // namespace varnel::holders

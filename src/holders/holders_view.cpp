@@ -1,6 +1,7 @@
 #include "holders/holders_view.h"
 
 #include <algorithm>
+#include <future>
 #include <tuple>
 
 #include "holders/collect_holders.h"
@@ -195,18 +196,17 @@ HolderReport LookAt(char16_t letter, HolderWork& work) {
 
 DriveView LookAround(char16_t letter, HolderWork& work) {
     DriveView view;
+    // The shell answers from Explorer's process, slowly at its first question: it is asked while
+    // the processes are looked at, not after.
+    std::future<std::vector<ShellWindow>> windows =
+        std::async(std::launch::async, [&work] { return work.shellWindows.List(); });
     view.report = LookAt(letter, work);
     try {
-        view.windows = WindowsOnDrive(work.shellWindows.List(), letter);
+        view.windows = WindowsOnDrive(windows.get(), letter);
     } catch (const PlatformError& error) {
         view.shellError = error.Operation() + u" / " + error.Detail();
     }
-    try {
-        view.lastVeto = LastVetoLine(
-            letter, work.vetoes, VetoLookupOf(letter, work.devices, work.drives, work.processes));
-    } catch (const PlatformError&) {
-        // The holders are what the window is about; a veto that cannot be had is left out.
-    }
+    view.lastVeto = NewestVetoLine(letter, work.vetoes, work.devices, work.drives, work.processes);
     return view;
 }
 
