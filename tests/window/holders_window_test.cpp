@@ -188,6 +188,14 @@ TEST(HoldersWindow, ShowsEachHolderWithItsKindsAndKeepsAnsweringWhileALookHangs)
               L"editor.exe|2|打开的文件 T:\\a.txt");
     EXPECT_EQ(r.Cell(1, 2), L"当前目录 T:\\work");
     EXPECT_EQ(r.Text(kHoldersLine), L"有 2 个进程占用 T:。选中后可关闭或结束它们。");
+    // A click on a column sorts by it; a second click on it turns the order round.
+    NMLISTVIEW click{};
+    click.hdr = {r.Item(kHoldersList), UINT_PTR(kHoldersList), UINT(LVN_COLUMNCLICK)};
+    click.iSubItem = 1;
+    for (const wchar_t* first : {L"2", L"7"}) {
+        SendMessageW(r.Window(), WM_NOTIFY, kHoldersList, LPARAM(&click));
+        EXPECT_EQ(r.Cell(0, 1), first);
+    }
 
     r.scanner.held = true;
     PostMessageW(r.Window(), WM_KEYDOWN, VK_F5, 0);
