@@ -344,6 +344,9 @@ TEST(MainWindow, TheLogsMenuOpensOnTheRightButtonOrTheKeyboardAndTheWindowFollow
     EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, 144));
     EXPECT_NEAR(width(f.Item(kCommand1)), 3 * before / 2, 2);
     EXPECT_NEAR(fontHeight(), 3 * fontBefore / 2, 2);
+    int edges[3] = {};
+    SendMessageW(f.Item(kS1), SB_GETPARTS, 3, LPARAM(edges));
+    EXPECT_EQ(edges[0], TwipsToPixels(kStatusPanelTwips, 144)) << "the panels follow the DPI";
 
     // Another program may resize the window: the status bar keeps to the bottom edge.
     SetWindowPos(f.window, nullptr, 0, 0, width(f.window) / 2, 300, SWP_NOMOVE | SWP_NOZORDER);
