@@ -62,4 +62,8 @@ public:
 // The current time in the user's short time format (hours and minutes), for the clock panel.
 std::u16string ShortTimeText();
 
+// Registers the class of one of the program's windows (arrow cursor, the system's button-face
+// background) by the first window of it; true when the class exists.
+bool RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure);
+
 }  // namespace varnel::win32

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "app/controls_win32.h"
 #include "layout/holders_layout.h"
 #include "platform/win32/message_loop.h"
 #include "platform/win32/text.h"
@@ -47,14 +48,7 @@ HoldersWindow::~HoldersWindow() {
 
 bool HoldersWindow::Create(HWND owner, char16_t letter) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kClassName;
-    if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    if (!RegisterWindowClass(instance, kClassName, WindowProc)) {
         return false;
     }
     letter_ = letter;
