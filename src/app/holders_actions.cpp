@@ -125,7 +125,7 @@ void HoldersWindow::OnResult() {
     if (result.ejected || result.forced) {
         ShowWindow(Item(kHoldersForce), StillHeld(result) ? SW_SHOW : SW_HIDE);
     }
-    if (result.askToEndLeft && !Endable(report_.holders, services_.processes).empty()) {
+    if (result.askToEndLeft && !Endable(report_.holders, services_.work.processes).empty()) {
         EndAfterAsking(report_.holders);
     }
 }
@@ -211,7 +211,7 @@ void HoldersWindow::Ask(const std::u16string& text) {
 
 void HoldersWindow::EndAfterAsking(const std::vector<Holder>& chosen,
                                    const std::vector<uint64_t>& windows) {
-    const std::vector<Holder> endable = Endable(chosen, services_.processes);
+    const std::vector<Holder> endable = Endable(chosen, services_.work.processes);
     if (endable.empty() && !windows.empty()) {
         // Only windows to close, and nothing that would end a process: nothing to ask.
         Start(u"正在关闭所选的资源管理器窗口...",
@@ -231,7 +231,7 @@ void HoldersWindow::EndAfterAsking(const std::vector<Holder>& chosen,
     if (endable.empty()) {
         // Nothing chosen may be ended: say why for each, nothing is asked.
         FreeOutcome spared;
-        const std::vector<SpareReason> reasons = SpareReasons(chosen, services_.processes);
+        const std::vector<SpareReason> reasons = SpareReasons(chosen, services_.work.processes);
         for (size_t i = 0; i < chosen.size(); ++i) {
             spared.left.push_back({chosen[i], reasons[i]});
         }

@@ -30,8 +30,8 @@ std::u16string EjectEachDrive(const HoldersServices& services) {
     using namespace holders;
     std::vector<PlannedEject> plan;
     try {
-        plan = PlanEjectAll(WithoutSubstitutes(services.drives.List(), services.drives),
-                            services.devices);
+        plan = PlanEjectAll(WithoutSubstitutes(services.work.drives.List(), services.work.drives),
+                            services.work.devices);
     } catch (const PlatformError& failure) {
         return FailureText(failure);
     }
@@ -45,8 +45,8 @@ std::u16string EjectEachDrive(const HoldersServices& services) {
             continue;
         }
         try {
-            report += EjectLine(planned.letter,
-                                EjectDrive(planned.letter, services.devices, services.clock)) +
+            report += EjectLine(planned.letter, EjectDrive(planned.letter, services.work.devices,
+                                                           services.work.clock)) +
                       u"\n";
         } catch (const PlatformError& failure) {
             report += DriveText(planned.letter) + u": " + FailureText(failure) + u"\n";
@@ -101,7 +101,7 @@ void HoldersMenu::FillMenu(HMENU popup) {
     }
     std::vector<DriveInfo> drives;
     try {
-        drives = services_.drives.List();
+        drives = services_.work.drives.List();
     } catch (const PlatformError&) {
         // No list of drives: the menu says there is none, as it would without drives.
     }

@@ -34,9 +34,7 @@ int SystemWindowBoxes::Show(HWND owner, const std::u16string& text, unsigned sty
 HoldersWindow::HoldersWindow(const HoldersServices& services,
                              std::function<bool(char16_t)> switchDrive)
     : services_(services),
-      work_{services.drives,  services.scanner,      services.processes,
-            services.starter, services.clock,        services.devices,
-            services.vetoes,  services.shellWindows, services.volumeUsers},
+      work_(services.work),
       switchDrive_(std::move(switchDrive)),
       mailbox_(std::make_shared<Mailbox>()) {}
 
@@ -200,7 +198,7 @@ void HoldersWindow::FillDrives() {
     SendMessageW(picker, CB_RESETCONTENT, 0, 0);
     std::vector<DriveInfo> drives;
     try {
-        drives = services_.drives.List();
+        drives = services_.work.drives.List();
     } catch (const PlatformError& failure) {
         Ask(FailureText(failure));
     }

@@ -34,21 +34,12 @@ public:
 };
 
 // Everything the holders windows work with. main.cpp builds the real services; a test hands in
-// fakes. The drives, scanner, processes, starter, clock and devices are called from worker
-// threads.
+// fakes. The work's services and the volumes are called from worker threads.
 struct HoldersServices {
-    Drives& drives;
-    HolderScanner& scanner;
-    ProcessTable& processes;
-    ProgramStarter& starter;
-    MillisecondClock& clock;
-    DeviceEject& devices;
+    holders::HolderWork work;
+    Volumes& volumes;
     ShellStarter& shell;
     WindowBoxes& boxes;
-    Volumes& volumes;  // called from worker threads too, as are the three below
-    VetoLog& vetoes;
-    ShellWindows& shellWindows;
-    VolumeUserList& volumeUsers;
 };
 
 // The menu's item that ejects every removable drive, after the drives' items.

@@ -99,8 +99,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     VetoLogWin32 vetoes;
     ShellWindowsWin32 shellWindows;
     VolumeUsersWin32 volumeUsers;
-    HoldersMenu holders{{drives, scanner, processes, starter, clock, devices, shell, windowBoxes,
-                         volumes, vetoes, shellWindows, volumeUsers}};
+    HoldersMenu holders{
+        {{drives, scanner, processes, starter, clock, devices, vetoes, shellWindows, volumeUsers},
+         volumes,
+         shell,
+         windowBoxes}};
     holders.Attach(form1.Handle());
     if (const auto letter = varnel::holders::ParseHoldersArguments(Arguments())) {
         holders.Open(*letter);

@@ -122,8 +122,11 @@ struct Rig {
     FakeSystem system;
     GatedScanner scanner{system};
     Recorder recorder;
-    HoldersMenu menu{{system, scanner, system, system.starter, system.clock, system, recorder,
-                      recorder, system, system.log, system.shell, system}};
+    HoldersMenu menu{{{system, scanner, system, system.starter, system.clock, system, system.log,
+                       system.shell, system},
+                      system,
+                      recorder,
+                      recorder}};
     FakeProcessTable processes;
     FakeClipboard clipboard;
     FakeProgramStarter starter;
