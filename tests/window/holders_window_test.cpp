@@ -180,6 +180,11 @@ TEST(HoldersWindow, TheMenuListsTheDrivesPresentAndOpensOneWindowPerDrive) {
     EXPECT_EQ(FindWindowExW(nullptr, first, L"VarnelUnplugHolders", nullptr), nullptr)
         << "a second request for T: opened a second window";
     EXPECT_EQ(GetWindow(first, GW_OWNER), r.form.Handle());
+    RECT own{}, over{};  // centred over the main window, which fits the screen with it
+    GetWindowRect(first, &own);
+    GetWindowRect(r.form.Handle(), &over);
+    EXPECT_NEAR(own.left + own.right, over.left + over.right, 2);
+    EXPECT_NEAR(own.top + own.bottom, over.top + over.bottom, 2);
 }
 
 TEST(HoldersWindow, ShowsEachHolderWithItsKindsAndKeepsAnsweringWhileALookHangs) {

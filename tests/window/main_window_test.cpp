@@ -122,6 +122,7 @@ TEST(MainWindow, StartsCheckingWithTheButtonsOffAndTheCheckTurnsThemOnInTheirTab
         SendMessageW(f.window, WM_TIMER, 2, 0);  // the clock's timer
         EXPECT_EQ(f.Status(3), L"") << "a clock the system cannot give stays blank";
     }
+    EXPECT_TRUE(KillTimer(f.window, 2)) << "the clock's timer runs";
     EXPECT_EQ(GetMenuItemCount(GetMenu(f.window)), 3) << "the log's menu is not in the bar";
     // No icon in the caption: the window has none, and its modal frame keeps the default away.
     EXPECT_EQ(SendMessageW(f.window, WM_GETICON, ICON_SMALL2, 0), 0);
