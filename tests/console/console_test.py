@@ -125,9 +125,15 @@ def spares_its_caller_and_other_runs(started):
 
 def lists_drives_and_finds_no_device(started):
     # T: is removable, U: a CD drive; the prefix's fixed C: sits on no external bus.
-    wine(DEFINE, "U:", os.path.join(DRIVE, "sub"), "cdrom")
-    code, result = unplug_json("list")
-    drives = {d["drive"]: d for d in result["drives"]}
+    code, _, err = wine(DEFINE, "U:", os.path.join(DRIVE, "sub"), "cdrom")
+    assert code == 0, "U: could not be defined: " + err
+    # In a new prefix Wine's mount manager may take a moment before the CD drive answers.
+    for _ in range(20):
+        code, result = unplug_json("list")
+        drives = {d["drive"]: d for d in result["drives"]}
+        if "U:" in drives:
+            break
+        time.sleep(0.5)
     assert code == 0 and drives["T:"]["kind"] == "removable" and "C:" not in drives, result
     assert drives["U:"]["kind"] == "cdrom", result
     assert drives["T:"]["label"] == "备份盘" and drives["T:"]["size"] > 0, result
