@@ -19,7 +19,6 @@
 
 #include "platform/win32/dynamic_calls_win32.h"
 #include "platform/win32/shell_windows_win32.h"
-#include "wine_support.h"
 
 namespace {
 
@@ -114,11 +113,9 @@ HRESULT STDMETHODCALLTYPE WindowAt(IShellWindows*, VARIANT index, IDispatch** it
     return S_OK;
 }
 IShellWindows windows;
-HRESULT WINAPI Create(REFCLSID clsid, LPUNKNOWN, DWORD, REFIID iid, LPVOID* out) {
-    const bool asked =
-        IsEqualCLSID(clsid, CLSID_ShellWindows) && IsEqualIID(iid, IID_IShellWindows);
-    *out = asked ? &windows : nullptr;
-    return asked ? S_OK : REGDB_E_CLASSNOTREG;
+HRESULT Create(void** out) {
+    *out = &windows;
+    return S_OK;
 }
 
 TEST(ShellWindows, NameEachFolderWindowsPathAndCloseTheOneAsked) {
@@ -164,9 +161,8 @@ TEST(ShellWindows, NameEachFolderWindowsPathAndCloseTheOneAsked) {
     varnel::win32::ShellApi shell32 = varnel::win32::Shell32();
     shell32.pathFromIdList = &PathOf;
     const varnel::win32::ReplacedDll<varnel::win32::ShellApi> replaced(shell32);
-    const wine_support::SwappedImport created("CoCreateInstance", &Create);
 
-    varnel::win32::ShellWindowsWin32 shellWindows;
+    varnel::win32::ShellWindowsWin32 shellWindows(&Create);
     const std::vector<varnel::ShellWindow> found = shellWindows.List();
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].id, 0x102u);

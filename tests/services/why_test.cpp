@@ -14,7 +14,6 @@
 #include "platform/win32/shell_windows_win32.h"
 #include "platform/win32/veto_log_win32.h"
 #include "platform/win32/volume_users_win32.h"
-#include "wine_support.h"
 
 namespace {
 
@@ -154,15 +153,14 @@ TEST(VolumeUsers, GrowsTheBufferUntilTheListFitsAndLeavesOutTheAskingProcess) {
 // A shell that never answers: the caller hears so after the time limit; the asking thread is left
 // waiting until the test lets it go.
 const HANDLE letGo = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-HRESULT WINAPI Hangs(REFCLSID, IUnknown*, DWORD, REFIID, LPVOID* object) {
+HRESULT Hangs(void** object) {
     WaitForSingleObject(letGo, 30'000);
     return *object = nullptr, REGDB_E_CLASSNOTREG;
 }
 
 TEST(ShellWindows, AShellThatDoesNotAnswerIsAnErrorAfterFiveSeconds) {
-    const wine_support::SwappedImport swapped{"CoCreateInstance", &Hangs};
     const ULONGLONG start = GetTickCount64();
-    EXPECT_THROW(win32::ShellWindowsWin32().List(), PlatformError);
+    EXPECT_THROW(win32::ShellWindowsWin32(&Hangs).List(), PlatformError);
     EXPECT_NEAR(static_cast<double>(GetTickCount64() - start), 5000, 500);
     SetEvent(letGo);
 }

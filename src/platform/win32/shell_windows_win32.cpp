@@ -82,10 +82,10 @@ std::optional<ShellWindow> FolderWindow(IDispatch* item, ComRef<IWebBrowser2>& b
 }
 
 // Calls visit for each folder window with its browser, until visit answers false.
-void ForEachFolderWindow(const std::function<bool(const ShellWindow&, IWebBrowser2&)>& visit) {
+void ForEachFolderWindow(ShellWindowsWin32::Factory create,
+                         const std::function<bool(const ShellWindow&, IWebBrowser2&)>& visit) {
     ComRef<IShellWindows> windows;
-    const HRESULT created = CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL,
-                                             IID_IShellWindows, windows.OutVoid());
+    const HRESULT created = create(windows.OutVoid());
     if (FAILED(created)) {
         throw PlatformError(u"CoCreateInstance(ShellWindows)", SystemErrorText(created));
     }
@@ -165,10 +165,14 @@ Result InApartment(std::function<Result()> work) {
 
 }  // namespace
 
+HRESULT ShellWindowsWin32::CreateSystemList(void** windows) {
+    return CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IShellWindows, windows);
+}
+
 std::vector<ShellWindow> ShellWindowsWin32::List() {
-    return InApartment<std::vector<ShellWindow>>([] {
+    return InApartment<std::vector<ShellWindow>>([create = create_] {
         std::vector<ShellWindow> windows;
-        ForEachFolderWindow([&](const ShellWindow& window, IWebBrowser2&) {
+        ForEachFolderWindow(create, [&](const ShellWindow& window, IWebBrowser2&) {
             windows.push_back(window);
             return true;
         });
@@ -177,9 +181,9 @@ std::vector<ShellWindow> ShellWindowsWin32::List() {
 }
 
 bool ShellWindowsWin32::Close(uint64_t id) {
-    return InApartment<bool>([id] {
+    return InApartment<bool>([create = create_, id] {
         bool closed = false;
-        ForEachFolderWindow([&](const ShellWindow& window, IWebBrowser2& browser) {
+        ForEachFolderWindow(create, [&](const ShellWindow& window, IWebBrowser2& browser) {
             closed = window.id == id && SUCCEEDED(browser.Quit());
             return window.id != id;
         });
