@@ -30,7 +30,7 @@ const std::map<wchar_t, Disk> kDisks = {
     {L'K', {DRIVE_FIXED, BusTypeSata, false, "SSD"}},
     {L'L', {DRIVE_FIXED, BusTypeUsb, false, "Portable HDD"}},
     {L'M', {DRIVE_FIXED, BusTypeUnknown, false, nullptr}},
-    {L'N', {DRIVE_REMOVABLE, BusTypeUsb, true, "USB3.0 CRW -SD Card Reader"}},
+    {L'N', {DRIVE_REMOVABLE, BusTypeUsb, true, "Reader USB3"}},
     {L'O', {DRIVE_REMOVABLE, BusTypeSd, true, "SD"}},
     {L'P', {DRIVE_REMOVABLE, BusTypeUsb, true, "Flash Disk"}},
     {L'Q', {DRIVE_REMOVABLE, BusTypeUsb, true, "Flash Disk"}},
