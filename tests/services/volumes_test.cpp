@@ -26,15 +26,14 @@ struct Disk {
     bool removableMedia;
     const char* product;
 };
-const std::map<wchar_t, Disk> kDisks = {
-    {L'K', {DRIVE_FIXED, BusTypeSata, false, "SSD"}},
-    {L'L', {DRIVE_FIXED, BusTypeUsb, false, "Portable HDD"}},
-    {L'M', {DRIVE_FIXED, BusTypeUnknown, false, nullptr}},
-    {L'N', {DRIVE_REMOVABLE, BusTypeUsb, true, "Reader USB3"}},
-    {L'O', {DRIVE_REMOVABLE, BusTypeSd, true, "SD"}},
-    {L'P', {DRIVE_REMOVABLE, BusTypeUsb, true, "Flash Disk"}},
-    {L'Q', {DRIVE_REMOVABLE, BusTypeUsb, true, "Flash Disk"}},
-    {L'R', {DRIVE_REMOVABLE, BusTypeUsb, true, "Flash Disk"}}};
+const std::map<wchar_t, Disk> kDisks = {{L'K', {DRIVE_FIXED, BusTypeSata, false, "SSD"}},
+                                        {L'L', {DRIVE_FIXED, BusTypeUsb, false, "Portable HDD"}},
+                                        {L'M', {DRIVE_FIXED, BusTypeUnknown, false, nullptr}},
+                                        {L'N', {DRIVE_REMOVABLE, BusTypeUsb, true, "Reader USB3"}},
+                                        {L'O', {DRIVE_REMOVABLE, BusTypeSd, true, "SD"}},
+                                        {L'P', {DRIVE_REMOVABLE, BusTypeUsb, true, "Flash Disk"}},
+                                        {L'Q', {DRIVE_REMOVABLE, BusTypeUsb, true, "Flash Disk"}},
+                                        {L'R', {DRIVE_REMOVABLE, BusTypeUsb, true, "Flash Disk"}}};
 
 thread_local wchar_t opened = 0;  // the letter of the handle the stand-in CreateFileW gave last
 std::string journal;              // the requests sent, in order
