@@ -95,11 +95,11 @@ void HoldersWindow::BringForward() const {
 
 void HoldersWindow::CreateControls() {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    for (const HoldersControlSpec& spec : HoldersControls()) {
+    for (const HoldersControl& control : HoldersControls()) {
         const wchar_t* className = WC_BUTTONW;
         DWORD style = WS_CHILD | WS_VISIBLE;
         DWORD exStyle = 0;
-        switch (spec.kind) {
+        switch (control.kind) {
             case HoldersKind::DrivePicker:
                 className = WC_COMBOBOXW;
                 style |= CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
@@ -125,10 +125,10 @@ void HoldersWindow::CreateControls() {
                 style |= BS_PUSHBUTTON | WS_TABSTOP;
                 break;
         }
-        const HWND control =
-            CreateWindowExW(exStyle, className, Text(spec.caption), style, 0, 0, 0, 0, window_,
-                            HMENU(INT_PTR(spec.id)), instance, nullptr);
-        SetWindowSubclass(control, KeyProc, kKeySubclass, reinterpret_cast<DWORD_PTR>(window_));
+        const HWND created =
+            CreateWindowExW(exStyle, className, Text(control.caption), style, 0, 0, 0, 0, window_,
+                            HMENU(INT_PTR(control.id)), instance, nullptr);
+        SetWindowSubclass(created, KeyProc, kKeySubclass, reinterpret_cast<DWORD_PTR>(window_));
     }
     const HWND list = Item(kHoldersList);
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
@@ -170,11 +170,11 @@ void HoldersWindow::ApplyDpi(unsigned dpi) {
     if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi)) {
         font = CreateFontIndirectW(&metrics.lfMessageFont);
     }
-    for (const HoldersControlSpec& spec : HoldersControls()) {
-        const PixelRect r = ToPixels(spec.place, dpi);
-        SetWindowPos(Item(spec.id), nullptr, r.left, r.top, r.width, r.height,
+    for (const HoldersControl& control : HoldersControls()) {
+        const PixelRect r = ToPixels(control.place, dpi);
+        SetWindowPos(Item(control.id), nullptr, r.left, r.top, r.width, r.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
-        SendMessageW(Item(spec.id), WM_SETFONT, WPARAM(font), FALSE);
+        SendMessageW(Item(control.id), WM_SETFONT, WPARAM(font), FALSE);
     }
     font_.reset(font);  // after the controls have the new one
     PlaceList();

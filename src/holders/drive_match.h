@@ -18,8 +18,9 @@ struct NameMatch {
 };
 
 // A name is on the drive when it equals the device name or continues it with '\', compared
-// without regard to case; the forms \??\X:, \\?\X:, \\.\X: and X: count too (Wine reports
-// names as \??\X:\...). The name of the device or of X: alone is the volume itself.
+// without regard to case; the forms \??\X:, \\?\X:, \\.\X: and X: count too (an object
+// manager name may be given by its drive letter). The name of the device or of X: alone is the
+// volume itself.
 NameMatch MatchName(const std::u16string& name, const DriveNames& drive);
 
 // A SUBST drive stands for a folder and has no device name of its own.

@@ -7,7 +7,7 @@ using K = HoldersKind;
 
 // The drive picker on top, the last veto under it, the list, two lines of state, the buttons
 // along the bottom.
-constexpr HoldersControlSpec kHoldersControls[] = {
+constexpr HoldersControl kHoldersControls[] = {
     {kHoldersDrive, K::DrivePicker, u"", {180, 180, 5400, 3000}},
     {kHoldersVeto, K::Note, u"", {180, 600, 9240, 480}},
     {kHoldersList, K::List, u"", {180, 1140, 9240, 3720}},
@@ -25,17 +25,17 @@ constexpr HoldersControlSpec kHoldersControls[] = {
 
 }  // namespace
 
-std::span<const HoldersControlSpec> HoldersControls() {
+std::span<const HoldersControl> HoldersControls() {
     return kHoldersControls;
 }
 
 TwipRect HoldersListPlace(bool vetoShown) {
     TwipRect list{}, veto{};
-    for (const HoldersControlSpec& spec : kHoldersControls) {
-        if (spec.id == kHoldersList) {
-            list = spec.place;
-        } else if (spec.id == kHoldersVeto) {
-            veto = spec.place;
+    for (const HoldersControl& control : kHoldersControls) {
+        if (control.id == kHoldersList) {
+            list = control.place;
+        } else if (control.id == kHoldersVeto) {
+            veto = control.place;
         }
     }
     if (!vetoShown) {

@@ -29,7 +29,7 @@ enum HoldersControlId : int {
     kHoldersVeto = 312,   // Windows' newest record of a refused removal of the drive
 };
 
-struct HoldersControlSpec {
+struct HoldersControl {
     HoldersControlId id;
     HoldersKind kind;
     std::u16string_view caption;  // the eject button's is set for its drive
@@ -42,7 +42,7 @@ inline constexpr int kHoldersClientHeightTwips = 6600;
 inline constexpr int kHoldersColumnTwips[] = {1800, 900, 3420, 2880};
 
 // Every control in tab order.
-std::span<const HoldersControlSpec> HoldersControls();
+std::span<const HoldersControl> HoldersControls();
 
 // Where the list goes: as the table says under the veto line, or up in its place while that line
 // is hidden.

@@ -13,8 +13,8 @@
 namespace varnel::win32 {
 namespace {
 
-// Under Wine each look into another process's memory is a round trip through that process, so
-// most of a walk is waiting; a few walks side by side overlap the waits.
+// Each look into another process's memory is a call per region that may wait on that process, so
+// much of a walk can be waiting; a few walks side by side overlap the waits.
 constexpr unsigned kMemoryWalkers = 4;
 
 double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {

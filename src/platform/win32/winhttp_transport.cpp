@@ -63,8 +63,8 @@ int TimeLeftMs(const Exchange& exchange, const char16_t* operation) {
     return static_cast<int>(left.count());
 }
 
-// Bounds every phase that may start next by the time left. Under Wine the receive time-out does
-// not bound waiting for the answer over TLS; the response time-out does.
+// Bounds every phase that may start next by the time left: the receive time-out for reads, and
+// the response time-out for the wait for the answer's headers, which the former need not bound.
 void LimitPhases(HINTERNET request, const Exchange& exchange, const char16_t* operation) {
     const int left = TimeLeftMs(exchange, operation);
     if (!exchange.api.SetTimeouts(request, left, left, left, left)) {
