@@ -27,15 +27,17 @@ namespace {
 HRESULT STDMETHODCALLTYPE NotImplemented() {
     return E_NOTIMPL;
 }
+ULONG STDMETHODCALLTYPE Count(void*) {
+    return 1;  // the objects live as long as the test
+}
+// AddRef and Release (entries 1 and 2 of every table) count nothing; the rest not given fail.
 template <typename Table>
 void FillRest(Table& table) {
     auto** entry = reinterpret_cast<void**>(&table);
     for (size_t i = 0; i < sizeof(Table) / sizeof(void*); ++i)
         if (entry[i] == nullptr)
-            entry[i] = reinterpret_cast<void*>(&NotImplemented);
-}
-ULONG STDMETHODCALLTYPE Count(void*) {
-    return 1;  // the objects live as long as the test
+            entry[i] =
+                reinterpret_cast<void*>(i == 1 || i == 2 ? (void*)&Count : (void*)&NotImplemented);
 }
 
 // One shell window: a browser that may reach a folder view, and the folder it shows (null: a
@@ -121,28 +123,21 @@ HRESULT Create(void** out) {
 TEST(ShellWindows, NameEachFolderWindowsPathAndCloseTheOneAsked) {
     static IWebBrowser2Vtbl browser{};
     browser.QueryInterface = &BrowserAsk;
-    browser.AddRef = browser.Release = reinterpret_cast<decltype(browser.AddRef)>(&Count);
     browser.get_HWND = &Hwnd;
     browser.Quit = &Quit;
     static IServiceProviderVtbl provider{};
     provider.QueryService = &Service;
-    provider.Release = reinterpret_cast<decltype(provider.Release)>(&Count);
     static IShellBrowserVtbl shell{};
     shell.QueryActiveShellView = &ActiveView;
-    shell.Release = reinterpret_cast<decltype(shell.Release)>(&Count);
     static IShellViewVtbl view{};
     view.QueryInterface = &ViewAsk;
-    view.Release = reinterpret_cast<decltype(view.Release)>(&Count);
     static IFolderViewVtbl folderView{};
     folderView.GetFolder = &Folder;
-    folderView.Release = reinterpret_cast<decltype(folderView.Release)>(&Count);
     static IPersistFolder2Vtbl folder{};
     folder.GetCurFolder = &CurrentFolder;
-    folder.Release = reinterpret_cast<decltype(folder.Release)>(&Count);
     static IShellWindowsVtbl list{};
     list.get_Count = &WindowCount;
     list.Item = &WindowAt;
-    list.Release = reinterpret_cast<decltype(list.Release)>(&Count);
     FillRest(browser), FillRest(provider), FillRest(shell), FillRest(view);
     FillRest(folderView), FillRest(folder), FillRest(list);
     windows.lpVtbl = &list;

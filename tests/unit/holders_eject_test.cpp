@@ -12,7 +12,7 @@ namespace varnel::holders {
 namespace {
 
 // Devices by letter, the system's answers in turn, one volume whose requests go to a journal.
-struct FakeEject : DeviceEject, MillisecondClock, Volumes, VolumeHandle {
+struct FakeEject : DeviceEject, MillisecondClock, Volumes {
     std::u16string FindDevice(char16_t letter) override {
         Note("find");
         return devices.count(letter) ? devices[letter] : u"";
@@ -27,32 +27,25 @@ struct FakeEject : DeviceEject, MillisecondClock, Volumes, VolumeHandle {
     uint32_t Now() override { return now; }
     void Sleep(uint32_t ms) override { now += ms; }
     VolumeFacts Describe(char16_t) override { return facts; }
+    // The volume's requests go to the journal; its handle's closing too.
     std::unique_ptr<VolumeHandle> Open(char16_t) override {
         Note("open");
         struct Handle : VolumeHandle {
             explicit Handle(FakeEject& f) : f(f) {}
             ~Handle() override { f.Note("close"); }
-            bool Lock() override { return f.Lock(); }
-            void Unlock() override { f.Unlock(); }
-            void Dismount() override { f.Dismount(); }
-            void AllowRemoval() override { f.AllowRemoval(); }
-            void EjectMedia() override { f.EjectMedia(); }
+            bool Lock() override { return f.Note("lock"), ++f.lockTries > f.lockRefusals; }
+            void Unlock() override { f.Note("unlock"); }
+            void Dismount() override { Step("dismount"); }
+            void AllowRemoval() override { Step("allow"); }
+            void EjectMedia() override { Step("media"); }
+            void Step(const std::string& what) {
+                f.Note(what);
+                if (what == f.failAt)
+                    throw PlatformError(u"DeviceIoControl", u"设备未就绪。");
+            }
             FakeEject& f;
         };
         return std::make_unique<Handle>(*this);
-    }
-    bool Lock() override {
-        Note("lock");
-        return ++lockTries > lockRefusals;
-    }
-    void Unlock() override { Note("unlock"); }
-    void Dismount() override { Step("dismount"); }
-    void AllowRemoval() override { Step("allow"); }
-    void EjectMedia() override { Step("media"); }
-    void Step(const std::string& what) {
-        Note(what);
-        if (what == failAt)
-            throw PlatformError(u"DeviceIoControl", u"设备未就绪。");
     }
     void Note(const std::string& what) { journal += (journal.empty() ? "" : ", ") + what; }
 
