@@ -420,7 +420,6 @@ TEST_F(E2e, HoldersWindowFreesADriveHeldWithAndWithoutAWindow) {
              15000),
          "no holders window opened from the menu");
     EXPECT_EQ(Text(window), L"谁在占用 T:");
-    EXPECT_EQ(GetWindow(window, GW_OWNER), main);
 
     const HWND list = GetDlgItem(window, kHoldersList);
     const auto idle = [&] { return !IsWindowVisible(GetDlgItem(window, kHoldersProgress)); };
@@ -434,10 +433,8 @@ TEST_F(E2e, HoldersWindowFreesADriveHeldWithAndWithoutAWindow) {
     ASSERT_TRUE(WaitUntil([&] { return idle() && pids() == both; }, 30000))
         << "the list did not come to name both holders: it names " << testing::PrintToString(pids())
         << ", the line says " << testing::PrintToString(Text(GetDlgItem(window, kHoldersLine)));
-    EXPECT_EQ(ListColumn(list, 0), (std::vector<std::wstring>{L"holder.exe", L"holder.exe"}));
 
     const HWND freeAll = GetDlgItem(window, kHoldersFreeAll);
-    ASSERT_EQ(Text(freeAll), L"全部释放");
     ASSERT_TRUE(IsWindowEnabled(freeAll)) << "a click on a disabled button is no click";
     PostMessageW(freeAll, BM_CLICK, 0, 0);
     // One question, naming the second only, in a box the holders window owns.
