@@ -26,7 +26,8 @@ struct Disk {
     bool removableMedia;
     const char* product;
 };
-const std::map<wchar_t, Disk> kDisks = {{L'K', {DRIVE_FIXED, BusTypeSata, false, "SSD"}},
+const std::map<wchar_t, Disk> kDisks = {{L'J', {DRIVE_FIXED, BusTypeMmc, false, "eMMC"}},
+                                        {L'K', {DRIVE_FIXED, BusTypeSata, false, "SSD"}},
                                         {L'L', {DRIVE_FIXED, BusTypeUsb, false, "Portable HDD"}},
                                         {L'M', {DRIVE_FIXED, BusTypeUnknown, false, nullptr}},
                                         {L'N', {DRIVE_REMOVABLE, BusTypeUsb, true, "Reader USB3"}},
@@ -118,8 +119,9 @@ TEST(Volumes, TellTheWindowsPageFileInternalDiskAndCardReaderVolumesApart) {
     // Windows, page file, internal disk, card reader; a fixed disk the system does not describe
     // counts as internal, an external one on USB does not.
     const std::map<wchar_t, std::string> kFacts = {
-        {L'K', "windows fixed"}, {L'L', ""},         {L'M', "fixed"},    {L'N', "reader"},
-        {L'O', "reader"},        {L'P', "pagefile"}, {L'Q', "pagefile"}, {L'R', ""}};
+        {L'J', "fixed"},    {L'K', "windows fixed"}, {L'L', ""},
+        {L'M', "fixed"},    {L'N', "reader"},        {L'O', "reader"},
+        {L'P', "pagefile"}, {L'Q', "pagefile"},      {L'R', ""}};
     for (const auto& [letter, expected] : kFacts) {
         const varnel::VolumeFacts facts = volumes.Describe(char16_t(letter));
         std::string shown = std::string(facts.windowsVolume ? "windows " : "") +

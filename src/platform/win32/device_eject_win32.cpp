@@ -16,6 +16,7 @@
 #include "platform/win32/dynamic_calls_win32.h"
 #include "platform/win32/scoped_device_info.h"
 #include "platform/win32/scoped_handle.h"
+#include "platform/win32/storage_device_win32.h"
 #include "platform/win32/text.h"
 
 namespace varnel::win32 {
@@ -72,8 +73,7 @@ std::optional<DEVINST> FindInterface(const GUID& interfaceClass,
 
 // The device node of the drive's disk, CD-ROM or floppy device.
 std::optional<DEVINST> DriveNode(char16_t letter) {
-    const wchar_t volume[] = {L'\\', L'\\', L'.', L'\\', static_cast<wchar_t>(letter), L':', 0};
-    const std::optional<STORAGE_DEVICE_NUMBER> number = DeviceNumber(volume);
+    const std::optional<STORAGE_DEVICE_NUMBER> number = DeviceNumber(VolumePath(letter).c_str());
     if (!number) {
         return std::nullopt;
     }

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "platform/win32/scoped_handle.h"
+#include "platform/win32/storage_device_win32.h"
 #include "platform/win32/text.h"
 
 namespace varnel::win32 {
@@ -14,25 +15,8 @@ namespace {
 
 // A fixed drive counts as external when it sits on a USB, FireWire or SD bus.
 bool OnExternalBus(wchar_t letter) {
-    const wchar_t path[] = {L'\\', L'\\', L'.', L'\\', letter, L':', 0};
-    // No access right is needed to ask a device about itself.
-    const ScopedHandle device(CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
-    if (!device.Valid()) {
-        return false;
-    }
-    STORAGE_PROPERTY_QUERY query{};
-    query.PropertyId = StorageDeviceProperty;
-    query.QueryType = PropertyStandardQuery;
-    STORAGE_DEVICE_DESCRIPTOR descriptor{};
-    DWORD returned = 0;
-    if (!DeviceIoControl(device.Get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof(query),
-                         &descriptor, sizeof(descriptor), &returned, nullptr) ||
-        returned < offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType) + sizeof(descriptor.BusType)) {
-        return false;
-    }
-    return descriptor.BusType == BusTypeUsb || descriptor.BusType == BusType1394 ||
-           descriptor.BusType == BusTypeSd;
+    const std::optional<StorageDevice> device = DescribeStorage(letter);
+    return device && IsExternalBus(device->bus);
 }
 
 std::optional<DriveKind> KindOf(wchar_t letter) {

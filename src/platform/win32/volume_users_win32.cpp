@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/win32/scoped_handle.h"
+#include "platform/win32/storage_device_win32.h"
 
 namespace varnel::win32 {
 namespace {
@@ -15,10 +16,10 @@ constexpr ULONG kMaxBufferBytes = 1 << 20;
 std::optional<std::vector<uint32_t>> VolumeUsersWin32::ProcessIds(char16_t letter) {
     const nt::QueryInformationFile query =
         query_ != nullptr ? query_ : nt::Ntdll().queryInformationFile;
-    const wchar_t path[] = {L'\\', L'\\', L'.', L'\\', static_cast<wchar_t>(letter), L':', 0};
     // Reading attributes needs no right over the volume's contents; full sharing leaves every
     // other user of the volume undisturbed.
-    const ScopedHandle volume(CreateFileW(path, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+    const ScopedHandle volume(CreateFileW(VolumePath(letter).c_str(),
+                                          FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                           nullptr, OPEN_EXISTING, 0, nullptr));
     if (!volume.Valid()) {

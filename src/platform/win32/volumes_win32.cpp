@@ -9,19 +9,11 @@
 #include <vector>
 
 #include "platform/win32/scoped_handle.h"
+#include "platform/win32/storage_device_win32.h"
 #include "platform/win32/text.h"
 
 namespace varnel::win32 {
 namespace {
-
-// The bus types of disks that are meant to be unplugged (STORAGE_BUS_TYPE).
-bool IsPluggableBus(STORAGE_BUS_TYPE bus) {
-    return bus == BusTypeUsb || bus == BusTypeSd || bus == BusTypeMmc || bus == BusType1394;
-}
-
-std::wstring VolumePath(char16_t letter) {
-    return std::wstring(L"\\\\.\\") + static_cast<wchar_t>(letter) + L":";
-}
 
 std::wstring RootPath(char16_t letter) {
     return std::wstring(1, static_cast<wchar_t>(letter)) + L":\\";
@@ -64,39 +56,6 @@ bool HoldsPageFile(char16_t letter) {
         }
     }
     return false;
-}
-
-// The storage device's description; false when the system gives none.
-bool QueryDevice(char16_t letter, STORAGE_BUS_TYPE& bus, bool& removableMedia,
-                 std::wstring& product) {
-    const ScopedHandle volume(CreateFileW(VolumePath(letter).c_str(), 0,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
-    if (!volume.Valid()) {
-        return false;
-    }
-    STORAGE_PROPERTY_QUERY query{};
-    query.PropertyId = StorageDeviceProperty;
-    query.QueryType = PropertyStandardQuery;
-    std::vector<unsigned char> answer(1024);
-    DWORD returned = 0;
-    if (!DeviceIoControl(volume.Get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query,
-                         answer.data(), static_cast<DWORD>(answer.size()), &returned, nullptr) ||
-        returned < sizeof(STORAGE_DEVICE_DESCRIPTOR)) {
-        return false;
-    }
-    const auto* descriptor = reinterpret_cast<const STORAGE_DEVICE_DESCRIPTOR*>(answer.data());
-    bus = descriptor->BusType;
-    removableMedia = descriptor->RemovableMedia != FALSE;
-    const DWORD at = descriptor->ProductIdOffset;
-    if (at != 0 && at < returned) {
-        const auto* text = reinterpret_cast<const char*>(answer.data() + at);
-        for (size_t i = 0; at + i < returned && text[i] != '\0'; ++i) {
-            product.push_back(
-                static_cast<wchar_t>(std::towlower(static_cast<unsigned char>(text[i]))));
-        }
-    }
-    return true;
 }
 
 class VolumeHandleWin32 : public VolumeHandle {
@@ -144,17 +103,14 @@ VolumeFacts VolumesWin32::Describe(char16_t letter) {
     VolumeFacts facts;
     facts.windowsVolume = HoldsWindows(letter);
     facts.pageFileVolume = HoldsPageFile(letter);
-    STORAGE_BUS_TYPE bus = BusTypeUnknown;
-    bool removableMedia = false;
-    std::wstring product;
-    const bool described = QueryDevice(letter, bus, removableMedia, product);
+    const std::optional<StorageDevice> device = DescribeStorage(letter);
     // A fixed drive the system does not describe counts as internal: never forced.
     facts.fixedDisk = GetDriveTypeW(RootPath(letter).c_str()) == DRIVE_FIXED &&
-                      (!described || (!removableMedia && !IsPluggableBus(bus)));
-    facts.cardReader =
-        described && removableMedia &&
-        (bus == BusTypeSd || bus == BusTypeMmc || product.find(L"reader") != std::wstring::npos ||
-         product.find(L"card") != std::wstring::npos);
+                      (!device || (!device->removableMedia && !IsExternalBus(device->bus)));
+    facts.cardReader = device && device->removableMedia &&
+                       (device->bus == BusTypeSd || device->bus == BusTypeMmc ||
+                        device->product.find(L"reader") != std::wstring::npos ||
+                        device->product.find(L"card") != std::wstring::npos);
     return facts;
 }
 
