@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <atomic>
+#include <future>
 #include <set>
 #include <thread>
 
@@ -14,8 +15,8 @@ namespace varnel::win32 {
 namespace {
 
 // Each look into another process's memory is a call per region that may wait on that process, so
-// much of a walk can be waiting; a few walks side by side overlap the waits.
-constexpr unsigned kMemoryWalkers = 4;
+// much of a walk is waiting; walks side by side overlap the waits, up to about eight.
+constexpr unsigned kMemoryWalkers = 8;
 
 double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
     LARGE_INTEGER frequency;
@@ -66,14 +67,14 @@ std::vector<ProcessView> HolderScannerWin32::Scan() {
     for (const ProcessView& process : processes) {
         pids.insert(process.pid);
     }
-    LARGE_INTEGER start, middle, end;
+    // The handle table is read while the memory is walked: both are mostly waits on the system.
+    LARGE_INTEGER start, handlesEnd, walkEnd;
     QueryPerformanceCounter(&start);
-    HandleScan handles = ScanHandles(pids);
-    QueryPerformanceCounter(&middle);
-    for (ProcessView& process : processes) {
-        process.handlesRead = handles.unreadable.count(process.pid) == 0;
-        process.files = std::move(handles.files[process.pid]);
-    }
+    std::future<HandleScan> handleScan = std::async(std::launch::async, [&pids, &handlesEnd] {
+        HandleScan scan = ScanHandles(pids);
+        QueryPerformanceCounter(&handlesEnd);
+        return scan;
+    });
     std::atomic<size_t> next{0};
     auto walk = [&] {
         for (size_t i = next++; i < processes.size(); i = next++) {
@@ -88,9 +89,14 @@ std::vector<ProcessView> HolderScannerWin32::Scan() {
     for (std::thread& walker : walkers) {
         walker.join();
     }
-    QueryPerformanceCounter(&end);
-    handleMs_ = Milliseconds(start, middle);
-    memoryMs_ = Milliseconds(middle, end);
+    QueryPerformanceCounter(&walkEnd);
+    HandleScan handles = handleScan.get();
+    for (ProcessView& process : processes) {
+        process.handlesRead = handles.unreadable.count(process.pid) == 0;
+        process.files = std::move(handles.files[process.pid]);
+    }
+    handleMs_ = Milliseconds(start, handlesEnd);
+    memoryMs_ = Milliseconds(start, walkEnd);
     return processes;
 }
 

@@ -31,7 +31,8 @@ const unsigned char* At(const void* base, size_t offset) {
     return static_cast<const unsigned char*>(base) + offset;
 }
 
-// The process's program base address and current directory, from its PEB.
+// The process's program base address and current directory, from its PEB: one read for the two
+// fields of the PEB, one for the current directory's name and handle, one for the name's text.
 void ReadProcessBlock(HANDLE process, ProcessView& view, const void*& imageBase) {
     nt::ProcessBasics basics{};
     ULONG length = 0;
@@ -40,24 +41,24 @@ void ReadProcessBlock(HANDLE process, ProcessView& view, const void*& imageBase)
         basics.pebBaseAddress == nullptr) {
         return;
     }
-    const void* parameters = nullptr;
-    ReadValue(process, At(basics.pebBaseAddress, nt::kPebImageBase), imageBase);
-    if (!ReadValue(process, At(basics.pebBaseAddress, nt::kPebProcessParameters), parameters) ||
-        parameters == nullptr) {
+    nt::PebHead peb{};
+    if (!ReadValue(process, basics.pebBaseAddress, peb)) {
         return;
     }
-    nt::CountedString directory{};
-    HANDLE handle = nullptr;
-    if (!ReadValue(process, At(parameters, nt::kParametersCurrentDirectory), directory) ||
-        !ReadValue(process, At(parameters, nt::kParametersCurrentDirectoryHandle), handle)) {
+    imageBase = peb.imageBase;
+    nt::CurrentDirectory directory{};
+    if (peb.processParameters == nullptr ||
+        !ReadValue(process, At(peb.processParameters, nt::kParametersCurrentDirectory),
+                   directory)) {
         return;
     }
-    std::wstring path(std::min<USHORT>(directory.length, kNameChars * 2) / sizeof(wchar_t), L'\0');
+    std::wstring path(std::min<USHORT>(directory.path.length, kNameChars * 2) / sizeof(wchar_t),
+                      L'\0');
     SIZE_T read = 0;
-    if (!path.empty() && ReadProcessMemory(process, directory.buffer, path.data(),
+    if (!path.empty() && ReadProcessMemory(process, directory.path.buffer, path.data(),
                                            path.size() * sizeof(wchar_t), &read)) {
         view.currentDirectory = FromWide(path.data(), read / sizeof(wchar_t));
-        view.currentDirectoryHandle = reinterpret_cast<uintptr_t>(handle);
+        view.currentDirectoryHandle = reinterpret_cast<uintptr_t>(directory.handle);
     }
 }
 

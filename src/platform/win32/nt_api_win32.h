@@ -49,11 +49,24 @@ struct ProcessBasics {  // PROCESS_BASIC_INFORMATION
     ULONG_PTR parentProcessId;
 };
 
-// Offsets in a 64-bit process's PEB and RTL_USER_PROCESS_PARAMETERS.
-constexpr size_t kPebImageBase = 0x10;
-constexpr size_t kPebProcessParameters = 0x20;
-constexpr size_t kParametersCurrentDirectory = 0x38;  // CURDIR: UNICODE_STRING, then HANDLE
-constexpr size_t kParametersCurrentDirectoryHandle = 0x48;
+// The start of a 64-bit process's PEB, to its RTL_USER_PROCESS_PARAMETERS.
+struct PebHead {
+    unsigned char flags[8];
+    PVOID mutant;
+    PVOID imageBase;  // 0x10
+    PVOID loaderData;
+    PVOID processParameters;  // 0x20
+};
+
+// CURDIR, at this offset in RTL_USER_PROCESS_PARAMETERS.
+struct CurrentDirectory {
+    CountedString path;
+    HANDLE handle;
+};
+constexpr size_t kParametersCurrentDirectory = 0x38;
+static_assert(sizeof(void*) != 8 || (offsetof(PebHead, imageBase) == 0x10 &&
+                                     offsetof(PebHead, processParameters) == 0x20 &&
+                                     offsetof(CurrentDirectory, handle) == 0x10));
 
 constexpr ULONG kFileProcessIdsUsingFileInformation = 47;
 
