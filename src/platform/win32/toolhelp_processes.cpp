@@ -4,9 +4,12 @@
 // windows.h first: tlhelp32.h relies on its types.
 #include <tlhelp32.h>
 
+#include <atomic>
 #include <cwchar>
 #include <iterator>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "platform/win32/nt_api_win32.h"
 #include "platform/win32/scoped_handle.h"
@@ -14,6 +17,9 @@
 
 namespace varnel::win32 {
 namespace {
+
+constexpr unsigned kDescribers = 4;
+constexpr size_t kProcessesPerDescriber = 16;
 
 // The start time of an opened process; 0 when the system will not say.
 uint64_t CreationTime(HANDLE process) {
@@ -26,13 +32,19 @@ uint64_t CreationTime(HANDLE process) {
 
 // The full path of an opened process's program; empty when the system will not say.
 std::u16string ImagePath(HANDLE process) {
-    // Long enough for any path the system keeps (32767 units); bounded all the same.
-    std::wstring path(32768, L'\0');
-    DWORD length = static_cast<DWORD>(path.size());
-    if (!QueryFullProcessImageNameW(process, 0, path.data(), &length)) {
-        return {};
+    // MAX_PATH first, which nearly every path fits; then long enough for any path the system
+    // keeps (32767 units).
+    for (const DWORD size : {DWORD{MAX_PATH + 1}, DWORD{32768}}) {
+        std::wstring path(size, L'\0');
+        DWORD length = size;
+        if (QueryFullProcessImageNameW(process, 0, path.data(), &length)) {
+            return FromWide(path.data(), length);
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+            break;
+        }
     }
-    return FromWide(path.data(), length);
+    return {};
 }
 
 bool SameName(std::u16string_view path, const std::u16string& name) {
@@ -73,19 +85,32 @@ std::vector<ProcessRecord> ToolhelpProcessTable::Snapshot() {
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
          more = Process32NextW(snapshot.Get(), &entry)) {
-        ProcessRecord record;
-        record.id = entry.th32ProcessID;
-        record.parentId = entry.th32ParentProcessID;
-        record.imageName =
-            FromWide(entry.szExeFile, wcsnlen(entry.szExeFile, std::size(entry.szExeFile)));
-        // Limited information is granted for most processes of other users too.
-        const ScopedHandle process(
-            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
-        if (process.Valid()) {
-            record.creationTime = CreationTime(process.Get());
-            record.imagePath = ImagePath(process.Get());
+        processes.emplace_back(
+            entry.th32ProcessID,
+            FromWide(entry.szExeFile, wcsnlen(entry.szExeFile, std::size(entry.szExeFile))),
+            entry.th32ParentProcessID);
+    }
+    // Each process's start time and path take a few calls to the system that mostly wait, so a
+    // few threads ask them side by side.
+    std::atomic<size_t> next{0};
+    const auto describe = [&processes, &next] {
+        for (size_t i = next++; i < processes.size(); i = next++) {
+            // Limited information is granted for most processes of other users too.
+            const ScopedHandle process(
+                OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processes[i].id));
+            if (process.Valid()) {
+                processes[i].creationTime = CreationTime(process.Get());
+                processes[i].imagePath = ImagePath(process.Get());
+            }
         }
-        processes.push_back(std::move(record));
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned i = 1; i < kDescribers && i * kProcessesPerDescriber < processes.size(); ++i) {
+        helpers.emplace_back(describe);
+    }
+    describe();
+    for (std::thread& helper : helpers) {
+        helper.join();
     }
     return processes;
 }
