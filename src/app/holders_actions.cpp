@@ -5,8 +5,8 @@
 #include <commctrl.h>
 
 #include <mutex>
-#include <thread>
 
+#include "app/holder_workers.h"
 #include "app/holders_window.h"
 #include "holders/holder_texts.h"
 #include "holders/report_text.h"
@@ -73,7 +73,7 @@ void HoldersWindow::Start(const std::u16string& busyLine, std::function<HolderJo
     }
     SetLine(kHoldersLine, busyLine);
     SetBusy(true);
-    std::thread([mailbox = mailbox_, generation, work = std::move(work)] {
+    StartHolderWorker([mailbox = mailbox_, generation, work = std::move(work)] {
         HolderJobResult result;
         try {
             result = work();
@@ -85,7 +85,7 @@ void HoldersWindow::Start(const std::u16string& busyLine, std::function<HolderJo
             mailbox->result = std::move(result);
             PostMessageW(mailbox->window, kResultMessage, generation, 0);
         }
-    }).detach();
+    });
 }
 
 void HoldersWindow::OnResult() {

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <mutex>
-#include <thread>
 
+#include "app/holder_workers.h"
 #include "app/holders_window.h"
 #include "holders/holder_texts.h"
 #include "holders/report_text.h"
@@ -133,14 +133,14 @@ void HoldersMenu::EjectAll() {
         ejectAll_->running = true;
         ejectAll_->window = main_;
     }
-    std::thread([mailbox = ejectAll_, services = services_] {
+    StartHolderWorker([mailbox = ejectAll_, services = services_] {
         std::u16string report = EjectEachDrive(services);
         const std::lock_guard guard(mailbox->lock);
         mailbox->report = std::move(report);
         if (mailbox->window != nullptr) {
             PostMessageW(mailbox->window, kEjectAllMessage, 0, 0);
         }
-    }).detach();
+    });
 }
 
 void HoldersMenu::OnEjectAllDone() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/controls_win32.h"
+#include "app/holder_workers.h"
 #include "app/holders_window.h"
 #include "app/main_window.h"
 #include "platform/win32/ansi_code_page_win32.h"
@@ -31,6 +32,9 @@
 #include "platform/win32/winhttp_transport.h"
 
 namespace {
+
+// How long the program waits at its end for a look or an eject still under way.
+constexpr DWORD kWorkerExitWaitMs = 3000;
 
 // The command line's arguments after the program's name. shell32, which splits them, is loaded
 // only when there are any: a plain start does not pay for it.
@@ -114,5 +118,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         TranslateAndDispatch(form1.Handle(), message);
     }
     form1.OnExit();
-    return static_cast<int>(message.wParam);
+    const int code = static_cast<int>(message.wParam);
+    // A holders worker still running uses the services above: the program ends without taking
+    // them down under it.
+    if (!WaitForHolderWorkers(kWorkerExitWaitMs)) {
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+    }
+    return code;
 }

@@ -2,6 +2,7 @@
 // process on fake services: what the window shows, that it keeps answering while a look hangs,
 // what closing, ending, ejecting and the elevated start reach, the keys and the drive picker.
 #include "app/holders_window.h"
+#include "app/holder_workers.h"
 
 #include <gtest/gtest.h>
 
@@ -215,9 +216,11 @@ TEST(HoldersWindow, ShowsEachHolderWithItsKindsAndKeepsAnsweringWhileALookHangs)
     EXPECT_TRUE(r.Busy());
     EXPECT_EQ(r.Text(kHoldersLine), L"正在查找占用 T: 的进程...");
     EXPECT_FALSE(IsWindowEnabled(r.Item(kHoldersEject)));
+    EXPECT_FALSE(varnel::win32::WaitForHolderWorkers(50)) << "the program's end waits for it";
     r.system.Stop(2);
     r.scanner.held = false;
     EXPECT_TRUE(r.Until([&] { return !r.Busy(); }));
+    EXPECT_TRUE(varnel::win32::WaitForHolderWorkers(5000));
     EXPECT_EQ(SendMessageW(r.Item(kHoldersList), LVM_GETITEMCOUNT, 0, 0), 1);
 
     r.system.scanFails = true;

@@ -2,6 +2,8 @@
 // directory (memory walk).
 #pragma once
 
+#include <atomic>
+
 #include "platform/holder_scan.h"
 #include "platform/processes.h"
 
@@ -15,14 +17,14 @@ public:
     explicit HolderScannerWin32(ProcessTable& processes);
     std::vector<ProcessView> Scan() override;
 
-    // How long the last scan's two parts took, for the benchmark.
+    // How long the last scan's two parts took, for the benchmark. Two windows may scan at once.
     double HandleScanMs() const { return handleMs_; }
     double MemoryWalkMs() const { return memoryMs_; }
 
 private:
     ProcessTable& processes_;
-    double handleMs_ = 0;
-    double memoryMs_ = 0;
+    std::atomic<double> handleMs_{0};
+    std::atomic<double> memoryMs_{0};
 };
 
 }  // namespace varnel::win32
