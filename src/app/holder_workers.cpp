@@ -32,9 +32,8 @@ void StartHolderWorker(std::function<void()> work) {
         std::thread([&tally, work = std::move(work)] {
             work();
             const std::lock_guard guard(tally.lock);
-            if (--tally.running == 0) {
-                tally.idle.notify_all();
-            }
+            --tally.running;
+            tally.idle.notify_all();
         }).detach();
     } catch (...) {
         const std::lock_guard guard(tally.lock);
