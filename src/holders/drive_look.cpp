@@ -42,8 +42,7 @@ std::u16string NewestVetoLine(char16_t letter, VetoLog& log, DeviceEject& device
         }
         return LastVetoLine(
             letter,
-            DriveVetoes(events, VetoLookupOf(letter, devices, drives, processes), log.Now()),
-            log.UtcOffsetMinutes());
+            DriveVetoes(events, VetoLookupOf(letter, devices, drives, processes), log.Now()), log);
     } catch (const PlatformError&) {
         return {};  // the holders are what matters; a veto that cannot be had is left out
     }

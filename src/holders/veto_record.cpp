@@ -73,7 +73,7 @@ std::u16string ProgramText(const Veto& veto) {
     return VisibleText(veto.program.empty() ? veto.path : veto.program);
 }
 
-std::u16string WhyLines(char16_t letter, const std::vector<Veto>& vetoes, int utcOffsetMinutes) {
+std::u16string WhyLines(char16_t letter, const std::vector<Veto>& vetoes, VetoLog& log) {
     const std::u16string drive = DriveText(letter);
     if (vetoes.empty()) {
         return u"最近 " + Number(kVetoDays) + u" 天 Windows 没有记录拒绝弹出 " + drive +
@@ -82,9 +82,8 @@ std::u16string WhyLines(char16_t letter, const std::vector<Veto>& vetoes, int ut
     std::u16string text = u"最近 " + Number(kVetoDays) + u" 天 Windows 记录的拒绝弹出 " + drive +
                           u" 的程序(最新的在前):\n";
     for (const Veto& veto : vetoes) {
-        text += u"  " + TimeText(veto.record.time, utcOffsetMinutes) + u"  " +
-                Number(veto.record.pid) + u"  " + ProgramText(veto) +
-                (veto.stillRunning ? u"  仍在运行" : u"");
+        text += u"  " + LocalTimeText(veto.record.time, log) + u"  " + Number(veto.record.pid) +
+                u"  " + ProgramText(veto) + (veto.stillRunning ? u"  仍在运行" : u"");
         if (const KnownHolder* known = FindKnownHolder(veto.program)) {
             text +=
                 u" [" + std::u16string(known->label) + u": " + std::u16string(known->advice) + u"]";
@@ -183,22 +182,23 @@ std::u16string TimeText(uint64_t ticks, int utcOffsetMinutes) {
     return Ascii(DateTime(ticks, utcOffsetMinutes, "%04d-%02u-%02u %02d:%02d:%02d"));
 }
 
-std::u16string LastVetoLine(char16_t letter, const std::vector<Veto>& vetoes,
-                            int utcOffsetMinutes) {
+std::u16string LocalTimeText(uint64_t ticks, VetoLog& log) {
+    return TimeText(ticks, log.UtcOffsetMinutes(ticks));
+}
+
+std::u16string LastVetoLine(char16_t letter, const std::vector<Veto>& vetoes, VetoLog& log) {
     if (vetoes.empty()) {
         return {};
     }
     const Veto& last = vetoes.front();
     return u"上次 Windows 拒绝弹出 " + DriveText(letter) + u" 是因为 " + ProgramText(last) +
-           u"(进程 " + Number(last.record.pid) + u"," +
-           TimeText(last.record.time, utcOffsetMinutes) + (last.stillRunning ? u",仍在运行" : u"") +
-           u")。";
+           u"(进程 " + Number(last.record.pid) + u"," + LocalTimeText(last.record.time, log) +
+           (last.stillRunning ? u",仍在运行" : u"") + u")。";
 }
 
 std::u16string LastVetoLine(char16_t letter, VetoLog& log, const VetoLookup& lookup) {
     try {
-        return LastVetoLine(letter, DriveVetoes(log.Read(), lookup, log.Now()),
-                            log.UtcOffsetMinutes());
+        return LastVetoLine(letter, DriveVetoes(log.Read(), lookup, log.Now()), log);
     } catch (const PlatformError&) {
         return {};
     }
@@ -224,7 +224,7 @@ WhyAnswer Why(char16_t letter, VetoLog& log, const VetoLookup& lookup) {
         list.push_back(VetoJson(veto));
     }
     return {exitCode,
-            WhyLines(letter, vetoes, log.UtcOffsetMinutes()),
+            WhyLines(letter, vetoes, log),
             {{"command", "why"}, {"drive", drive}, {"vetoes", list}, {"exit_code", exitCode}}};
 }
 

@@ -64,13 +64,15 @@ std::vector<Veto> DriveVetoes(const std::vector<VetoEvent>& events, const VetoLo
 
 // "上次 Windows 拒绝弹出 E: 是因为 dllhost.exe(进程 1234,2026-12-08 14:40:05,仍在运行)。" for
 // the newest veto, as who and the window show it; empty when there is none.
-std::u16string LastVetoLine(char16_t letter, const std::vector<Veto>& vetoes, int utcOffsetMinutes);
+std::u16string LastVetoLine(char16_t letter, const std::vector<Veto>& vetoes, VetoLog& log);
 // The same line read from the log; empty also when the log cannot be read, which who and the
 // window do not report (why does).
 std::u16string LastVetoLine(char16_t letter, VetoLog& log, const VetoLookup& lookup);
 
 // "2026-12-08 14:40:05" at the given offset from UTC.
 std::u16string TimeText(uint64_t ticks, int utcOffsetMinutes);
+// The same at the local offset the log gives for that time.
+std::u16string LocalTimeText(uint64_t ticks, VetoLog& log);
 
 // The answer of "why X:": the text for a person, the JSON, and the exit code (0 no veto recorded,
 // 1 some, 2 the log could not be read, with the reason in the text, for standard error).

@@ -34,9 +34,10 @@ public:
     // log cannot be read (no event log service, no access, wevtapi missing).
     virtual std::vector<VetoEvent> Read() = 0;
     // The time now on the clock the records' times are written by, and the local time's offset
-    // from UTC in minutes, for the times shown.
+    // from UTC in minutes at one of those times (with the daylight saving in force then), for the
+    // times shown.
     virtual uint64_t Now() = 0;
-    virtual int UtcOffsetMinutes() = 0;
+    virtual int UtcOffsetMinutes(uint64_t ticks) = 0;
 };
 
 }  // namespace varnel

@@ -104,7 +104,7 @@ TEST(VetoRecords, TheLineForWhoAndTheAnswerOfWhy) {
     EXPECT_EQ(some.exitCode, 1);
     EXPECT_EQ(some.json["vetoes"][0]["time"], "2026-12-08T05:40:05Z");
     EXPECT_EQ(some.json["vetoes"][1]["label"], "缩略图和预览宿主");
-    EXPECT_NE(some.text.find(u"  2026-12-08 12:40:05  77  dllhost.exe [缩略图和预览宿主"),
+    EXPECT_NE(some.text.find(u"  2026-12-08 11:40:05  77  dllhost.exe [缩略图和预览宿主"),
               std::u16string::npos);
     EXPECT_EQ(TimeText(125647199990000000, 0), u"1999-02-28 23:59:59");
 

@@ -176,16 +176,19 @@ uint64_t VetoLogWin32::Now() {
     return Ticks(now);
 }
 
-// The offset in force now; a record from before a change of daylight saving time is shown an
-// hour off, which a list of the last days' refusals can bear.
-int VetoLogWin32::UtcOffsetMinutes() {
-    FILETIME utc{};
+// The offset at the record's time, by the time zone's rules for that date: a record from before
+// a change of daylight saving time is shown as the clock read then.
+int VetoLogWin32::UtcOffsetMinutes(uint64_t ticks) {
+    const FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME utcTime{};
+    SYSTEMTIME localTime{};
     FILETIME local{};
-    GetSystemTimeAsFileTime(&utc);
-    if (!FileTimeToLocalFileTime(&utc, &local)) {
+    if (!FileTimeToSystemTime(&utc, &utcTime) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &localTime) ||
+        !SystemTimeToFileTime(&localTime, &local)) {
         return 0;
     }
-    const auto difference = static_cast<int64_t>(Ticks(local) - Ticks(utc));
+    const auto difference = static_cast<int64_t>(Ticks(local) - ticks);
     return static_cast<int>(difference / (60 * 10'000'000LL));
 }
 

@@ -16,7 +16,7 @@ public:
     explicit VetoLogWin32(const WevtApi& api) : api_(&api) {}
     std::vector<VetoEvent> Read() override;
     uint64_t Now() override;
-    int UtcOffsetMinutes() override;
+    int UtcOffsetMinutes(uint64_t ticks) override;
 
 private:
     const WevtApi* api_ = nullptr;

@@ -36,7 +36,8 @@ inline std::vector<std::u16string> Words(const std::u16string& line) {
     return words;
 }
 
-// The System log's veto records, read at kNow (2026-12-08 06:40:05 UTC), shown at UTC+8.
+// The System log's veto records, read at kNow (2026-12-08 06:40:05 UTC), shown at UTC+8; those
+// more than 90 minutes older at UTC+7, as if the clocks had changed in between.
 struct FakeVetoLog : VetoLog {
     std::vector<VetoEvent> Read() override {
         if (fails)
@@ -44,7 +45,9 @@ struct FakeVetoLog : VetoLog {
         return events;
     }
     uint64_t Now() override { return kNow; }
-    int UtcOffsetMinutes() override { return 480; }
+    int UtcOffsetMinutes(uint64_t ticks) override {
+        return ticks + 54'000'000'000 < kNow ? 420 : 480;
+    }
     static constexpr uint64_t kNow = 134411856050000000;
     std::vector<VetoEvent> events;
     bool fails = false;
