@@ -67,6 +67,14 @@ void Load(ShellApi& api) {
     find(api.pathFromIdList, "SHGetPathFromIDListW");
 }
 
+void Load(Ole32Api& api) {
+    const Finder find(FromSystem32(L"ole32.dll"), u"ole32.dll");
+    find(api.initialize, "CoInitializeEx");
+    find(api.uninitialize, "CoUninitialize");
+    find(api.createInstance, "CoCreateInstance");
+    find(api.taskMemFree, "CoTaskMemFree");
+}
+
 void Load(WinHttpApi& api) {
     const Finder find(FromSystem32(L"winhttp.dll"), u"winhttp.dll");
     find(api.Open, "WinHttpOpen");
@@ -118,6 +126,10 @@ const SetupApi& SetupDi() {
 
 const ShellApi& Shell32() {
     return Table<ShellApi>();
+}
+
+const Ole32Api& Ole32() {
+    return Table<Ole32Api>();
 }
 
 const WinHttpApi& WinHttp() {

@@ -52,6 +52,15 @@ struct ShellApi {
     decltype(&::SHGetPathFromIDListW) pathFromIdList = nullptr;
 };
 
+// ole32.dll: the shell's list of its windows, asked from an apartment of its own. Loaded when
+// first needed: neither program's start pays for COM.
+struct Ole32Api {
+    decltype(&::CoInitializeEx) initialize = nullptr;
+    decltype(&::CoUninitialize) uninitialize = nullptr;
+    decltype(&::CoCreateInstance) createInstance = nullptr;
+    decltype(&::CoTaskMemFree) taskMemFree = nullptr;
+};
+
 // winhttp.dll: the version check's HTTPS exchange. The program does not import it: a DLL of that
 // name beside the program would be loaded before any code of ours ran, and loading it (with what
 // it pulls in) would also slow the way to the first window.
@@ -85,6 +94,7 @@ struct WevtApi {
 const CfgMgrApi& CfgMgr();
 const SetupApi& SetupDi();
 const ShellApi& Shell32();
+const Ole32Api& Ole32();
 const WinHttpApi& WinHttp();
 const WevtApi& Wevt();
 

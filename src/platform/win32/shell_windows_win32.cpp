@@ -73,7 +73,7 @@ std::optional<ShellWindow> FolderWindow(IDispatch* item, ComRef<IWebBrowser2>& b
     }
     wchar_t path[MAX_PATH] = {};
     const BOOL onDisk = Shell32().pathFromIdList(list, path);
-    CoTaskMemFree(list);
+    Ole32().taskMemFree(list);
     SHANDLE_PTR window = 0;
     if (!onDisk || FAILED(browser->get_HWND(&window))) {
         return std::nullopt;
@@ -94,8 +94,7 @@ void ForEachFolderWindow(ShellWindowsWin32::Factory create,
         count = 0;
     }
     for (long i = 0; i < count; ++i) {
-        VARIANT index;
-        VariantInit(&index);
+        VARIANT index{};
         index.vt = VT_I4;
         index.lVal = i;
         ComRef<IDispatch> item;
@@ -127,8 +126,11 @@ Result InApartment(std::function<Result()> work) {
         asker = std::thread([shared, work = std::move(work)] {
             Result result{};
             std::exception_ptr failure;
-            const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            const Ole32Api* com = nullptr;
+            HRESULT init = E_FAIL;
             try {
+                com = &Ole32();
+                init = com->initialize(nullptr, COINIT_APARTMENTTHREADED);
                 if (FAILED(init)) {
                     throw PlatformError(u"CoInitializeEx", SystemErrorText(init));
                 }
@@ -137,7 +139,7 @@ Result InApartment(std::function<Result()> work) {
                 failure = std::current_exception();
             }
             if (SUCCEEDED(init)) {
-                CoUninitialize();
+                com->uninitialize();
             }
             const std::lock_guard lock(shared->mutex);
             shared->result = std::move(result);
@@ -166,7 +168,8 @@ Result InApartment(std::function<Result()> work) {
 }  // namespace
 
 HRESULT ShellWindowsWin32::CreateSystemList(void** windows) {
-    return CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IShellWindows, windows);
+    return Ole32().createInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IShellWindows,
+                                  windows);
 }
 
 std::vector<ShellWindow> ShellWindowsWin32::List() {
