@@ -45,6 +45,9 @@ HoldersWindow::~HoldersWindow() {
 }
 
 bool HoldersWindow::Create(HWND owner, char16_t letter) {
+    // The list and the progress bar's classes, which the main window does not need at its start.
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     if (!RegisterWindowClass(instance, kClassName, WindowProc)) {
         return false;

@@ -67,8 +67,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // default directories set, neither folder is searched at all.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES |
-                                                        ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
+    // The holders window's list and progress bar classes are registered when it first opens.
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
 
     using namespace varnel::win32;
