@@ -3,7 +3,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <system_error>
 #include <thread>
+
+#include "platform/platform_error.h"
 
 namespace varnel::win32 {
 namespace {
@@ -47,6 +52,62 @@ bool WaitForHolderWorkers(DWORD ms) {
     std::unique_lock guard(tally.lock);
     return tally.idle.wait_for(guard, std::chrono::milliseconds(ms),
                                [&tally] { return tally.running == 0; });
+}
+
+struct DriveLister::Shared {
+    std::mutex lock;
+    std::condition_variable answered;
+    bool asking = false;
+    uint64_t answers = 0;
+    std::vector<DriveInfo> last;
+    std::optional<PlatformError> failure;  // of the latest answer
+};
+
+DriveLister::DriveLister(Drives& drives, DWORD waitMs)
+    : drives_(drives), waitMs_(waitMs), shared_(std::make_shared<Shared>()) {}
+
+std::vector<DriveInfo> DriveLister::List() {
+    std::unique_lock guard(shared_->lock);
+    const uint64_t before = shared_->answers;
+    if (!shared_->asking) {  // else the question still out is waited for
+        shared_->asking = true;
+        guard.unlock();
+        try {
+            Ask();
+        } catch (const std::system_error& refused) {
+            const std::lock_guard undo(shared_->lock);
+            shared_->asking = false;
+            const std::string what = refused.what();
+            throw PlatformError(u"std::thread", std::u16string(what.begin(), what.end()));
+        }
+        guard.lock();
+    }
+    if (shared_->answered.wait_for(guard, std::chrono::milliseconds(waitMs_),
+                                   [&] { return shared_->answers != before; }) &&
+        shared_->failure) {
+        throw *shared_->failure;
+    }
+    return shared_->last;
+}
+
+void DriveLister::Ask() {
+    StartHolderWorker([shared = shared_, &drives = drives_] {
+        std::vector<DriveInfo> list;
+        std::optional<PlatformError> failure;
+        try {
+            list = drives.List();
+        } catch (const PlatformError& error) {
+            failure = error;
+        }
+        const std::lock_guard done(shared->lock);
+        if (!failure) {
+            shared->last = std::move(list);
+        }
+        shared->failure = std::move(failure);
+        shared->asking = false;
+        ++shared->answers;
+        shared->answered.notify_all();
+    });
 }
 
 }  // namespace varnel::win32

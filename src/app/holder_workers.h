@@ -7,6 +7,10 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/drives.h"
 
 namespace varnel::win32 {
 
@@ -16,5 +20,25 @@ void StartHolderWorker(std::function<void()> work);
 
 // Waits up to `ms` until no worker runs; false if one still does.
 bool WaitForHolderWorkers(DWORD ms);
+
+// The drives for a menu or a picker, asked on a worker and waited for at most a moment: a drive
+// that takes longer to answer (a disc spinning up, a failing stick) must not hold the window. Then
+// the list known last is shown, and the answer, when it comes, is kept for the next time.
+class DriveLister {
+public:
+    DriveLister(Drives& drives, DWORD waitMs);
+    // The drives now, or the last list known when they do not answer within the wait (none before
+    // the first answer). Throws the list's PlatformError when it failed within the wait.
+    std::vector<DriveInfo> List();
+
+    struct Shared;
+
+private:
+    void Ask();  // starts the worker that asks the drives
+
+    Drives& drives_;
+    DWORD waitMs_;
+    std::shared_ptr<Shared> shared_;
+};
 
 }  // namespace varnel::win32

@@ -74,7 +74,7 @@ void HoldersMenu::Open(char16_t letter) {
         return;
     }
     std::erase_if(windows_, [](const auto& window) { return !window->IsOpen(); });
-    auto window = std::make_unique<HoldersWindow>(services_, [this](char16_t other) {
+    auto window = std::make_unique<HoldersWindow>(services_, driveList_, [this](char16_t other) {
         HoldersWindow* open = OpenWindowOf(other);
         if (open != nullptr) {
             open->BringForward();
@@ -101,7 +101,7 @@ void HoldersMenu::FillMenu(HMENU popup) {
     }
     std::vector<DriveInfo> drives;
     try {
-        drives = services_.work.drives.List();
+        drives = driveList_.List();
     } catch (const PlatformError&) {
         // No list of drives: the menu says there is none, as it would without drives.
     }

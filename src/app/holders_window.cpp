@@ -31,10 +31,11 @@ int SystemWindowBoxes::Show(HWND owner, const std::u16string& text, unsigned sty
     return MessageBoxW(owner, Wide(text), Text(kBoxTitle), style);
 }
 
-HoldersWindow::HoldersWindow(const HoldersServices& services,
+HoldersWindow::HoldersWindow(const HoldersServices& services, DriveLister& driveList,
                              std::function<bool(char16_t)> switchDrive)
     : services_(services),
       work_(services.work),
+      driveList_(driveList),
       switchDrive_(std::move(switchDrive)),
       mailbox_(std::make_shared<Mailbox>()) {}
 
@@ -201,7 +202,7 @@ void HoldersWindow::FillDrives() {
     SendMessageW(picker, CB_RESETCONTENT, 0, 0);
     std::vector<DriveInfo> drives;
     try {
-        drives = services_.work.drives.List();
+        drives = driveList_.List();
     } catch (const PlatformError& failure) {
         Ask(FailureText(failure));
     }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/holder_workers.h"
 #include "holders/eject_plans.h"
 #include "holders/holders_view.h"
 #include "layout/layout.h"
@@ -57,8 +58,10 @@ struct HolderJobResult {
 
 class HoldersWindow {
 public:
-    // switchDrive: another drive chosen in the picker; true when another window took it.
-    HoldersWindow(const HoldersServices& services, std::function<bool(char16_t)> switchDrive);
+    // switchDrive: another drive chosen in the picker; true when another window took it. The
+    // picker's drives come from driveList, shared with the menu.
+    HoldersWindow(const HoldersServices& services, DriveLister& driveList,
+                  std::function<bool(char16_t)> switchDrive);
     ~HoldersWindow();
     HoldersWindow(const HoldersWindow&) = delete;
     HoldersWindow& operator=(const HoldersWindow&) = delete;
@@ -126,6 +129,7 @@ private:
 
     HoldersServices services_;
     holders::HolderWork work_;
+    DriveLister& driveList_;
     std::function<bool(char16_t)> switchDrive_;
     std::shared_ptr<Mailbox> mailbox_;
     HWND window_ = nullptr;
@@ -161,6 +165,8 @@ private:
         std::u16string report;
     };
     static constexpr UINT kEjectAllMessage = WM_APP + 20;
+    // How long opening the menu or a picker waits for the drives' answer.
+    static constexpr DWORD kDriveListWaitMs = 300;
 
     static LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                      UINT_PTR id, DWORD_PTR self);
@@ -171,6 +177,7 @@ private:
     void OnEjectAllDone();
 
     HoldersServices services_;
+    DriveLister driveList_{services_.work.drives, kDriveListWaitMs};
     std::shared_ptr<EjectAllMailbox> ejectAll_ = std::make_shared<EjectAllMailbox>();
     HWND main_ = nullptr;
     std::vector<std::unique_ptr<HoldersWindow>> windows_;
