@@ -58,7 +58,10 @@ struct DriveLister::Shared {
     std::mutex lock;
     std::condition_variable answered;
     bool asking = false;
+    int waiting = 0;  // List calls waiting for the answer
     uint64_t answers = 0;
+    HWND announceTo = nullptr;
+    UINT announcement = 0;
     std::vector<DriveInfo> last;
     std::optional<PlatformError> failure;  // of the latest answer
 };
@@ -82,12 +85,20 @@ std::vector<DriveInfo> DriveLister::List() {
         }
         guard.lock();
     }
-    if (shared_->answered.wait_for(guard, std::chrono::milliseconds(waitMs_),
-                                   [&] { return shared_->answers != before; }) &&
-        shared_->failure) {
+    ++shared_->waiting;
+    const bool answered = shared_->answered.wait_for(guard, std::chrono::milliseconds(waitMs_),
+                                                     [&] { return shared_->answers != before; });
+    --shared_->waiting;
+    if (answered && shared_->failure) {
         throw *shared_->failure;
     }
     return shared_->last;
+}
+
+void DriveLister::AnnounceLateAnswers(HWND window, UINT message) {
+    const std::lock_guard guard(shared_->lock);
+    shared_->announceTo = window;
+    shared_->announcement = message;
 }
 
 void DriveLister::Ask() {
@@ -100,6 +111,10 @@ void DriveLister::Ask() {
             failure = error;
         }
         const std::lock_guard done(shared->lock);
+        const bool news = !failure && list != shared->last;
+        if (news && shared->waiting == 0 && shared->announceTo != nullptr) {
+            PostMessageW(shared->announceTo, shared->announcement, 0, 0);
+        }
         if (!failure) {
             shared->last = std::move(list);
         }

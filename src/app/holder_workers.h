@@ -30,6 +30,9 @@ public:
     // The drives now, or the last list known when they do not answer within the wait (none before
     // the first answer). Throws the list's PlatformError when it failed within the wait.
     std::vector<DriveInfo> List();
+    // An answer that comes after its wait and differs from the list known then is announced with
+    // `message` posted to `window` (null: to nobody), so that what shows drives can show it.
+    void AnnounceLateAnswers(HWND window, UINT message);
 
     struct Shared;
 

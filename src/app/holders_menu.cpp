@@ -20,6 +20,7 @@ namespace varnel::win32 {
 namespace {
 
 constexpr UINT_PTR kMenuSubclass = 2;
+constexpr WPARAM kDevicesChanged = 0x0007;  // DBT_DEVNODES_CHANGED
 
 bool IsHoldersItem(UINT id) {
     return id >= kMenuHoldersNone && id < kMenuHoldersDrive + 26;
@@ -58,6 +59,7 @@ std::u16string EjectEachDrive(const HoldersServices& services) {
 }  // namespace
 
 HoldersMenu::~HoldersMenu() {
+    driveList_.AnnounceLateAnswers(nullptr, 0);
     if (main_ != nullptr && IsWindow(main_)) {
         RemoveWindowSubclass(main_, MainProc, kMenuSubclass);
     }
@@ -66,6 +68,7 @@ HoldersMenu::~HoldersMenu() {
 void HoldersMenu::Attach(HWND mainWindow) {
     main_ = mainWindow;
     SetWindowSubclass(mainWindow, MainProc, kMenuSubclass, reinterpret_cast<DWORD_PTR>(this));
+    driveList_.AnnounceLateAnswers(mainWindow, kLateDrivesMessage);
 }
 
 void HoldersMenu::Open(char16_t letter) {
@@ -180,9 +183,17 @@ LRESULT CALLBACK HoldersMenu::MainProc(HWND window, UINT message, WPARAM wParam,
         case kEjectAllMessage:
             menu->OnEjectAllDone();
             return 0;
+        case kLateDrivesMessage:
+            for (const auto& open : menu->windows_) {
+                if (open->IsOpen()) {
+                    SendMessageW(open->Handle(), WM_DEVICECHANGE, kDevicesChanged, 0);
+                }
+            }
+            return 0;
         case WM_NCDESTROY: {
             RemoveWindowSubclass(window, MainProc, kMenuSubclass);
             menu->main_ = nullptr;
+            menu->driveList_.AnnounceLateAnswers(nullptr, 0);
             const std::lock_guard guard(menu->ejectAll_->lock);
             menu->ejectAll_->window = nullptr;  // a worker still running reports to nobody
             break;

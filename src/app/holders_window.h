@@ -165,6 +165,8 @@ private:
         std::u16string report;
     };
     static constexpr UINT kEjectAllMessage = WM_APP + 20;
+    // A drive list that came after its wait with news: the open windows' pickers are filled again.
+    static constexpr UINT kLateDrivesMessage = WM_APP + 21;
     // How long opening the menu or a picker waits for the drives' answer.
     static constexpr DWORD kDriveListWaitMs = 300;
 

@@ -16,6 +16,8 @@ struct DriveInfo {
     std::u16string label;
     std::u16string fileSystem;  // empty when no medium is inserted
     uint64_t sizeBytes = 0;
+
+    bool operator==(const DriveInfo&) const = default;
 };
 
 class Drives {

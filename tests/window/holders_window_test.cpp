@@ -432,6 +432,14 @@ TEST(HoldersWindow, ThePickerFollowsTheDrivesAndChoosesOneAndTheKeysAndTheDpiWor
     SendMessageW(r.Window(), WM_DEVICECHANGE, 0x8000 /* DBT_DEVICEARRIVAL */, 0);
     EXPECT_EQ(SendMessageW(r.Item(kHoldersDrive), CB_GETCOUNT, 0, 0), 3);
     EXPECT_EQ(SendMessageW(r.Item(kHoldersDrive), CB_GETCURSEL, 0, 0), 1) << "T: stays chosen";
+    // A list that comes after its wait fills the picker again when it comes, if it is news.
+    const auto count = [&] { return SendMessageW(r.Item(kHoldersDrive), CB_GETCOUNT, 0, 0); };
+    r.drives.held = true;
+    r.system.drives.pop_back();
+    SendMessageW(r.Window(), WM_DEVICECHANGE, 0x8004 /* DBT_DEVICEREMOVECOMPLETE */, 0);
+    EXPECT_EQ(count(), 3) << "the list known last";
+    r.drives.held = false;
+    EXPECT_TRUE(r.Until([&] { return count() == 2; }));
 
     // Tab visits the controls in the table's order; the hidden elevation button is skipped.
     SetFocus(r.Item(kHoldersDrive));
