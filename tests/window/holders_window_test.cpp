@@ -26,30 +26,34 @@ namespace {
 
 using namespace varnel::testing;
 
-// The fake system's scan, held at a gate while the test says so.
-struct GatedScanner : HolderScanner {
-    explicit GatedScanner(FakeSystem& system) : system(system) {}
-    std::vector<ProcessView> Scan() override {
+// A fake's call waits here while the test holds the gate.
+struct Gate {
+    void Pass() const {
         while (held)
             Sleep(5);
-        return system.Scan();
     }
-    FakeSystem& system;
     std::atomic<bool> held{false};
 };
 
-// The fake system's drive list, held at a gate while the test says so.
-struct GatedDrives : Drives {
+// The fake system's scan and drive list, each behind a gate of its own.
+struct GatedScanner : HolderScanner, Gate {
+    explicit GatedScanner(FakeSystem& system) : system(system) {}
+    std::vector<ProcessView> Scan() override {
+        Pass();
+        return system.Scan();
+    }
+    FakeSystem& system;
+};
+
+struct GatedDrives : Drives, Gate {
     explicit GatedDrives(FakeSystem& system) : system(system) {}
     std::vector<DriveInfo> List() override {
-        while (held)
-            Sleep(5);
+        Pass();
         return system.List();
     }
     std::u16string DeviceName(char16_t letter) override { return system.DeviceName(letter); }
     bool IsFolder(const std::u16string& path) override { return system.IsFolder(path); }
     FakeSystem& system;
-    std::atomic<bool> held{false};
 };
 
 struct Recorder : ShellStarter, WindowBoxes {
