@@ -40,10 +40,10 @@ void StartHolderWorker(std::function<void()> work) {
             --tally.running;
             tally.idle.notify_all();
         }).detach();
-    } catch (...) {
+    } catch (const std::system_error& refused) {
         const std::lock_guard guard(tally.lock);
         --tally.running;
-        throw;
+        throw ThreadRefused(refused);
     }
 }
 
@@ -77,11 +77,10 @@ std::vector<DriveInfo> DriveLister::List() {
         guard.unlock();
         try {
             Ask();
-        } catch (const std::system_error& refused) {
+        } catch (const PlatformError&) {
             const std::lock_guard undo(shared_->lock);
             shared_->asking = false;
-            const std::string what = refused.what();
-            throw PlatformError(u"std::thread", std::u16string(what.begin(), what.end()));
+            throw;
         }
         guard.lock();
     }
@@ -107,8 +106,8 @@ void DriveLister::Ask() {
         std::optional<PlatformError> failure;
         try {
             list = drives.List();
-        } catch (const PlatformError& error) {
-            failure = error;
+        } catch (const std::exception& error) {
+            failure = AsPlatformError(error);
         }
         const std::lock_guard done(shared->lock);
         const bool news = !failure && list != shared->last;

@@ -14,8 +14,8 @@
 
 namespace varnel::win32 {
 
-// Runs `work` on a thread of its own, counted until it returns. Throws std::system_error when no
-// thread can be started (then nothing is counted).
+// Runs `work` on a thread of its own, counted until it returns. Throws PlatformError when no
+// thread can be started (then nothing is counted). `work` must not throw.
 void StartHolderWorker(std::function<void()> work);
 
 // Waits up to `ms` until no worker runs; false if one still does.

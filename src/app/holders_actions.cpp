@@ -73,19 +73,28 @@ void HoldersWindow::Start(const std::u16string& busyLine, std::function<HolderJo
     }
     SetLine(kHoldersLine, busyLine);
     SetBusy(true);
-    StartHolderWorker([mailbox = mailbox_, generation, work = std::move(work)] {
-        HolderJobResult result;
-        try {
-            result = work();
-        } catch (const PlatformError& failure) {
-            result.failure = failure;
+    try {
+        StartHolderWorker([mailbox = mailbox_, generation, work = std::move(work)] {
+            HolderJobResult result;
+            try {
+                result = work();
+            } catch (const std::exception& failure) {
+                result.failure = AsPlatformError(failure);
+            }
+            const std::lock_guard guard(mailbox->lock);
+            if (mailbox->window != nullptr && mailbox->generation == generation) {
+                mailbox->result = std::move(result);
+                PostMessageW(mailbox->window, kResultMessage, generation, 0);
+            }
+        });
+    } catch (const PlatformError& refused) {
+        // No thread for the work: it failed before it began, and says so as its result would.
+        {
+            const std::lock_guard guard(mailbox_->lock);
+            mailbox_->result.emplace().failure = refused;
         }
-        const std::lock_guard guard(mailbox->lock);
-        if (mailbox->window != nullptr && mailbox->generation == generation) {
-            mailbox->result = std::move(result);
-            PostMessageW(mailbox->window, kResultMessage, generation, 0);
-        }
-    });
+        OnResult();
+    }
 }
 
 void HoldersWindow::OnResult() {

@@ -136,14 +136,27 @@ void HoldersMenu::EjectAll() {
         ejectAll_->running = true;
         ejectAll_->window = main_;
     }
-    StartHolderWorker([mailbox = ejectAll_, services = services_] {
-        std::u16string report = EjectEachDrive(services);
-        const std::lock_guard guard(mailbox->lock);
-        mailbox->report = std::move(report);
-        if (mailbox->window != nullptr) {
-            PostMessageW(mailbox->window, kEjectAllMessage, 0, 0);
+    try {
+        StartHolderWorker([mailbox = ejectAll_, services = services_] {
+            std::u16string report;
+            try {
+                report = EjectEachDrive(services);
+            } catch (const std::exception& failure) {
+                report = FailureText(AsPlatformError(failure));
+            }
+            const std::lock_guard guard(mailbox->lock);
+            mailbox->report = std::move(report);
+            if (mailbox->window != nullptr) {
+                PostMessageW(mailbox->window, kEjectAllMessage, 0, 0);
+            }
+        });
+    } catch (const PlatformError& refused) {
+        {
+            const std::lock_guard guard(ejectAll_->lock);
+            ejectAll_->report = FailureText(refused);
         }
-    });
+        OnEjectAllDone();
+    }
 }
 
 void HoldersMenu::OnEjectAllDone() {

@@ -313,9 +313,9 @@ private:
 
     int Who() {
         // The shell answers from Explorer's process, slowly at its first question: it is asked
-        // while the processes are looked at, not after.
-        std::future<std::vector<ShellWindow>> shellWindows =
-            std::async(std::launch::async, [this] { return services_.shell.List(); });
+        // while the processes are looked at, not after (after only when no thread is to be had).
+        std::future<std::vector<ShellWindow>> shellWindows = std::async(
+            std::launch::async | std::launch::deferred, [this] { return services_.shell.List(); });
         const HolderReport report = Look();
         std::vector<ShellWindow> windows;
         std::u16string shellError;

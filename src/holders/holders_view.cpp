@@ -197,9 +197,9 @@ HolderReport LookAt(char16_t letter, HolderWork& work) {
 DriveView LookAround(char16_t letter, HolderWork& work) {
     DriveView view;
     // The shell answers from Explorer's process, slowly at its first question: it is asked while
-    // the processes are looked at, not after.
-    std::future<std::vector<ShellWindow>> windows =
-        std::async(std::launch::async, [&work] { return work.shellWindows.List(); });
+    // the processes are looked at, not after (after only when no thread is to be had).
+    std::future<std::vector<ShellWindow>> windows = std::async(
+        std::launch::async | std::launch::deferred, [&work] { return work.shellWindows.List(); });
     view.report = LookAt(letter, work);
     try {
         view.windows = WindowsOnDrive(windows.get(), letter);

@@ -3,6 +3,11 @@
 namespace varnel {
 namespace {
 
+std::u16string Widened(const char* text) {
+    const std::string narrow = text;
+    return std::u16string(narrow.begin(), narrow.end());
+}
+
 std::u16string Quoted(const std::u16string& text) {
     if (text.size() <= kMaxQuotedChars) {
         return text;
@@ -18,6 +23,17 @@ std::u16string Quoted(const std::u16string& text) {
 
 std::u16string FailureText(const PlatformError& failure) {
     return u"操作失败：" + Quoted(failure.Operation()) + u"\n" + Quoted(failure.Detail());
+}
+
+PlatformError ThreadRefused(const std::exception& refused) {
+    return PlatformError(u"std::thread", Widened(refused.what()));
+}
+
+PlatformError AsPlatformError(const std::exception& failure) {
+    if (const auto* platform = dynamic_cast<const PlatformError*>(&failure)) {
+        return *platform;
+    }
+    return PlatformError(u"内部错误", Widened(failure.what()));
 }
 
 }  // namespace varnel

@@ -31,4 +31,11 @@ inline constexpr size_t kMaxQuotedChars = 512;
 // kMaxQuotedChars with "..." marking the cut.
 std::u16string FailureText(const PlatformError& failure);
 
+// A thread the system would not start, as the failure of "std::thread".
+PlatformError ThreadRefused(const std::exception& refused);
+
+// Any failure as the platform's: a PlatformError as it is, anything else (memory exhausted, ...)
+// as an internal error with its description, so that a worker can report it like the others.
+PlatformError AsPlatformError(const std::exception& failure);
+
 }  // namespace varnel

@@ -1,10 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 
 #include "platform/handle_access.h"
 #include "platform/platform_error.h"
+#include "platform/side_by_side.h"
 #include "platform/skin_file.h"
 #include "text/content_type.h"
 #include "text/utf8.h"
@@ -30,6 +39,51 @@ TEST(FailureText, QuotesEachPartUpToItsLimit) {
         EXPECT_EQ(FailureText(PlatformError(row.part, u"x")), u"操作失败：" + row.quoted + u"\nx");
         EXPECT_EQ(FailureText(PlatformError(u"op", row.part)), u"操作失败：op\n" + row.quoted);
     }
+}
+
+// Every item of the queue is done once, by the caller and its helpers side by side; a process that
+// cannot start another thread (here: no address space for a thread's stack) does them all on the
+// caller's thread instead of failing or ending.
+TEST(RunSideBySide, DoesEveryItemOnceOnTheThreadsItGets) {
+    const auto run = [](unsigned helpers, std::set<std::thread::id>& threads) {
+        std::atomic<int> next{0}, done{0};
+        std::mutex lock;
+        RunSideBySide(helpers, [&] {
+            for (int i = next++; i < 400; i = next++) {
+                ++done;
+                const std::lock_guard guard(lock);
+                threads.insert(std::this_thread::get_id());
+            }
+        });
+        return done.load();
+    };
+    // First, in a process of its own that has started no thread yet (no stack kept for reuse).
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto withoutRoomForAThread = [&run] {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t room = rlim_t(pages) * 4096 + (1 << 20);  // less than a thread's stack
+        const rlimit limit{room, room};
+        setrlimit(RLIMIT_AS, &limit);
+        std::set<std::thread::id> refused;
+        const int done = run(3, refused);
+        std::fprintf(stderr, "done %d on %zu threads\n", done, refused.size());
+        std::_Exit(done == 400 && refused.size() == 1 ? 0 : 1);  // nothing more to allocate
+    };
+    EXPECT_EXIT(withoutRoomForAThread(), ::testing::ExitedWithCode(0), "done 400 on 1 threads");
+    std::set<std::thread::id> threads;
+    EXPECT_EQ(run(3, threads), 400);
+    EXPECT_LE(threads.size(), 4u);
+    EXPECT_EQ(threads.count(std::this_thread::get_id()), 1u) << "the caller works too";
+}
+
+// A worker's unexpected failure is reported as the platform's own are; a platform failure stays
+// as it is.
+TEST(AsPlatformError, KeepsAPlatformFailureAndNamesAnyOtherAnInternalError) {
+    const PlatformError platform = AsPlatformError(PlatformError(u"EvtQuery", u"拒绝访问。"));
+    EXPECT_EQ(platform.Operation() + u"|" + platform.Detail(), u"EvtQuery|拒绝访问。");
+    const PlatformError other = AsPlatformError(std::bad_alloc());
+    EXPECT_EQ(other.Operation() + u"|" + other.Detail(), u"内部错误|std::bad_alloc");
 }
 
 // An answer is read in the code page its charset names, whatever its case or quotes; in UTF-8

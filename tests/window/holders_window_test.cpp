@@ -40,9 +40,12 @@ struct GatedScanner : HolderScanner, Gate {
     explicit GatedScanner(FakeSystem& system) : system(system) {}
     std::vector<ProcessView> Scan() override {
         Pass();
+        if (exhausted)
+            throw std::bad_alloc();
         return system.Scan();
     }
     FakeSystem& system;
+    bool exhausted = false;  // a failure that is not the system's
 };
 
 struct GatedDrives : Drives, Gate {
@@ -253,6 +256,9 @@ TEST(HoldersWindow, ShowsEachHolderWithItsKindsAndKeepsAnsweringWhileALookHangs)
     EXPECT_EQ(r.Text(kHoldersLine),
               L"无法查找占用的进程: NtQuerySystemInformation 失败, 拒绝访问。");
     EXPECT_TRUE(r.recorder.boxes.empty()) << "a refused look is a line, not a box";
+    r.scanner.exhausted = true;
+    r.Click(kHoldersRefresh);
+    EXPECT_EQ(r.Text(kHoldersLine), L"无法查找占用的进程: 内部错误 失败, std::bad_alloc");
 }
 
 TEST(HoldersWindow, EndingAsksFirstAndSparesSelfCriticalAndUnidentified) {

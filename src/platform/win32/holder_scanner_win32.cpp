@@ -4,8 +4,8 @@
 #include <atomic>
 #include <future>
 #include <set>
-#include <thread>
 
+#include "platform/side_by_side.h"
 #include "platform/win32/handle_scan_win32.h"
 #include "platform/win32/memory_scan_win32.h"
 #include "platform/win32/scoped_handle.h"
@@ -70,25 +70,19 @@ std::vector<ProcessView> HolderScannerWin32::Scan() {
     // The handle table is read while the memory is walked: both are mostly waits on the system.
     LARGE_INTEGER start, handlesEnd, walkEnd;
     QueryPerformanceCounter(&start);
-    std::future<HandleScan> handleScan = std::async(std::launch::async, [&pids, &handlesEnd] {
-        HandleScan scan = ScanHandles(pids);
-        QueryPerformanceCounter(&handlesEnd);
-        return scan;
-    });
+    // A process refused another thread reads the table after the walk instead.
+    std::future<HandleScan> handleScan =
+        std::async(std::launch::async | std::launch::deferred, [&pids, &handlesEnd] {
+            HandleScan scan = ScanHandles(pids);
+            QueryPerformanceCounter(&handlesEnd);
+            return scan;
+        });
     std::atomic<size_t> next{0};
-    auto walk = [&] {
+    RunSideBySide(kMemoryWalkers - 1, [&] {
         for (size_t i = next++; i < processes.size(); i = next++) {
             ScanMemory(processes[i].pid, processes[i]);
         }
-    };
-    std::vector<std::thread> walkers;
-    for (unsigned i = 1; i < kMemoryWalkers; ++i) {
-        walkers.emplace_back(walk);
-    }
-    walk();
-    for (std::thread& walker : walkers) {
-        walker.join();
-    }
+    });
     QueryPerformanceCounter(&walkEnd);
     HandleScan handles = handleScan.get();
     for (ProcessView& process : processes) {

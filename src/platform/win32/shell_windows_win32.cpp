@@ -148,8 +148,7 @@ Result InApartment(std::function<Result()> work) {
             shared->done.notify_one();
         });
     } catch (const std::system_error& refused) {
-        const std::string what = refused.what();
-        throw PlatformError(u"std::thread", std::u16string(what.begin(), what.end()));
+        throw ThreadRefused(refused);
     }
     asker.detach();
     std::unique_lock lock(shared->mutex);

@@ -4,13 +4,14 @@
 // windows.h first: tlhelp32.h relies on its types.
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cwchar>
 #include <iterator>
 #include <string_view>
-#include <thread>
 #include <vector>
 
+#include "platform/side_by_side.h"
 #include "platform/win32/nt_api_win32.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/text.h"
@@ -104,14 +105,9 @@ std::vector<ProcessRecord> ToolhelpProcessTable::Snapshot() {
             }
         }
     };
-    std::vector<std::thread> helpers;
-    for (unsigned i = 1; i < kDescribers && i * kProcessesPerDescriber < processes.size(); ++i) {
-        helpers.emplace_back(describe);
-    }
-    describe();
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
+    RunSideBySide(static_cast<unsigned>(
+                      std::min<size_t>(kDescribers - 1, processes.size() / kProcessesPerDescriber)),
+                  describe);
     return processes;
 }
 
