@@ -158,29 +158,19 @@ void HoldersWindow::ShowHolders(const DriveView& view) {
 
 void HoldersWindow::FillList() {
     SortHolders(report_.holders, sortColumn_, ascending_);
-    const HWND list = Item(kHoldersList);
-    // One repaint for the whole list, not one per row: with a hundred rows the window would
-    // stop answering for seconds while it painted each one.
-    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-    const size_t holders = report_.holders.size();
-    SendMessageW(list, LVM_SETITEMCOUNT, holders + windows_.size(), 0);
-    for (size_t i = 0; i < holders + windows_.size(); ++i) {
-        const HolderRow row =
-            i < holders ? RowOf(report_.holders[i]) : RowOf(windows_[i - holders]);
-        const std::u16string* texts[] = {&row.program, &row.pid, &row.holds, &row.note};
-        LVITEMW item{};
-        item.mask = LVIF_TEXT;
-        item.iItem = int(i);
-        item.pszText = const_cast<wchar_t*>(Wide(row.program));
-        SendMessageW(list, LVM_INSERTITEMW, 0, LPARAM(&item));
-        for (int column = 1; column < 4; ++column) {
-            item.iSubItem = column;
-            item.pszText = const_cast<wchar_t*>(Wide(*texts[column]));
-            SendMessageW(list, LVM_SETITEMTEXTW, i, LPARAM(&item));
-        }
+    rows_.clear();
+    for (const Holder& holder : report_.holders) {
+        rows_.push_back(RowOf(holder));
     }
-    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    for (const ShellWindow& window : windows_) {
+        rows_.push_back(RowOf(window));
+    }
+    // A new list: nothing chosen in it yet, and its rows painted afresh.
+    const HWND list = Item(kHoldersList);
+    LVITEMW none{};
+    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, WPARAM(-1), LPARAM(&none));
+    SendMessageW(list, LVM_SETITEMCOUNT, rows_.size(), 0);
     InvalidateRect(list, nullptr, TRUE);
 }
 

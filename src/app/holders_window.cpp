@@ -110,7 +110,9 @@ void HoldersWindow::CreateControls() {
                 break;
             case HoldersKind::List:
                 className = WC_LISTVIEWW;
-                style |= LVS_REPORT | LVS_SHOWSELALWAYS | WS_TABSTOP;
+                // The list asks for the texts of the rows it shows: any number of holders is
+                // listed at once.
+                style |= LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDATA | WS_TABSTOP;
                 exStyle = WS_EX_CLIENTEDGE;
                 break;
             case HoldersKind::Line:
@@ -280,7 +282,7 @@ LRESULT HoldersWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnCommand(LOWORD(wParam), HIWORD(wParam), HWND(lParam));
             return 0;
         case WM_NOTIFY:
-            return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+            return OnNotify(*reinterpret_cast<NMHDR*>(lParam));
         case kResultMessage:
             if (wParam == mailbox_->generation) {
                 OnResult();
@@ -356,14 +358,79 @@ void HoldersWindow::OnCommand(int id, int code, HWND control) {
     }
 }
 
-LRESULT HoldersWindow::OnNotify(const NMHDR& header) {
-    if (header.idFrom == kHoldersList && header.code == LVN_COLUMNCLICK) {
-        const auto column = Column(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
-        ascending_ = column == sortColumn_ ? !ascending_ : true;
-        sortColumn_ = column;
-        FillList();
+LRESULT HoldersWindow::OnNotify(NMHDR& header) {
+    if (header.idFrom != kHoldersList) {
+        return 0;
+    }
+    switch (header.code) {
+        case LVN_COLUMNCLICK: {
+            const auto column = Column(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
+            ascending_ = column == sortColumn_ ? !ascending_ : true;
+            sortColumn_ = column;
+            FillList();
+            break;
+        }
+        case LVN_GETDISPINFOW: {
+            LVITEMW& item = reinterpret_cast<NMLVDISPINFOW&>(header).item;
+            if ((item.mask & LVIF_TEXT) && item.pszText != nullptr && item.cchTextMax > 0) {
+                const std::u16string text = CellText(item.iItem, item.iSubItem);
+                size_t length = std::min(text.size(), size_t(item.cchTextMax - 1));
+                if (length < text.size() && length > 0 && text[length - 1] >= 0xD800 &&
+                    text[length - 1] <= 0xDBFF) {
+                    --length;  // a cut text never ends in half a character
+                }
+                std::copy_n(Wide(text), length, item.pszText);
+                item.pszText[length] = L'\0';
+            }
+            break;
+        }
+        case LVN_ODFINDITEMW: {
+            // Typing a program's first letters goes to the next row whose program begins with
+            // them, as in any list.
+            const auto& find = reinterpret_cast<const NMLVFINDITEMW&>(header);
+            if ((find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) == 0 || find.lvfi.psz == nullptr) {
+                return -1;
+            }
+            return FindRow(find.iStart, FromWide(find.lvfi.psz, wcslen(find.lvfi.psz)));
+        }
+        default:
+            break;
     }
     return 0;
+}
+
+std::u16string HoldersWindow::CellText(int row, int column) const {
+    if (row < 0 || size_t(row) >= rows_.size()) {
+        return {};
+    }
+    const HolderRow& texts = rows_[size_t(row)];
+    switch (column) {
+        case 0:
+            return texts.program;
+        case 1:
+            return texts.pid;
+        case 2:
+            return texts.holds;
+        case 3:
+            return texts.note;
+        default:
+            return {};
+    }
+}
+
+LRESULT HoldersWindow::FindRow(int start, const std::u16string& typed) const {
+    const size_t count = rows_.size();
+    const size_t first = start >= 0 && size_t(start) < count ? size_t(start) : 0;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t row = (first + i) % count;
+        const std::u16string& program = rows_[row].program;
+        if (program.size() >= typed.size() &&
+            CompareStringOrdinal(Wide(program), int(typed.size()), Wide(typed), int(typed.size()),
+                                 TRUE) == CSTR_EQUAL) {
+            return LRESULT(row);
+        }
+    }
+    return -1;
 }
 
 }  // namespace varnel::win32

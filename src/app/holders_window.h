@@ -87,7 +87,10 @@ private:
                                     UINT_PTR id, DWORD_PTR window);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int code, HWND control);
-    LRESULT OnNotify(const NMHDR& header);
+    LRESULT OnNotify(NMHDR& header);  // the list's questions are answered in place
+    std::u16string CellText(int row, int column) const;
+    // The first row from `start` on, round to the top, whose program begins with `typed`; or -1.
+    LRESULT FindRow(int start, const std::u16string& typed) const;
 
     void CreateControls();
     void ApplyDpi(unsigned dpi);
@@ -136,8 +139,9 @@ private:
     char16_t letter_ = u'A';
     unsigned dpi_ = 96;
     ScopedGdiObject<HFONT> font_;
-    holders::HolderReport report_;      // the holders in the list's order
-    std::vector<ShellWindow> windows_;  // the Explorer windows, listed after the holders
+    holders::HolderReport report_;          // the holders in the list's order
+    std::vector<ShellWindow> windows_;      // the Explorer windows, listed after the holders
+    std::vector<holders::HolderRow> rows_;  // the list's texts, which it asks for as it paints
     holders::Column sortColumn_ = holders::Column::Program;
     bool ascending_ = true;
     bool looking_ = false;  // the work under way is a look

@@ -233,6 +233,17 @@ TEST(HoldersWindow, ShowsEachHolderWithItsKindsAndKeepsAnsweringWhileALookHangs)
         SendMessageW(r.Window(), WM_NOTIFY, kHoldersList, LPARAM(&click));
         EXPECT_EQ(r.Cell(0, 1), first);
     }
+    // Typing a program's first letters selects its row, the next such row on each new letter.
+    for (const auto& [typed, row] : {std::pair{L'E', 1}, {L'g', 0}}) {
+        SendMessageW(r.Item(kHoldersList), WM_CHAR, typed, 1);  // once, as a key pressed
+        EXPECT_EQ(SendMessageW(r.Item(kHoldersList), LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED),
+                  row)
+            << char(typed);
+        Sleep(600);  // the list takes a letter after a pause as a new search
+    }
+    r.Click(kHoldersRefresh);
+    EXPECT_EQ(SendMessageW(r.Item(kHoldersList), LVM_GETSELECTEDCOUNT, 0, 0), 0)
+        << "a row chosen before a look may be another process after it";
 
     r.scanner.held = true;
     PostMessageW(r.Window(), WM_KEYDOWN, VK_F5, 0);
