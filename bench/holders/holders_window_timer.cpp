@@ -95,9 +95,9 @@ bool OpenOnce(HWND main, int holders, Opening& opening) {
     }
     PostMessageW(window, WM_CLOSE, 0, 0);
     const bool closed = WaitUntil([&] { return !IsWindow(window); }, 10000);
-    // A pause, as between a user's openings: an opening at once after a close measured 100-130 ms
-    // of creating the window against 22-49 ms after a second, while the program itself used no
-    // processor time meanwhile (the windowing system still finishing the closed window).
+    // A pause, as between a user's openings: an opening at once after a close answered after
+    // 100-130 ms, one a second later after about 50 ms, while the program itself used no
+    // processor time in between (the windowing system still finishing the closed window).
     Sleep(1000);
     return closed;
 }
