@@ -156,24 +156,6 @@ void HoldersWindow::ShowHolders(const DriveView& view) {
     }
 }
 
-void HoldersWindow::FillList() {
-    SortHolders(report_.holders, sortColumn_, ascending_);
-    rows_.clear();
-    for (const Holder& holder : report_.holders) {
-        rows_.push_back(RowOf(holder));
-    }
-    for (const ShellWindow& window : windows_) {
-        rows_.push_back(RowOf(window));
-    }
-    // A new list: nothing chosen in it yet, and its rows painted afresh.
-    const HWND list = Item(kHoldersList);
-    LVITEMW none{};
-    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(list, LVM_SETITEMSTATE, WPARAM(-1), LPARAM(&none));
-    SendMessageW(list, LVM_SETITEMCOUNT, rows_.size(), 0);
-    InvalidateRect(list, nullptr, TRUE);
-}
-
 void HoldersWindow::SetBusy(bool busy) {
     const HWND progress = Item(kHoldersProgress);
     ShowWindow(progress, busy ? SW_SHOW : SW_HIDE);
@@ -186,22 +168,6 @@ void HoldersWindow::SetBusy(bool busy) {
         }
         EnableWindow(Item(id), !busy);
     }
-}
-
-HoldersWindow::Selection HoldersWindow::Selected() const {
-    Selection selected;
-    const HWND list = Item(kHoldersList);
-    const size_t holders = report_.holders.size();
-    for (int at = -1;
-         (at = int(SendMessageW(list, LVM_GETNEXTITEM, WPARAM(at), LVNI_SELECTED))) >= 0 &&
-         size_t(at) < holders + windows_.size();) {
-        if (size_t(at) < holders) {
-            selected.holders.push_back(report_.holders[size_t(at)]);
-        } else {
-            selected.windows.push_back(windows_[size_t(at) - holders].id);
-        }
-    }
-    return selected;
 }
 
 void HoldersWindow::Ask(const std::u16string& text) {
