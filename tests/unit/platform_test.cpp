@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -34,6 +35,8 @@ TEST(FailureText, QuotesEachPartUpToItsLimit) {
         {a510 + u"a\U0010FFFF", a510 + u"a..."},
         {a510 + u"aa" + pair, a510 + u"aa..."},
         {a510 + pair + u"b", a510 + pair + u"..."},
+        {a510 + u"a\uD7FFb", a510 + u"a\uD7FF..."},        // just below the surrogates
+        {a510 + u"\U00010000b", a510 + u"\U00010000..."},  // the lowest low surrogate ends a pair
     };
     for (const auto& row : rows) {
         EXPECT_EQ(FailureText(PlatformError(row.part, u"x")), u"操作失败：" + row.quoted + u"\nx");
@@ -45,15 +48,21 @@ TEST(FailureText, QuotesEachPartUpToItsLimit) {
 // cannot start another thread (here: no address space for a thread's stack) does them all on the
 // caller's thread instead of failing or ending.
 TEST(RunSideBySide, DoesEveryItemOnceOnTheThreadsItGets) {
-    const auto run = [](unsigned helpers, std::set<std::thread::id>& threads) {
-        std::atomic<int> next{0}, done{0};
+    // Each thread that works says so, then waits until `expected` threads have come (or a few
+    // seconds have passed): the threads are there at once, so each has an id of its own.
+    const auto run = [](unsigned helpers, int expected, std::set<std::thread::id>& threads) {
+        std::atomic<int> next{0}, done{0}, came{0};
         std::mutex lock;
         RunSideBySide(helpers, [&] {
-            for (int i = next++; i < 400; i = next++) {
-                ++done;
+            {
                 const std::lock_guard guard(lock);
                 threads.insert(std::this_thread::get_id());
             }
+            ++came;
+            for (int wait = 0; came < expected && wait < 500; ++wait)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            for (int i = next++; i < 400; i = next++)
+                ++done;
         });
         return done.load();
     };
@@ -66,14 +75,14 @@ TEST(RunSideBySide, DoesEveryItemOnceOnTheThreadsItGets) {
         const rlimit limit{room, room};
         setrlimit(RLIMIT_AS, &limit);
         std::set<std::thread::id> refused;
-        const int done = run(3, refused);
+        const int done = run(3, 1, refused);
         std::fprintf(stderr, "done %d on %zu threads\n", done, refused.size());
         std::_Exit(done == 400 && refused.size() == 1 ? 0 : 1);  // nothing more to allocate
     };
     EXPECT_EXIT(withoutRoomForAThread(), ::testing::ExitedWithCode(0), "done 400 on 1 threads");
     std::set<std::thread::id> threads;
-    EXPECT_EQ(run(3, threads), 400);
-    EXPECT_LE(threads.size(), 4u);
+    EXPECT_EQ(run(3, 4, threads), 400);
+    EXPECT_EQ(threads.size(), 4u);
     EXPECT_EQ(threads.count(std::this_thread::get_id()), 1u) << "the caller works too";
 }
 
