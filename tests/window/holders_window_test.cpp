@@ -270,6 +270,14 @@ TEST(HoldersWindow, ShowsEachHolderWithItsKindsAndKeepsAnsweringWhileALookHangs)
     r.scanner.exhausted = true;
     r.Click(kHoldersRefresh);
     EXPECT_EQ(r.Text(kHoldersLine), L"无法查找占用的进程: 内部错误 失败, std::bad_alloc");
+
+    // A text longer than the list's buffer (256 here) is cut before a character, never inside.
+    r.scanner.exhausted = r.system.scanFails = false;
+    const std::u16string deep = u"T:\\" + std::u16string(246, u'a') + u"\U0001F600b\\";
+    r.system.processes.push_back({9, u"deep.exe", true, true, deep, 0, {}, {}});
+    r.Click(kHoldersRefresh);
+    const int row = r.Cell(0, 1) == L"9" ? 0 : 1;
+    EXPECT_EQ(r.Cell(row, 2), L"当前目录 T:\\" + std::wstring(246, L'a'));
 }
 
 TEST(HoldersWindow, EndingAsksFirstAndSparesSelfCriticalAndUnidentified) {
