@@ -58,8 +58,8 @@ struct DriveLister::Shared {
     std::mutex lock;
     std::condition_variable answered;
     bool asking = false;
-    int waiting = 0;  // List calls waiting for the answer
-    uint64_t answers = 0;
+    int waiting = 0;       // List calls waiting for the answer
+    uint64_t answers = 0;  // none yet: no list is known
     HWND announceTo = nullptr;
     UINT announcement = 0;
     std::vector<DriveInfo> last;
@@ -69,7 +69,7 @@ struct DriveLister::Shared {
 DriveLister::DriveLister(Drives& drives, DWORD waitMs)
     : drives_(drives), waitMs_(waitMs), shared_(std::make_shared<Shared>()) {}
 
-std::vector<DriveInfo> DriveLister::List() {
+std::optional<std::vector<DriveInfo>> DriveLister::List() {
     std::unique_lock guard(shared_->lock);
     const uint64_t before = shared_->answers;
     if (!shared_->asking) {  // else the question still out is waited for
@@ -90,6 +90,9 @@ std::vector<DriveInfo> DriveLister::List() {
     --shared_->waiting;
     if (answered && shared_->failure) {
         throw *shared_->failure;
+    }
+    if (shared_->answers == 0) {
+        return std::nullopt;
     }
     return shared_->last;
 }

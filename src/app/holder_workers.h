@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/drives.h"
@@ -27,9 +28,9 @@ bool WaitForHolderWorkers(DWORD ms);
 class DriveLister {
 public:
     DriveLister(Drives& drives, DWORD waitMs);
-    // The drives now, or the last list known when they do not answer within the wait (none before
-    // the first answer). Throws the list's PlatformError when it failed within the wait.
-    std::vector<DriveInfo> List();
+    // The drives now, or the last list known when they do not answer within the wait; nothing
+    // before the first answer. Throws the list's PlatformError when it failed within the wait.
+    std::optional<std::vector<DriveInfo>> List();
     // An answer that comes after its wait and differs from the list known then is announced with
     // `message` posted to `window` (null: to nobody), so that what shows drives can show it.
     void AnnounceLateAnswers(HWND window, UINT message);

@@ -102,20 +102,22 @@ void HoldersMenu::FillMenu(HMENU popup) {
     while (GetMenuItemCount(popup) > 0) {
         DeleteMenu(popup, 0, MF_BYPOSITION);
     }
-    std::vector<DriveInfo> drives;
+    std::optional<std::vector<DriveInfo>> drives;
     try {
         drives = driveList_.List();
     } catch (const PlatformError&) {
         // No list of drives: the menu says there is none, as it would without drives.
+        drives.emplace();
     }
-    for (const DriveInfo& drive : drives) {
+    if (!drives || drives->empty()) {
+        // Not "none" while none is known yet: the drives have simply not answered so far.
+        AppendMenuW(popup, MF_STRING | MF_GRAYED, kMenuHoldersNone,
+                    Wide(std::u16string(drives ? kHoldersNoDrive : kHoldersSeekingDrives)));
+        return;
+    }
+    for (const DriveInfo& drive : *drives) {
         AppendMenuW(popup, MF_STRING, kMenuHoldersDrive + (drive.letter - u'A'),
                     Wide(holders::DriveItemText(drive)));
-    }
-    if (drives.empty()) {
-        AppendMenuW(popup, MF_STRING | MF_GRAYED, kMenuHoldersNone,
-                    reinterpret_cast<const wchar_t*>(kHoldersNoDrive.data()));
-        return;
     }
     bool running = false;
     {

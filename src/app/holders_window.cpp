@@ -204,7 +204,8 @@ void HoldersWindow::FillDrives() {
     SendMessageW(picker, CB_RESETCONTENT, 0, 0);
     std::vector<DriveInfo> drives;
     try {
-        drives = driveList_.List();
+        drives =
+            driveList_.List().value_or(std::vector<DriveInfo>{});  // none known: refilled later
     } catch (const PlatformError& failure) {
         Ask(FailureText(failure));
     }

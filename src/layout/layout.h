@@ -81,6 +81,8 @@ inline constexpr std::u16string_view kFormCaption =
 inline constexpr std::u16string_view kCommand3Stop = u"清除Explorer";
 inline constexpr std::u16string_view kCommand3Restart = u"重启Explorer";
 inline constexpr std::u16string_view kHoldersNoDrive = u"(没有可移动驱动器)";
+// In its place while no list of the drives has come yet (a drive slow to answer at the first look).
+inline constexpr std::u16string_view kHoldersSeekingDrives = u"(正在查找驱动器...)";
 inline constexpr std::u16string_view kStatusPanel1 = u"提示";
 inline constexpr std::u16string_view kStatusChecking = u"正在检测是否有最新版本..";
 inline constexpr std::u16string_view kUsageText =

@@ -182,6 +182,11 @@ TEST(HoldersWindow, TheMenuListsTheDrivesPresentAndOpensOneWindowPerDrive) {
         SendMessageW(r.form.Handle(), WM_INITMENUPOPUP, WPARAM(popup), 2);
         return MenuItems(popup);
     };
+    // Drives slow to answer at the first opening: no list is known yet, which is not "none".
+    r.drives.held = true;
+    EXPECT_EQ(opened(), (std::vector<std::wstring>{L"(正在查找驱动器...) [off]"}));
+    r.drives.held = false;
+    EXPECT_TRUE(varnel::win32::WaitForHolderWorkers(5000));
     EXPECT_EQ(opened(),
               (std::vector<std::wstring>{L"E:  (无卷标)  (无介质)", L"T:  备份  (NTFS, 1.0 GB)",
                                          L" [off]", L"弹出全部可移动驱动器"}));
