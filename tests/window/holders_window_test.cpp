@@ -52,11 +52,14 @@ struct GatedDrives : Drives, Gate {
     explicit GatedDrives(FakeSystem& system) : system(system) {}
     std::vector<DriveInfo> List() override {
         Pass();
+        if (exhausted)
+            throw std::bad_alloc();
         return system.List();
     }
     std::u16string DeviceName(char16_t letter) override { return system.DeviceName(letter); }
     bool IsFolder(const std::u16string& path) override { return system.IsFolder(path); }
     FakeSystem& system;
+    bool exhausted = false;  // a failure that is not the system's
 };
 
 struct Recorder : ShellStarter, WindowBoxes {
@@ -429,6 +432,11 @@ TEST(HoldersWindow, ShowsTheLastVetoKnownAndUnknownHoldersAndClosesExplorerWindo
     r.Click(kHoldersEnd);
     EXPECT_EQ(r.system.journal, "close 65537");
     EXPECT_TRUE(r.recorder.boxes.empty()) << "closing a window asks nothing";
+    EXPECT_EQ(r.Text(kHoldersLine), L"已关闭资源管理器窗口: T:\\other。");
+    SendMessageW(r.Item(kHoldersList), LVM_SETITEMSTATE, 4, LPARAM(&item));  // T:\sub's window
+    r.Click(kHoldersClose);
+    EXPECT_EQ(r.system.journal, "close 65537, close 65536");
+    EXPECT_EQ(r.Text(kHoldersLine), L"已关闭资源管理器窗口: T:\\sub。");
 
     r.Click(kHoldersFreeAll);  // MsMpEng.exe stays: the question to end it is answered No
     EXPECT_EQ(r.system.journal, "close 65537, close 65536, ask 2, ask 20");
@@ -474,6 +482,14 @@ TEST(HoldersWindow, ThePickerFollowsTheDrivesAndChoosesOneAndTheKeysAndTheDpiWor
     EXPECT_EQ(count(), 3) << "the list known last";
     r.drives.held = false;
     EXPECT_TRUE(r.Until([&] { return count() == 2; }));
+    // A list that fails says why, even for a failure that is not the system's.
+    r.drives.exhausted = true;
+    SendMessageW(r.Window(), WM_DEVICECHANGE, 0x8000 /* DBT_DEVICEARRIVAL */, 0);
+    EXPECT_EQ(r.recorder.boxes,
+              (std::vector<std::u16string>{u"操作失败：内部错误\nstd::bad_alloc"}));
+    r.drives.exhausted = false;
+    SendMessageW(r.Window(), WM_DEVICECHANGE, 0x8000 /* DBT_DEVICEARRIVAL */, 0);
+    EXPECT_EQ(count(), 2);
 
     // Tab visits the controls in the table's order; the hidden elevation button is skipped.
     SetFocus(r.Item(kHoldersDrive));
