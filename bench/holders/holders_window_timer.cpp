@@ -95,9 +95,8 @@ bool OpenOnce(HWND main, int holders, Opening& opening) {
     }
     PostMessageW(window, WM_CLOSE, 0, 0);
     const bool closed = WaitUntil([&] { return !IsWindow(window); }, 10000);
-    // A pause, as between a user's openings: an opening at once after a close answered after
-    // 100-130 ms, one a second later after about 50 ms, while the program itself used no
-    // processor time in between (the windowing system still finishing the closed window).
+    // A pause, as between a user's openings: under Wine and Xvfb an opening at once after a
+    // close answered after 100-130 ms, one a second later after about 50 ms.
     Sleep(1000);
     return closed;
 }
