@@ -4,7 +4,6 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
-#include <string>
 #include <system_error>
 #include <thread>
 

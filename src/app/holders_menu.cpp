@@ -112,7 +112,8 @@ void HoldersMenu::FillMenu(HMENU popup) {
     if (!drives || drives->empty()) {
         // Not "none" while none is known yet: the drives have simply not answered so far.
         AppendMenuW(popup, MF_STRING | MF_GRAYED, kMenuHoldersNone,
-                    Wide(std::u16string(drives ? kHoldersNoDrive : kHoldersSeekingDrives)));
+                    reinterpret_cast<const wchar_t*>(
+                        (drives ? kHoldersNoDrive : kHoldersSeekingDrives).data()));
         return;
     }
     for (const DriveInfo& drive : *drives) {

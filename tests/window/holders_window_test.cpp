@@ -26,13 +26,17 @@ namespace {
 
 using namespace varnel::testing;
 
-// A fake's call waits here while the test holds the gate.
+// A fake's call waits here while the test holds the gate, and fails as memory exhausted would
+// (not a failure of the system's) while the test says so.
 struct Gate {
     void Pass() const {
         while (held)
             Sleep(5);
+        if (exhausted)
+            throw std::bad_alloc();
     }
     std::atomic<bool> held{false};
+    bool exhausted = false;
 };
 
 // The fake system's scan and drive list, each behind a gate of its own.
@@ -40,26 +44,20 @@ struct GatedScanner : HolderScanner, Gate {
     explicit GatedScanner(FakeSystem& system) : system(system) {}
     std::vector<ProcessView> Scan() override {
         Pass();
-        if (exhausted)
-            throw std::bad_alloc();
         return system.Scan();
     }
     FakeSystem& system;
-    bool exhausted = false;  // a failure that is not the system's
 };
 
 struct GatedDrives : Drives, Gate {
     explicit GatedDrives(FakeSystem& system) : system(system) {}
     std::vector<DriveInfo> List() override {
         Pass();
-        if (exhausted)
-            throw std::bad_alloc();
         return system.List();
     }
     std::u16string DeviceName(char16_t letter) override { return system.DeviceName(letter); }
     bool IsFolder(const std::u16string& path) override { return system.IsFolder(path); }
     FakeSystem& system;
-    bool exhausted = false;  // a failure that is not the system's
 };
 
 struct Recorder : ShellStarter, WindowBoxes {
